@@ -1,0 +1,172 @@
+#pragma once
+// CUsbCamera: the station's one link to the camera. Binding to the driver
+// library, the device session, and the camera's command sets: the checker
+// commands with the microcontroller test channel, the DCMD and operation
+// commands, and image capture with the camera's own area measurement.
+//
+// Every operation returns 1 on success or a station error number:
+//   2  driver library not loaded      3  command failed / entry missing
+//   4  no device                      5  no camera among the devices
+//   6  argument out of range (nothing sent)
+//   7  malformed property reply       8  no usable picture
+//   9  microcontroller did not answer "a"
+//   10 driver open failed  11 device list / open failed  14 transfer failed
+//
+// The link state is module-wide (there is one camera, and the driver's
+// notification routines carry no context): library, handles, flags.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "camera/lvx_driver.h"
+
+namespace platform {
+class Clock;
+class SharedLibrary;
+}  // namespace platform
+
+// Measurement area in pixels.
+struct MeasureArea {
+    std::uint16_t x = 0, y = 0, width = 0, height = 0;
+};
+
+// The camera's area measurement: m[0] Gr, m[1] R, m[2] Gb, m[3] B means in
+// LSB, m[4..7] further values in LSB, m[8..15] as the camera reports them.
+struct AreaMeasurement {
+    std::uint16_t m[16] = {};
+    std::uint16_t Gr() const { return m[0]; }
+    std::uint16_t R() const { return m[1]; }
+    std::uint16_t Gb() const { return m[2]; }
+    std::uint16_t B() const { return m[3]; }
+};
+
+// Image file information, from the 31-byte reply of DCMD_GET_IMAGE_FILE_INFO.
+struct ImageFileInfo {
+    std::uint16_t leading = 0;
+    std::uint32_t totalSize = 0;      // bytes of image data; 0: no image
+    std::uint32_t firstPartSize = 0;  // bytes sent as part 0
+    std::uint32_t blockSize = 0;      // transfer block of part 1
+    std::uint32_t fourth = 0;
+    std::uint32_t fifth = 0;
+    std::uint8_t status = 0;  // 0 for a usable image
+    std::uint8_t afterStatus = 0;
+    std::uint16_t trailing = 0;
+    std::uint8_t trailingBytes[5] = {};
+};
+
+// The 9-byte date and time block.
+struct CameraDateTime {
+    std::uint16_t word0 = 0, word1 = 0;
+    std::uint8_t bytes[5] = {};
+};
+
+class CUsbCamera {
+public:
+    // `showStopMessage` shows the one message that the link shows itself:
+    // the driver library that cannot be loaded.
+    CUsbCamera(platform::Clock& clock, std::function<void(const std::string&)> showStopMessage = {});
+    virtual ~CUsbCamera();
+
+    // ---- binding and session ------------------------------------------------
+    // The file name of the driver library (default LVX_DRIVER_LIBRARY_NAME).
+    static void SetDriverLibraryName(const std::string& name);
+    // Binds an entry directly instead of loading a library (tests).
+    static void BindDriverEntry(LvDriverEntryFn entry);
+    // The loaded library (null when bound directly or not loaded).
+    static platform::SharedLibrary* DriverLibrary();
+    static std::uint8_t LinkFlags();       // bit 0 library, 1 driver open, 2 device open
+    static void SetLinkFlags(std::uint8_t flags);
+
+    int LoadDriverLibrary();
+    void FreeDriverLibrary();
+    int ConnectCamera();
+    int OpenDriver();
+    int FindCameraDevice(std::uint32_t* deviceId);
+    int OpenDevice(std::uint32_t deviceId);
+    int InquiryDevice();
+    int DisconnectCamera();
+
+    // One command of either layout through LVX_SEL_EXECUTE_IO.
+    int ExecuteCheckerCommand(std::uint8_t cls, std::uint16_t code, std::uint32_t address, std::uint32_t length,
+                              std::uint32_t parameter, std::uint8_t direction, std::uint8_t* data);
+    int ExecuteCameraCommand(std::uint8_t opcode, std::uint8_t parameter, std::uint32_t length, std::uint8_t direction,
+                             std::uint8_t* data);
+
+    // The driver's notification routines.
+    static void OnDriverEvent(std::uint32_t eventCode, std::uint32_t value);
+    static void OnIoComplete(std::uint32_t status);
+
+    // ---- checker command set ------------------------------------------------
+    int OpenChecker();
+    int CloseChecker();
+    int ReadFirmwareVersion(std::uint8_t* buffer128);
+    // kind 0 CCD EEPROM, 1 TFT EEPROM, 2 RAM configuration; mode 0 write, 1 read.
+    int TransferConfigMemory(int kind, int mode, std::uint32_t address, std::uint32_t n, std::uint8_t* buffer);
+    // Transfer, wait 100 ms, read back and compare: 1 when all agree, else 0.
+    int WriteConfigMemoryVerified(int kind, int mode, std::uint32_t address, std::uint32_t n, std::uint8_t* buffer);
+    int ReadCcdAdjustData(const MeasureArea& area, AreaMeasurement* out);
+    int SetPlayMode(int mode);    // 0 on, 1 off
+    int SetVideoMode(int mode);   // 0 NTSC, 1 PAL
+    int ShowTestPattern(int index);  // 0-21
+    int SendUpdateCommand(int index);  // 0-7
+    int SetCcdPower(int mode);    // 0 on, 1 off
+    int SetOb(int flag);          // 0-1
+    int SetLanguage(std::uint8_t language);
+    int ResetMenu(const std::uint8_t* data22);
+    int CheckCfLed(int flag);     // 0-1
+    int CheckOpaline(std::uint8_t value);
+    int CheckTftSwitch(std::uint8_t* value);
+    int MakeFpgainTable();
+    int SendMcuCommand(const std::uint8_t* bytes, std::uint32_t n);
+    int ReceiveMcuResponse(std::uint32_t n, std::uint8_t* buffer);  // reads n + 1 bytes
+    int SetInspectionMode();
+    int CloseInspectionMode();
+    int CallSubroutine(std::uint8_t number);
+    int CallChecksumSubroutine();
+    // area 3 DRAM, 4 EEPROM, 5; mode 0 write, 1 read. A read fills
+    // bufferSize >= n + 2 bytes, the data first.
+    int AccessCameraMemory(int area, int mode, std::uint32_t address, std::uint32_t n, std::uint8_t* buffer,
+                           std::uint32_t bufferSize);
+
+    // ---- DCMD and operation commands ----------------------------------------
+    int DcmdOpenSession();
+    int DcmdCloseSession();
+    int DcmdChangeMode(int mode);     // 0 or 1
+    int DcmdTakePicture(int mode);    // 0 or 1
+    int DcmdGetImageFileInfo(ImageFileInfo* info);
+    int DcmdGetImage(int part, std::uint32_t n, std::uint8_t* buffer);
+    int DcmdGetImageAlt(int part, std::uint32_t n, std::uint8_t* buffer);
+    int DcmdGetProperty(std::uint8_t id, std::uint8_t* value);
+    int DcmdSetProperty(std::uint8_t id, std::uint8_t value);
+    int DcmdDeviceReady();
+    int DcmdGetDateTime(CameraDateTime* dt);
+    int DcmdSetDateTime(const CameraDateTime& dt);
+    int Release();
+    int ChargeInsideSb(double value);
+    int SendPreFlash(std::uint8_t level, std::uint16_t w);
+    int SendMainFlash(std::uint8_t level, std::uint16_t w);
+    int FireInsideSb(std::uint16_t w);
+    int CopyCameraMemory(int selector, std::uint16_t p, std::uint16_t q);
+    int ReadMcuWord(std::uint8_t n, std::uint16_t* value);
+
+    // ---- capture and measurement --------------------------------------------
+    int SetPropertyVerified(std::uint8_t id, std::uint8_t* value);
+    int SetShootingConditions(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d);
+    int ResumeSession();
+    int CaptureImageInfo(ImageFileInfo* info);
+    int CaptureAndMeasure(const MeasureArea& area, AreaMeasurement* out);
+    int CaptureAndMeasureAveraged(int count, const MeasureArea& area, AreaMeasurement* out);
+    // `buffer` holds bufferSize bytes; a picture larger than that gives 8.
+    int CaptureRawImage(std::uint8_t* buffer, std::uint32_t bufferSize, ImageFileInfo* info);
+
+    platform::Clock& GetClock() const { return clock_; }
+
+private:
+    int CapturePreamble(ImageFileInfo* info, int infoWaitMs);
+    int McuExchange(const std::uint8_t* bytes, std::uint32_t n);
+
+    platform::Clock& clock_;
+    std::function<void(const std::string&)> showStopMessage_;
+};

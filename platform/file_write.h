@@ -1,0 +1,23 @@
+#pragma once
+// Writing a file so that a failure never leaves a half-written one: the new
+// content goes to a temporary file beside the target, which replaces the
+// target only once it is complete and on disk.
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+enum class WriteError {
+    None,
+    CannotCreate,  // the temporary file could not be created (no directory, no permission)
+    WriteFailed,   // the content could not be written in full (disk full, I/O error)
+    CannotReplace, // the complete file could not take the place of the old one
+};
+
+WriteError WriteFileReplacing(const std::string& path, const std::string& bytes);
+
+// Reads a whole file; nullopt when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+}  // namespace platform
