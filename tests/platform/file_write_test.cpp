@@ -1,0 +1,59 @@
+#include "platform/file_write.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileWriteTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/filewriteXXXXXX";
+        dir_ = ::mkdtemp(tmpl);
+    }
+    void TearDown() override {
+        ::chmod(dir_.c_str(), 0755);
+        fs::remove_all(dir_);
+    }
+    std::string dir_;
+};
+
+TEST_F(FileWriteTest, ReplacesWholeFileAndLeavesNoTemporary) {
+    std::string path = dir_ + "/STD.DAT";
+    ASSERT_EQ(platform::WriteFileReplacing(path, "old content that is longer"), platform::WriteError::None);
+    ASSERT_EQ(platform::WriteFileReplacing(path, "new"), platform::WriteError::None);
+    EXPECT_EQ(platform::ReadWholeFile(path), std::optional<std::string>("new"));
+    int entries = 0;
+    for ([[maybe_unused]] auto& e : fs::directory_iterator(dir_)) ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST_F(FileWriteTest, FailureLeavesOldFileIntact) {
+    if (::geteuid() == 0) {
+        // root ignores directory permissions; make the target a directory instead.
+        std::string path = dir_ + "/busy";
+        fs::create_directory(path);
+        fs::create_directory(path + "/x");
+        EXPECT_NE(platform::WriteFileReplacing(path, "data"), platform::WriteError::None);
+        EXPECT_TRUE(fs::is_directory(path + "/x"));
+        return;
+    }
+    std::string path = dir_ + "/STD.DAT";
+    ASSERT_EQ(platform::WriteFileReplacing(path, "keep me"), platform::WriteError::None);
+    ::chmod(dir_.c_str(), 0555);
+    EXPECT_EQ(platform::WriteFileReplacing(path, "lost?"), platform::WriteError::CannotCreate);
+    EXPECT_EQ(platform::ReadWholeFile(path), std::optional<std::string>("keep me"));
+}
+
+TEST_F(FileWriteTest, MissingDirectoryCannotCreateAndMissingFileCannotBeRead) {
+    EXPECT_EQ(platform::WriteFileReplacing(dir_ + "/no/such/file", "x"), platform::WriteError::CannotCreate);
+    EXPECT_FALSE(platform::ReadWholeFile(dir_ + "/absent").has_value());
+}
+
+}  // namespace
