@@ -82,6 +82,8 @@ public:
     void EndDialog(int code);
     bool Ended() const { return ended_; }
     int EndCode() const { return endCode_; }
+    // True while the dialog runs modally (DoModal).
+    bool IsModal() const { return modal_; }
 
     // Data exchange: saveAndValidate true transfers controls to members.
     bool UpdateData(bool saveAndValidate = true);
@@ -141,6 +143,7 @@ private:
     std::map<int, std::function<void()>> handlers_;
     bool ended_ = false;
     int endCode_ = 0;
+    bool modal_ = false;
 };
 
 }  // namespace ui

@@ -2,6 +2,7 @@
 // The host: what shows the dialogs. Two implementations: ui/qt (real windows)
 // and ui/scripted (headless, virtual time, scripted operator).
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -50,6 +51,14 @@ public:
     // The application's name: the caption of the application-modal box.
     virtual std::string AppName() const { return "W73ImageAdjust"; }
 
+    // Someone who reads every message box as it appears, before it is
+    // answered (the simulated bench's operator on a demo bench).
+    using PromptWatcher = std::function<void(const std::string& caption, const std::string& text)>;
+    void SetPromptWatcher(PromptWatcher watcher) { promptWatcher_ = std::move(watcher); }
+    void NotifyPrompt(const std::string& caption, const std::string& text) {
+        if (promptWatcher_) promptWatcher_(caption, text);
+    }
+
     // Creates the window of `dialog` (its controls as the template says);
     // `parent` is null for a top-level window.
     virtual std::unique_ptr<Window> CreateWindowFor(Dialog& dialog, Dialog* parent) = 0;
@@ -59,6 +68,9 @@ public:
 
     // Runs the message loop until `dialog` ends (Dialog::EndDialog).
     virtual void RunModalLoop(Dialog& dialog) = 0;
+    // Called by Dialog::EndDialog, so that a host can leave the dialog's
+    // modal loop at once instead of noticing it on its next pass.
+    virtual void DialogEnded(Dialog&) {}
     // One pass of dispatching whatever waits for the windows, then idle work.
     virtual void PumpWaitingMessages() = 0;
 
@@ -79,6 +91,9 @@ public:
 
     // The synchronous tone beep.
     virtual void Beep(int frequencyHz, int durationMs) = 0;
+
+private:
+    PromptWatcher promptWatcher_;
 };
 
 // Shows the wait cursor for its lifetime.
