@@ -104,7 +104,9 @@ public:
     int ReadFirmwareVersion(std::uint8_t* buffer128);
     // kind 0 CCD EEPROM, 1 TFT EEPROM, 2 RAM configuration; mode 0 write, 1 read.
     int TransferConfigMemory(int kind, int mode, std::uint32_t address, std::uint32_t n, std::uint8_t* buffer);
-    // Transfer, wait 100 ms, read back and compare: 1 when all agree, else 0.
+    // Transfer, wait 100 ms, read back and compare: 1 when all agree, 0 when
+    // they differ, a step fails, or the arguments are bad (n above 2048:
+    // nothing is sent).
     int WriteConfigMemoryVerified(int kind, int mode, std::uint32_t address, std::uint32_t n, std::uint8_t* buffer);
     int ReadCcdAdjustData(const MeasureArea& area, AreaMeasurement* out);
     int SetPlayMode(int mode);    // 0 on, 1 off
@@ -120,7 +122,10 @@ public:
     int CheckTftSwitch(std::uint8_t* value);
     int MakeFpgainTable();
     int SendMcuCommand(const std::uint8_t* bytes, std::uint32_t n);
+    // The test channel moves at most one 256-byte frame each way; more gives 6.
     int ReceiveMcuResponse(std::uint32_t n, std::uint8_t* buffer);  // reads n + 1 bytes
+    // As above, refused with 6 when n + 1 bytes do not fit bufferSize.
+    int ReceiveMcuResponse(std::uint32_t n, std::uint8_t* buffer, std::uint32_t bufferSize);
     int SetInspectionMode();
     int CloseInspectionMode();
     int CallSubroutine(std::uint8_t number);
@@ -157,14 +162,17 @@ public:
     int ResumeSession();
     int CaptureImageInfo(ImageFileInfo* info);
     int CaptureAndMeasure(const MeasureArea& area, AreaMeasurement* out);
+    // count 1 to 5, else 6 before any picture.
     int CaptureAndMeasureAveraged(int count, const MeasureArea& area, AreaMeasurement* out);
-    // `buffer` holds bufferSize bytes; a picture larger than that gives 8.
+    // `buffer` holds bufferSize bytes; a picture larger than that, or one
+    // reported with block size 0, gives 8 before any transfer. A failed block
+    // gives 0.
     int CaptureRawImage(std::uint8_t* buffer, std::uint32_t bufferSize, ImageFileInfo* info);
 
     platform::Clock& GetClock() const { return clock_; }
 
 private:
-    int CapturePreamble(ImageFileInfo* info, int infoWaitMs);
+    int CapturePreamble(ImageFileInfo* info, int infoWaitMs, std::uint8_t* imageCount = nullptr);
     int McuExchange(const std::uint8_t* bytes, std::uint32_t n);
 
     platform::Clock& clock_;

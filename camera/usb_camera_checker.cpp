@@ -1,0 +1,293 @@
+// The checker command set: control commands, configuration memory
+// transfers, the microcontroller test channel and the microcontroller's
+// memory access over that channel.
+
+#include <cstring>
+#include <vector>
+
+#include "camera/usb_camera.h"
+#include "platform/big_endian.h"
+#include "platform/clock.h"
+#include "platform/trace.h"
+
+namespace {
+
+constexpr std::uint8_t kControl = 0xFC;  // no data
+constexpr std::uint8_t kSet = 0xFD;      // sets something in the camera
+constexpr std::uint8_t kRead = 0xFE;     // reads from the camera
+
+constexpr std::uint32_t kVerifyLimit = 2048;
+constexpr int kVerifyWaitMs = 100;
+constexpr int kMemoryAccessWaitMs = 10;
+
+// The microcontroller takes a command of at most one 256-byte frame and
+// answers at most as much.
+constexpr std::uint32_t kMcuFrame = 256;
+constexpr std::uint32_t kMemoryWriteLimit = kMcuFrame - 5;
+constexpr std::uint32_t kMemoryReadLimit = kMcuFrame - 2;  // the reply is n + 2 bytes
+constexpr std::uint8_t kMcuOk = 'a';
+
+struct ConfigCodes {
+    std::uint16_t write, read;
+    const char* writeName;
+    const char* readName;
+};
+constexpr ConfigCodes kConfigCodes[3] = {
+    {0x2081, 0x2080, "DXC_CCDEEPROM_DATAWRITE", "DXC_CCDEEPROM_DATAREAD"},
+    {0x3081, 0x3080, "DXC_TFTEEPROM_DATAWRITE", "DXC_TFTEEPROM_DATAREAD"},
+    {0x5081, 0x5080, "DXC_RAMCONFIG_DATAWRITE", "DXC_RAMCONFIG_DATAREAD"},
+};
+
+constexpr std::uint16_t kUpdateCodes[8] = {0x2101, 0x2102, 0x2F00, 0x3101, 0x3102, 0x3F00, 0x5F00, 0x5E00};
+
+struct AreaPrefixes {
+    char read[3];
+    int readAddressBytes;
+    char write[3];
+};
+constexpr AreaPrefixes kAreaPrefixes[3] = {
+    {"AR", 3, "AS"},  // area 3, DRAM
+    {"AU", 2, "AW"},  // area 4, EEPROM
+    {"MA", 2, "MC"},  // area 5
+};
+
+void TraceCommand(const char* name) { platform::Trace("COMMAND : %s\r\n", name); }
+
+// The memory access command: prefix, address big-endian in the area's width,
+// n, then for a write the n data bytes.
+std::uint32_t BuildMemoryAccess(std::uint8_t* out, const char* prefix, int addressBytes, std::uint32_t address,
+                                std::uint32_t n, const std::uint8_t* data) {
+    std::uint32_t len = 0;
+    out[len++] = static_cast<std::uint8_t>(prefix[0]);
+    out[len++] = static_cast<std::uint8_t>(prefix[1]);
+    if (addressBytes == 3) {
+        std::uint8_t be[4];
+        platform::PutBe32(be, address);
+        std::memcpy(out + len, be + 1, 3);
+        len += 3;
+    } else {
+        platform::PutBe16(out + len, static_cast<std::uint16_t>(address));
+        len += 2;
+    }
+    out[len++] = static_cast<std::uint8_t>(n);
+    if (data) {
+        std::memcpy(out + len, data, n);
+        len += n;
+    }
+    return len;
+}
+
+}  // namespace
+
+int CUsbCamera::OpenChecker() {
+    TraceCommand("DXC_OPEN_CHECKER");
+    return ExecuteCheckerCommand(kControl, 0x1001, 0, 0, 0, LVX_DIR_NONE, nullptr);
+}
+
+int CUsbCamera::CloseChecker() {
+    TraceCommand("DXC_CLOSE_CHECKER");
+    return ExecuteCheckerCommand(kControl, 0x1000, 0, 0, 0, LVX_DIR_NONE, nullptr);
+}
+
+int CUsbCamera::ReadFirmwareVersion(std::uint8_t* buffer128) {
+    if (!buffer128) return 6;
+    TraceCommand("DXC_RISC_FIRMWARE_VERSION");
+    return ExecuteCheckerCommand(kRead, 0x1180, 0, 128, 0, LVX_DIR_IN, buffer128);
+}
+
+int CUsbCamera::TransferConfigMemory(int kind, int mode, std::uint32_t address, std::uint32_t n,
+                                     std::uint8_t* buffer) {
+    if (kind < 0 || kind > 2 || mode < 0 || mode > 1) return 6;
+    if (n != 0 && !buffer) return 6;
+    const ConfigCodes& c = kConfigCodes[kind];
+    if (mode == 0) {
+        TraceCommand(c.writeName);
+        return ExecuteCheckerCommand(kSet, c.write, address, n, 0, LVX_DIR_OUT, buffer);
+    }
+    TraceCommand(c.readName);
+    return ExecuteCheckerCommand(kRead, c.read, address, n, 0, LVX_DIR_IN, buffer);
+}
+
+int CUsbCamera::WriteConfigMemoryVerified(int kind, int mode, std::uint32_t address, std::uint32_t n,
+                                          std::uint8_t* buffer) {
+    // Bad arguments send nothing and count as a failed verification: callers
+    // map 0 to their own number.
+    if (kind < 0 || kind > 2 || mode < 0 || mode > 1) return 0;
+    if (n > kVerifyLimit || (n != 0 && !buffer)) return 0;
+    if (TransferConfigMemory(kind, mode, address, n, buffer) != 1) return 0;
+    clock_.Sleep(kVerifyWaitMs);
+    std::uint8_t readBack[kVerifyLimit] = {};
+    if (TransferConfigMemory(kind, 1, address, n, readBack) != 1) return 0;
+    return std::memcmp(readBack, buffer, n) == 0 ? 1 : 0;
+}
+
+int CUsbCamera::ReadCcdAdjustData(const MeasureArea& area, AreaMeasurement* out) {
+    if (!out) return 6;
+    TraceCommand("DXC_CCD_ADJUST_DATA_IN");
+    // Bytes 4-5 x, 6-7 y, 12-13 width, 14-15 height.
+    const std::uint32_t position = (std::uint32_t{area.x} << 16) | area.y;
+    const std::uint32_t size = (std::uint32_t{area.width} << 16) | area.height;
+    std::uint8_t reply[32] = {};
+    int r = ExecuteCheckerCommand(kRead, 0x6280, position, sizeof reply, size, LVX_DIR_IN, reply);
+    if (r != 1) return r;
+    // The first eight values arrive in tenths of an LSB.
+    for (int i = 0; i < 16; ++i) {
+        std::uint16_t v = platform::GetBe16(reply + 2 * i);
+        out->m[i] = i < 8 ? static_cast<std::uint16_t>(v / 10) : v;
+    }
+    return 1;
+}
+
+int CUsbCamera::SetPlayMode(int mode) {
+    if (mode < 0 || mode > 1) return 6;
+    TraceCommand(mode == 0 ? "DXC_PLAY_ON" : "DXC_PLAY_OFF");
+    return ExecuteCheckerCommand(kControl, mode == 0 ? 0x6201 : 0x6200, 0, 0, 0, LVX_DIR_NONE, nullptr);
+}
+
+int CUsbCamera::SetVideoMode(int mode) {
+    if (mode < 0 || mode > 1) return 6;
+    TraceCommand(mode == 0 ? "DXC_NTSC_MODE" : "DXC_PAL_MODE");
+    return ExecuteCheckerCommand(kControl, mode == 0 ? 0x6300 : 0x6301, 0, 0, 0, LVX_DIR_NONE, nullptr);
+}
+
+int CUsbCamera::ShowTestPattern(int index) {
+    if (index < 0 || index > 21) return 6;
+    // Patterns 17-21 are the camera's 0x20-0x60.
+    const int pattern = index <= 16 ? index : (index - 15) * 0x10;
+    TraceCommand("DXC_TESTPATTAN_DISP");
+    return ExecuteCheckerCommand(kControl, static_cast<std::uint16_t>(0x6400 | pattern), 0, 0, 0, LVX_DIR_NONE,
+                                 nullptr);
+}
+
+int CUsbCamera::SendUpdateCommand(int index) {
+    if (index < 0 || index > 7) return 6;
+    TraceCommand("DXC_UPDATECOMMAND");
+    return ExecuteCheckerCommand(kControl, kUpdateCodes[index], 0, 0, 0, LVX_DIR_NONE, nullptr);
+}
+
+int CUsbCamera::SetCcdPower(int mode) {
+    if (mode < 0 || mode > 1) return 6;
+    TraceCommand(mode == 0 ? "DXC_CCD_POWERON" : "DXC_CCD_POWEROFF");
+    return ExecuteCheckerCommand(kControl, mode == 0 ? 0x6001 : 0x6000, 0, 0, 0, LVX_DIR_NONE, nullptr);
+}
+
+int CUsbCamera::SetOb(int flag) {
+    if (flag < 0 || flag > 1) return 6;
+    TraceCommand("DXC_SET_OB");
+    std::uint8_t value = flag != 0 ? 1 : 0;
+    return ExecuteCheckerCommand(kSet, 0x7081, 0, 1, 0, LVX_DIR_OUT, &value);
+}
+
+int CUsbCamera::SetLanguage(std::uint8_t language) {
+    TraceCommand("DXC_SET_LANGE");
+    return ExecuteCheckerCommand(kSet, 0x7100, 0, 1, 0, LVX_DIR_OUT, &language);
+}
+
+int CUsbCamera::ResetMenu(const std::uint8_t* data22) {
+    if (!data22) return 6;
+    TraceCommand("DXC_MENU_RESET");
+    std::uint8_t data[22];
+    std::memcpy(data, data22, sizeof data);
+    return ExecuteCheckerCommand(kSet, 0x6500, 0, sizeof data, 0, LVX_DIR_OUT, data);
+}
+
+int CUsbCamera::CheckCfLed(int flag) {
+    if (flag < 0 || flag > 1) return 6;
+    TraceCommand("DXC_CHECK_CFLED");
+    return ExecuteCheckerCommand(kSet, static_cast<std::uint16_t>(0x8400 | flag), 0, 0, 0, LVX_DIR_NONE, nullptr);
+}
+
+int CUsbCamera::CheckOpaline(std::uint8_t value) {
+    TraceCommand("DXC_CHECK_CHECK_OPALINE");
+    return ExecuteCheckerCommand(kControl, static_cast<std::uint16_t>(0x8500 | value), 0, 0, 0, LVX_DIR_NONE,
+                                 nullptr);
+}
+
+int CUsbCamera::CheckTftSwitch(std::uint8_t* value) {
+    if (!value) return 6;
+    TraceCommand("DXC_CHECK_TFTSW");
+    return ExecuteCheckerCommand(kRead, 0x8680, 0, 1, 0, LVX_DIR_IN, value);
+}
+
+int CUsbCamera::MakeFpgainTable() {
+    TraceCommand("DXC_MAKE_FPGAIN_TABLE");
+    return ExecuteCheckerCommand(kControl, 0x2200, 0, 0, 0, LVX_DIR_NONE, nullptr);
+}
+
+int CUsbCamera::SendMcuCommand(const std::uint8_t* bytes, std::uint32_t n) {
+    if (n > kMcuFrame || (n != 0 && !bytes)) return 6;
+    TraceCommand("DXC_CAMMCU_TESTCMD_SEND");
+    std::uint8_t frame[kMcuFrame] = {};
+    if (n != 0) std::memcpy(frame, bytes, n);
+    return ExecuteCheckerCommand(kSet, 0x9181, 0, n, 0, LVX_DIR_OUT, n != 0 ? frame : nullptr);
+}
+
+int CUsbCamera::ReceiveMcuResponse(std::uint32_t n, std::uint8_t* buffer) {
+    if (n >= kMcuFrame || !buffer) return 6;
+    TraceCommand("DXC_CAMMCU_TESTCMD_RESP");
+    return ExecuteCheckerCommand(kRead, 0x9180, 0, n + 1, 0, LVX_DIR_IN, buffer);
+}
+
+int CUsbCamera::ReceiveMcuResponse(std::uint32_t n, std::uint8_t* buffer, std::uint32_t bufferSize) {
+    if (n >= kMcuFrame || n + 1 > bufferSize) return 6;
+    return ReceiveMcuResponse(n, buffer);
+}
+
+int CUsbCamera::McuExchange(const std::uint8_t* bytes, std::uint32_t n) {
+    int r = SendMcuCommand(bytes, n);
+    if (r != 1) return r;
+    std::uint8_t reply[4] = {};
+    r = ReceiveMcuResponse(2, reply, sizeof reply);
+    if (r != 1) return r;
+    return reply[0] == kMcuOk ? 1 : 9;
+}
+
+int CUsbCamera::SetInspectionMode() {
+    platform::Trace("SET INSPECTION MODE\n");
+    const std::uint8_t cmd[] = {'S', 'S'};
+    return McuExchange(cmd, sizeof cmd);
+}
+
+int CUsbCamera::CloseInspectionMode() {
+    platform::Trace("OLOSE INSPECTION MODE\n");
+    const std::uint8_t cmd[] = {'Q', 'Q'};
+    return McuExchange(cmd, sizeof cmd);
+}
+
+int CUsbCamera::CallSubroutine(std::uint8_t number) {
+    platform::Trace("SUBROUTINE CALL\r\n");
+    const std::uint8_t cmd[] = {'E', 'S', number};
+    return McuExchange(cmd, sizeof cmd);
+}
+
+int CUsbCamera::CallChecksumSubroutine() {
+    platform::Trace("SUBROUTINE CALL\r\n");
+    const std::uint8_t cmd[] = {'G', 'q'};
+    return McuExchange(cmd, sizeof cmd);
+}
+
+int CUsbCamera::AccessCameraMemory(int area, int mode, std::uint32_t address, std::uint32_t n,
+                                   std::uint8_t* buffer, std::uint32_t bufferSize) {
+    if (area < 3 || area > 5 || mode < 0 || mode > 1) return 6;
+    const AreaPrefixes& p = kAreaPrefixes[area - 3];
+    const bool write = mode == 0;
+    const int addressBytes = write ? 2 : p.readAddressBytes;
+    if (address >= (std::uint32_t{1} << (8 * addressBytes))) return 6;
+    if (!buffer && (n != 0 || !write)) return 6;
+    if (write && (n > kMemoryWriteLimit || n > bufferSize)) return 6;
+    // A read answers n + 2 bytes, the data first.
+    if (!write && (n > kMemoryReadLimit || n + 2 > bufferSize)) return 6;
+
+    platform::Trace("CAMERA MEMORY ACCESS COMMAND\n");
+    std::uint8_t cmd[kMcuFrame] = {};
+    const std::uint32_t len =
+        BuildMemoryAccess(cmd, write ? p.write : p.read, addressBytes, address, n, write ? buffer : nullptr);
+    int r = SendMcuCommand(cmd, len);
+    if (r != 1) return r;
+    clock_.Sleep(kMemoryAccessWaitMs);
+    if (!write) return ReceiveMcuResponse(n + 1, buffer, bufferSize);
+    std::uint8_t reply[4] = {};
+    r = ReceiveMcuResponse(2, reply, sizeof reply);
+    if (r != 1) return r;
+    return reply[0] == kMcuOk ? 1 : 9;
+}

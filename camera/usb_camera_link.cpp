@@ -1,0 +1,382 @@
+// The camera link itself: binding to the driver library, the device session,
+// the two command block layouts through LVX_SEL_EXECUTE_IO, the driver's
+// notification routines and the diagnostic trace of every entry call.
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <string>
+
+#include "camera/usb_camera.h"
+#include "platform/big_endian.h"
+#include "platform/clock.h"
+#include "platform/library.h"
+#include "platform/trace.h"
+
+namespace {
+
+constexpr char kLoadFailedMessage[] = "USB通信DLL(LvxStor.dll)がﾛｰﾄﾞできませんでした。";
+// Vendor "VORNE   " and the product prefix "M740": revision and the rest of
+// the product field differ between firmware releases and are not compared.
+constexpr char kCameraIdentity[] = "VORNE   M740            1.00";
+constexpr std::size_t kIdentityCompareLength = 12;
+constexpr std::size_t kIdentityOffset = 8;
+
+constexpr int kFindAttempts = 20;
+constexpr int kFindRetryWaitMs = 500;
+constexpr std::uint32_t kDeviceListCapacity = 64;
+
+constexpr int kPollIntervalMs = 10;
+constexpr int kCheckerPolls = 1000;
+constexpr int kCameraPolls = 400;
+
+constexpr std::size_t kCommandBlockSize = 16;
+constexpr std::size_t kInquiryBlockSize = 6;
+constexpr std::uint32_t kInquiryLength = 36;
+
+// One transfer runs at a time. Its command block, sense buffer and parameter
+// block live here rather than on the stack, so a library that finishes an
+// abandoned transfer late writes into memory that still exists.
+struct Transfer {
+    std::uint8_t command[kCommandBlockSize] = {};
+    std::uint8_t sense[LVX_SENSE_LENGTH] = {};
+    LvxExecuteIoBlock io = {};
+};
+
+struct LinkState {
+    std::atomic<std::uint8_t> flags{0};
+    std::string libraryName = LVX_DRIVER_LIBRARY_NAME;
+    std::unique_ptr<platform::SharedLibrary> library;
+    std::atomic<LvDriverEntryFn> entry{nullptr};
+    std::atomic<std::uint32_t> driverHandle{0};
+    std::atomic<std::uint32_t> deviceHandle{0};
+    std::atomic<std::uint32_t> lastEvent{0};
+    std::atomic<std::uint32_t> completed{0};
+    std::atomic<std::uint32_t> completionStatus{0};
+    Transfer transfer;
+};
+
+LinkState& Link() {
+    static LinkState state;
+    return state;
+}
+
+constexpr std::uint8_t kFlagLibrary = 0x01;
+constexpr std::uint8_t kFlagDriver = 0x02;
+constexpr std::uint8_t kFlagDevice = 0x04;
+
+void SetFlag(std::uint8_t bit) { Link().flags.fetch_or(bit); }
+void ClearFlag(std::uint8_t bit) { Link().flags.fetch_and(static_cast<std::uint8_t>(~bit)); }
+bool HasFlag(std::uint8_t bit) { return (Link().flags.load() & bit) != 0; }
+
+const char* MainCodeName(std::uint32_t main) {
+    switch (main) {
+        case LVX_CODE_NONE: return "LVX_CODE_NONE";
+        case LVX_CODE_DRIVER: return "LVX_CODE_DRIVER";
+        case LVX_CODE_INTERFACE: return "LVX_CODE_INTERFACE";
+        case LVX_CODE_DEVICE: return "LVX_CODE_DEVICE";
+        case LVX_CODE_NOTIFY: return "LVX_CODE_NOTIFY";
+        default: return "NONE";
+    }
+}
+
+const char* SubCodeName(std::uint32_t sub) {
+    switch (sub) {
+        case LVX_INF_NONE: return "LVX_INF_NONE";
+        case LVX_INF_BUSY: return "LVX_INF_BUSY";
+        case LVX_INF_OVERBUFFER: return "LVX_INF_OVERBUFFER";
+        case LVX_INF_ABORT: return "LVX_INF_ABORT";
+        case LVX_INF_DISCONNECT: return "LVX_INF_DISCONNECT";
+        case LVX_INF_TIMEOUT: return "LVX_INF_TIMEOUT";
+        case LVX_INF_STATUSCHANGE: return "LVX_INF_STATUSCHANGE";
+        case LVX_INF_BUSRESET: return "LVX_INF_BUSRESET";
+        case LVX_ERR_UNSUPPORT: return "LVX_ERR_UNSUPPORT";
+        case LVX_ERR_NOMEMORY: return "LVX_ERR_NOMEMORY";
+        case LVX_ERR_SEQUENCE: return "LVX_ERR_SEQUENCE";
+        case LVX_ERR_INVALIDPARAM: return "LVX_ERR_INVALIDPARAM";
+        case LVX_ERR_NOINTERFACE: return "LVX_ERR_NOINTERFACE";
+        case LVX_ERR_VERSION: return "LVX_ERR_VERSION";
+        case LVX_ERR_UNEXPECTED: return "LVX_ERR_UNEXPECTED";
+        case LVX_ERR_NODEVICE: return "LVX_ERR_NODEVICE";
+        case LVX_ERR_NORESOURCE: return "LVX_ERR_NORESOURCE";
+        case LVX_ERR_SESSIONFAIL: return "LVX_ERR_SESSIONFAIL";
+        default: return "NONE";
+    }
+}
+
+void TraceResult(std::uint32_t result) {
+    platform::Trace("MAIN CODE=%s  SUB CODE=%s\r\n", MainCodeName(LVX_MAIN_CODE(result)),
+                    SubCodeName(LVX_SUB_CODE(result)));
+}
+
+// Every entry call passes here: the entry must be bound, and its result is
+// traced. Without an entry the library is not loaded (2).
+bool CallEntry(std::uint32_t selector, void* block, std::uint32_t handle, std::uint32_t* result) {
+    LvDriverEntryFn entry = Link().entry.load();
+    if (!entry) return false;
+    *result = entry(selector, block, handle);
+    TraceResult(*result);
+    return true;
+}
+
+// The checker command block: class, 0, code, address, length, parameter.
+void BuildCheckerBlock(std::uint8_t* b, std::uint8_t cls, std::uint16_t code, std::uint32_t address,
+                       std::uint32_t length, std::uint32_t parameter) {
+    std::memset(b, 0, kCommandBlockSize);
+    b[0] = cls;
+    platform::PutBe16(b + 2, code);
+    platform::PutBe32(b + 4, address);
+    platform::PutBe32(b + 8, length);
+    platform::PutBe32(b + 12, parameter);
+}
+
+// The camera command block: opcode, parameter byte, transfer length at 6-9;
+// the remaining parameter fields are 0 in every command the station sends.
+void BuildCameraBlock(std::uint8_t* b, std::uint8_t opcode, std::uint8_t parameter, std::uint32_t length) {
+    std::memset(b, 0, kCommandBlockSize);
+    b[0] = opcode;
+    b[1] = parameter;
+    platform::PutBe32(b + 6, length);
+}
+
+void BuildInquiryBlock(std::uint8_t* b) {
+    std::memset(b, 0, kCommandBlockSize);
+    b[0] = 0x12;
+    b[4] = static_cast<std::uint8_t>(kInquiryLength);
+}
+
+// Sends the command block held in the transfer and waits for a pending
+// transfer. `presetStatus` is what counts as the completion status if the
+// library never reports one; a transfer still pending after the whole wait
+// fails whatever the preset.
+int RunTransfer(platform::Clock& clock, std::uint32_t commandLength, std::uint8_t direction, std::uint32_t length,
+                std::uint8_t* data, int polls, std::uint32_t presetStatus) {
+    LinkState& link = Link();
+    if (!link.entry.load()) return 2;
+    if (length != 0 && !data) return 6;
+
+    Transfer& t = link.transfer;
+    std::memset(t.sense, 0, sizeof t.sense);
+    t.io = LvxExecuteIoBlock{};
+    t.io.deviceHandle = link.deviceHandle.load();
+    t.io.direction = direction;
+    t.io.commandLength = commandLength;
+    t.io.command = t.command;
+    t.io.dataLength = length;
+    t.io.data = length != 0 ? data : nullptr;
+    t.io.senseLength = LVX_SENSE_LENGTH;
+    t.io.sense = t.sense;
+
+    link.completed.store(0);
+    link.completionStatus.store(presetStatus);
+
+    platform::Trace("LVX_SEL_EXECUTE_IO\r\n");
+    std::uint32_t result = 0;
+    CallEntry(LVX_SEL_EXECUTE_IO, &t.io, link.driverHandle.load(), &result);
+
+    if (result == 0 && t.io.pending != 0) {
+        for (int i = 0; i < polls && link.completed.load(std::memory_order_acquire) == 0; ++i)
+            clock.Sleep(kPollIntervalMs);
+        if (link.completed.load(std::memory_order_acquire) == 0) return 14;
+        result = link.completionStatus.load();
+        // The notification routines may run on the library's thread, so
+        // their values are traced here, on ours.
+        platform::Trace("Event code:%08X\n", static_cast<unsigned>(link.lastEvent.load()));
+        platform::Trace("Status code:%08X\n", static_cast<unsigned>(result));
+    }
+    if (result != 0) return 14;
+    for (std::uint8_t s : t.sense)
+        if (s != 0) return 14;
+    return 1;
+}
+
+// One search of the bus; the device id of the first camera in list order.
+int FindCameraOnce(std::uint32_t* deviceId) {
+    const std::uint32_t handle = Link().driverHandle.load();
+    std::uint32_t result = 0;
+
+    platform::Trace("LVX_SEL_GET_DEVICELIST_1\r\n");
+    LvxDeviceListBlock ask{LVX_DEVICELIST_TAG, 0, nullptr};
+    if (!CallEntry(LVX_SEL_GET_DEVICELIST, &ask, handle, &result)) return 2;
+    if (result != 0) return 11;
+    platform::Trace("DEVICE COUNT = %d\n", static_cast<int>(ask.count));
+    if (ask.count == 0) return 4;
+
+    platform::Trace("LVX_SEL_GET_DEVICELIST_2\r\n");
+    std::uint32_t ids[kDeviceListCapacity] = {};
+    LvxDeviceListBlock list{LVX_DEVICELIST_TAG, kDeviceListCapacity, ids};
+    if (!CallEntry(LVX_SEL_GET_DEVICELIST, &list, handle, &result)) return 2;
+    if (result != 0) return 11;
+    // A device unplugged between the two calls must not leave us reading
+    // ids the library never wrote.
+    const std::uint32_t count = std::min({ask.count, list.count, kDeviceListCapacity});
+
+    for (std::uint32_t i = 0; i < count; ++i) {
+        LvxDeviceInfoBlock first{ids[i], 0, 0, nullptr};
+        if (!CallEntry(LVX_SEL_GET_DEVICEINFO, &first, handle, &result)) return 2;
+        if (result != 0) continue;
+        std::uint8_t info[LVX_DEVICEINFO_SIZE] = {};
+        LvxDeviceInfoBlock second{ids[i], 0, 0, info};
+        if (!CallEntry(LVX_SEL_GET_DEVICEINFO, &second, handle, &result)) return 2;
+        if (result != 0) continue;
+        if (std::memcmp(info + kIdentityOffset, kCameraIdentity, kIdentityCompareLength) == 0) {
+            *deviceId = ids[i];
+            return 1;
+        }
+    }
+    return 5;
+}
+
+}  // namespace
+
+CUsbCamera::CUsbCamera(platform::Clock& clock, std::function<void(const std::string&)> showStopMessage)
+    : clock_(clock), showStopMessage_(std::move(showStopMessage)) {}
+
+// Destroying the object closes nothing: the link state outlives it.
+CUsbCamera::~CUsbCamera() = default;
+
+void CUsbCamera::SetDriverLibraryName(const std::string& name) { Link().libraryName = name; }
+
+void CUsbCamera::BindDriverEntry(LvDriverEntryFn entry) {
+    LinkState& link = Link();
+    link.entry.store(entry);
+    link.library.reset();
+    if (entry)
+        SetFlag(kFlagLibrary);
+    else
+        ClearFlag(kFlagLibrary);
+}
+
+platform::SharedLibrary* CUsbCamera::DriverLibrary() { return Link().library.get(); }
+
+std::uint8_t CUsbCamera::LinkFlags() { return Link().flags.load(); }
+
+void CUsbCamera::SetLinkFlags(std::uint8_t flags) { Link().flags.store(flags); }
+
+int CUsbCamera::LoadDriverLibrary() {
+    LinkState& link = Link();
+    link.flags.store(0);
+    link.entry.store(nullptr);
+    link.library.reset();
+
+    platform::Trace("LOARD DLL\r\n");
+    std::string error;
+    link.library = platform::SharedLibrary::Open(link.libraryName, &error);
+    if (!link.library) {
+        if (showStopMessage_) showStopMessage_(kLoadFailedMessage);
+        return 2;
+    }
+    SetFlag(kFlagLibrary);
+    auto entry = link.library->Function<LvDriverEntryFn>(LVX_DRIVER_ENTRY_NAME);
+    if (!entry) {
+        link.library.reset();
+        ClearFlag(kFlagLibrary);
+        if (showStopMessage_) showStopMessage_(kLoadFailedMessage);
+        return 3;
+    }
+    link.entry.store(entry);
+    return 1;
+}
+
+void CUsbCamera::FreeDriverLibrary() {
+    LinkState& link = Link();
+    // The entry goes with the library, so nothing can call into freed code.
+    link.entry.store(nullptr);
+    link.library.reset();
+}
+
+int CUsbCamera::ConnectCamera() {
+    int r = OpenDriver();
+    if (r != 1) return r;
+    std::uint32_t id = 0;
+    r = FindCameraDevice(&id);
+    if (r != 1) return r;
+    r = OpenDevice(id);
+    if (r != 1) return r;
+    return InquiryDevice();
+}
+
+int CUsbCamera::OpenDriver() {
+    platform::Trace("LVX_SEL_OPEN_DRIVER\r\n");
+    LvxOpenDriverBlock block{};
+    std::memcpy(block.version, LVX_DRIVER_VERSION, sizeof block.version);
+    std::uint32_t result = 0;
+    if (!CallEntry(LVX_SEL_OPEN_DRIVER, &block, 0, &result)) return 2;
+    if (result != 0) return 10;
+    Link().driverHandle.store(block.driverHandle);
+    SetFlag(kFlagDriver);
+    return 1;
+}
+
+int CUsbCamera::FindCameraDevice(std::uint32_t* deviceId) {
+    if (!deviceId) return 6;
+    int r = 4;
+    for (int attempt = 0; attempt < kFindAttempts; ++attempt) {
+        r = FindCameraOnce(deviceId);
+        if (r == 1 || r == 2) return r;
+        clock_.Sleep(kFindRetryWaitMs);
+    }
+    return r;
+}
+
+int CUsbCamera::OpenDevice(std::uint32_t deviceId) {
+    platform::Trace("LVX_SEL_OPEN_DEVICE\r\n");
+    LvxOpenDeviceBlock block{};
+    block.deviceId = deviceId;
+    block.onEvent = &CUsbCamera::OnDriverEvent;
+    std::uint32_t result = 0;
+    if (!CallEntry(LVX_SEL_OPEN_DEVICE, &block, Link().driverHandle.load(), &result)) return 2;
+    if (result != 0) return 11;
+    Link().deviceHandle.store(block.deviceHandle);
+    SetFlag(kFlagDevice);
+    return 1;
+}
+
+int CUsbCamera::InquiryDevice() {
+    platform::Trace("COMMAND : INQUIRY\r\n");
+    std::uint8_t reply[kInquiryLength] = {};
+    BuildInquiryBlock(Link().transfer.command);
+    // Preset -1: an INQUIRY that never completes must not pass.
+    return RunTransfer(clock_, kInquiryBlockSize, LVX_DIR_IN, kInquiryLength, reply, kCameraPolls, 0xFFFFFFFFu);
+}
+
+int CUsbCamera::DisconnectCamera() {
+    LinkState& link = Link();
+    std::uint32_t result = 0;
+    if (HasFlag(kFlagDevice)) {
+        ClearFlag(kFlagDevice);
+        LvxCloseDeviceBlock block{};
+        block.deviceHandle = link.deviceHandle.load();
+        CallEntry(LVX_SEL_CLOSE_DEVICE, &block, link.driverHandle.load(), &result);
+    }
+    if (HasFlag(kFlagDriver)) {
+        ClearFlag(kFlagDriver);
+        LvxCloseDriverBlock block{};
+        CallEntry(LVX_SEL_CLOSE_DRIVER, &block, link.driverHandle.load(), &result);
+    }
+    return 1;
+}
+
+int CUsbCamera::ExecuteCheckerCommand(std::uint8_t cls, std::uint16_t code, std::uint32_t address,
+                                      std::uint32_t length, std::uint32_t parameter, std::uint8_t direction,
+                                      std::uint8_t* data) {
+    BuildCheckerBlock(Link().transfer.command, cls, code, address, length, parameter);
+    return RunTransfer(clock_, kCommandBlockSize, direction, length, data, kCheckerPolls, 0);
+}
+
+int CUsbCamera::ExecuteCameraCommand(std::uint8_t opcode, std::uint8_t parameter, std::uint32_t length,
+                                     std::uint8_t direction, std::uint8_t* data) {
+    BuildCameraBlock(Link().transfer.command, opcode, parameter, length);
+    return RunTransfer(clock_, kCommandBlockSize, direction, length, data, kCameraPolls, 0);
+}
+
+void CUsbCamera::OnDriverEvent(std::uint32_t eventCode, std::uint32_t value) {
+    Link().lastEvent.store(eventCode);
+    if (LVX_MAIN_CODE(eventCode) == LVX_CODE_NOTIFY) OnIoComplete(value);
+}
+
+void CUsbCamera::OnIoComplete(std::uint32_t status) {
+    LinkState& link = Link();
+    link.completionStatus.store(status);
+    link.completed.store(1, std::memory_order_release);
+}

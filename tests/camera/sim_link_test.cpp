@@ -1,0 +1,282 @@
+// The camera link against the simulated camera: finding and opening the
+// camera, transfers that fail or complete late, and the command sets as the
+// camera receives and holds them.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "camera/usb_camera.h"
+#include "platform/clock.h"
+#include "sim/simulator.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Counts the entry calls by selector on their way to the simulated library.
+std::map<std::uint32_t, int>& Calls() {
+    static std::map<std::uint32_t, int> calls;
+    return calls;
+}
+std::uint32_t CountingEntry(std::uint32_t selector, void* block, std::uint32_t handle) {
+    ++Calls()[selector];
+    return SimLvDriverEntry(selector, block, handle);
+}
+
+class SimLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::Sim().Reset();
+        Calls().clear();
+        CUsbCamera::SetLinkFlags(0);
+        CUsbCamera::BindDriverEntry(&CountingEntry);
+    }
+    void TearDown() override {
+        cam.DisconnectCamera();
+        CUsbCamera::BindDriverEntry(nullptr);
+    }
+    void Connect() {
+        ASSERT_EQ(cam.ConnectCamera(), 1);
+        sim::Sim().ClearCommands();
+        clock0 = clock.SleptMs();
+    }
+    std::vector<sim::CommandRecord> Named(const std::string& name) const {
+        std::vector<sim::CommandRecord> out;
+        for (const auto& c : sim::Sim().Commands())
+            if (c.name == name) out.push_back(c);
+        return out;
+    }
+    sim::Camera& Camera() { return sim::Sim().FirstCamera(); }
+    std::int64_t Slept() const { return clock.SleptMs() - clock0; }
+
+    platform::VirtualClock clock;
+    CUsbCamera cam{clock};
+    std::int64_t clock0 = 0;
+};
+
+TEST_F(SimLinkTest, NoDeviceGivesFourAfterTwentyAttempts) {
+    sim::Sim().ClearDevices();
+    EXPECT_EQ(cam.ConnectCamera(), 4);
+    EXPECT_EQ(clock.SleptMs(), 10000);
+    EXPECT_EQ(Calls()[LVX_SEL_GET_DEVICELIST], 20);  // asked once per attempt
+    EXPECT_EQ(Calls()[LVX_SEL_OPEN_DEVICE], 0);
+}
+
+TEST_F(SimLinkTest, AnotherMakersDeviceIsNoCamera) {
+    sim::Sim().ClearDevices();
+    sim::Sim().AddForeignDevice();
+    EXPECT_EQ(cam.ConnectCamera(), 5);
+    EXPECT_EQ(Calls()[LVX_SEL_OPEN_DEVICE], 0);
+}
+
+TEST_F(SimLinkTest, FirstCameraInListOrderIsOpened) {
+    sim::Sim().ClearDevices();
+    sim::Sim().AddForeignDevice();
+    const std::uint32_t first = sim::Sim().AddCamera("nominal");
+    const std::uint32_t second = sim::Sim().AddCamera("nominal");
+    ASSERT_NE(first, 0u);
+    ASSERT_NE(second, 0u);
+    ASSERT_EQ(cam.ConnectCamera(), 1);
+    EXPECT_EQ(CUsbCamera::LinkFlags(), 0x07);
+    const auto inquiry = Named("INQUIRY");
+    ASSERT_EQ(inquiry.size(), 1u);
+    EXPECT_EQ(inquiry[0].deviceId, first);
+    EXPECT_EQ(inquiry[0].cdb, (Bytes{0x12, 0, 0, 0, 0x24, 0}));
+}
+
+TEST_F(SimLinkTest, DisconnectTwiceDoesNothingTheSecondTime) {
+    Connect();
+    EXPECT_EQ(cam.DisconnectCamera(), 1);
+    EXPECT_EQ(CUsbCamera::LinkFlags(), 0x01);
+    EXPECT_FALSE(sim::Sim().DriverOpen());
+    Calls().clear();
+    EXPECT_EQ(cam.DisconnectCamera(), 1);
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_EQ(CUsbCamera::LinkFlags(), 0x01);
+}
+
+TEST_F(SimLinkTest, SenseByteFailsACommandTheCallPassed) {
+    Connect();
+    sim::Sim().InjectSense(sim::MakeSense(sim::kSenseIllegalRequest, sim::kAscInvalidField), 1, "DXC_OPEN_CHECKER");
+    EXPECT_EQ(cam.OpenChecker(), 14);
+    ASSERT_EQ(sim::Sim().Commands().size(), 1u);
+    EXPECT_EQ(sim::Sim().Commands()[0].result, 0u);
+    EXPECT_EQ(cam.OpenChecker(), 1);
+    EXPECT_TRUE(Camera().Modes().checkerOpen);
+}
+
+TEST_F(SimLinkTest, LateCompletionSucceedsAndMissingOneFails) {
+    Connect();
+    sim::Sim().LeaveNextPending("DXC_OPEN_CHECKER");
+    clock.After(1500, [] { sim::Sim().CompletePending(0); });
+    EXPECT_EQ(cam.OpenChecker(), 1);
+    EXPECT_EQ(Slept(), 1500);
+    EXPECT_TRUE(Camera().Modes().checkerOpen);
+
+    sim::Sim().LeaveNextPending("DXC_OPEN_CHECKER");
+    clock.After(50, [] { sim::Sim().CompletePending(LVX_RESULT(LVX_CODE_DEVICE, LVX_INF_TIMEOUT)); });
+    EXPECT_EQ(cam.OpenChecker(), 14);
+
+    clock0 = clock.SleptMs();
+    sim::Sim().LeaveNextPending("DCMD_OPEN_SESSION", true);
+    EXPECT_EQ(cam.DcmdOpenSession(), 14);
+    EXPECT_EQ(Slept(), 4000);
+
+    clock0 = clock.SleptMs();
+    sim::Sim().LeaveNextPending("DXC_CLOSE_CHECKER", true);
+    EXPECT_EQ(cam.CloseChecker(), 14);
+    EXPECT_EQ(Slept(), 10000);
+}
+
+TEST_F(SimLinkTest, ConfigurationMemoryRoundTrips) {
+    Connect();
+    ASSERT_EQ(cam.OpenChecker(), 1);
+    ASSERT_EQ(cam.SetCcdPower(0), 1);
+    Bytes table(38);
+    for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<std::uint8_t>(0x40 + i);
+    EXPECT_EQ(cam.WriteConfigMemoryVerified(0, 0, 248, 38, table.data()), 1);
+    const auto& ccd = Camera().Mem(sim::Memory::CcdEeprom);
+    EXPECT_TRUE(std::equal(table.begin(), table.end(), ccd.begin() + 248));
+
+    Bytes back(38);
+    EXPECT_EQ(cam.TransferConfigMemory(0, 1, 248, 38, back.data()), 1);
+    EXPECT_EQ(back, table);
+    EXPECT_EQ(cam.WriteConfigMemoryVerified(0, 1, 248, 38, back.data()), 1);  // double read
+
+    // The camera changes one byte while the station waits to read back.
+    clock.After(50, [this] { Camera().Mem(sim::Memory::RamConfig)[410] ^= 0xFF; });
+    EXPECT_EQ(cam.WriteConfigMemoryVerified(2, 0, 400, 38, table.data()), 0);
+}
+
+TEST_F(SimLinkTest, MicrocontrollerChannelAndMemoryAccess) {
+    Connect();
+    ASSERT_EQ(cam.OpenChecker(), 1);
+    ASSERT_EQ(cam.SetInspectionMode(), 1);
+    EXPECT_TRUE(Camera().Modes().inspection);
+
+    Bytes values = {0xF8, 0x06};
+    ASSERT_EQ(cam.AccessCameraMemory(3, 0, 1267, 2, values.data(), 2), 1);
+    EXPECT_EQ(Camera().Mem(sim::Memory::McuDram)[1267], 0xF8);
+    EXPECT_EQ(Camera().Mem(sim::Memory::McuDram)[1268], 0x06);
+    Bytes buf(8, 0xEE);
+    ASSERT_EQ(cam.AccessCameraMemory(3, 1, 1267, 2, buf.data(), buf.size()), 1);
+    EXPECT_EQ(buf[0], 0xF8);
+    EXPECT_EQ(buf[1], 0x06);
+    EXPECT_EQ(buf[4], 0xEE);  // n + 2 bytes and no more
+
+    sim::Sim().ClearCommands();
+    ASSERT_EQ(cam.CallSubroutine(37), 1);
+    ASSERT_EQ(cam.AccessCameraMemory(3, 1, 2566, 2, buf.data(), 4), 1);
+    const auto sends = Named("DXC_CAMMCU_TESTCMD_SEND");
+    ASSERT_EQ(sends.size(), 2u);
+    EXPECT_EQ(sends[0].dataOut, (Bytes{'E', 'S', 37}));
+    EXPECT_EQ(sends[1].dataOut, (Bytes{'A', 'R', 0x00, 0x0A, 0x06, 0x02}));
+    const auto resps = Named("DXC_CAMMCU_TESTCMD_RESP");
+    ASSERT_EQ(resps.size(), 2u);
+    EXPECT_EQ(resps[1].length, 4u);
+    EXPECT_EQ(buf[0], Camera().Mem(sim::Memory::McuDram)[2566]);
+
+    Camera().Faults().mcuReply = {1, 'x'};
+    EXPECT_EQ(cam.SetInspectionMode(), 9);
+
+    sim::Sim().ClearCommands();
+    EXPECT_EQ(cam.ChargeInsideSb(33.07), 1);
+    EXPECT_EQ(cam.SetOb(1), 1);
+    EXPECT_EQ(cam.SetOb(0), 1);
+    const auto& rec = sim::Sim().Commands();
+    ASSERT_EQ(rec.size(), 4u);
+    EXPECT_EQ(rec[0].dataOut, (Bytes{'G', 'w', 0x01, 0x4A}));
+    EXPECT_EQ(rec[2].dataOut, Bytes{1});
+    EXPECT_EQ(rec[3].dataOut, Bytes{0});
+    EXPECT_FALSE(Camera().Modes().ob);
+}
+
+TEST_F(SimLinkTest, ShootingConditionsStopAtADifferingReadBack) {
+    Connect();
+    ASSERT_EQ(cam.ResumeSession(), 1);
+    ASSERT_EQ(cam.SetShootingConditions(45, 18, 72, 0), 1);
+    EXPECT_EQ(Camera().Property(11), 45);
+    EXPECT_EQ(Camera().Property(12), 18);
+    EXPECT_EQ(Camera().Property(5), 72);
+
+    Camera().SetStoredProperty(2, 7);
+    Camera().SetStoredProperty(5, 9);
+    sim::Sim().ClearCommands();
+    // The camera holds another value by the time it is read back.
+    clock.After(50, [this] { Camera().SetStoredProperty(11, 99); });
+    EXPECT_EQ(cam.SetShootingConditions(24, 0, 72, 0), 6);
+    EXPECT_EQ(Named("DCMD_SET_PROPERTY").size(), 1u);
+    EXPECT_EQ(Camera().Property(2), 7);
+    EXPECT_EQ(Camera().Property(5), 9);
+
+    Camera().Faults().propertyReply = {1, std::nullopt, 12};
+    std::uint8_t v = 0;
+    EXPECT_EQ(cam.DcmdGetProperty(11, &v), 7);
+}
+
+TEST_F(SimLinkTest, CaptureRejectsAPictureThatIsNotThere) {
+    Connect();
+    ASSERT_EQ(cam.ResumeSession(), 1);
+    ASSERT_EQ(cam.OpenChecker(), 1);
+    AreaMeasurement m;
+
+    Camera().Faults().neverReady = true;
+    EXPECT_EQ(cam.CaptureAndMeasure({1360, 862, 300, 300}, &m), 8);
+    EXPECT_EQ(Named("DCMD_DEVICE_READY").size(), 100u);
+    EXPECT_GE(Slept(), 10000);
+    EXPECT_TRUE(Named("DCMD_GET_PROPERTY").empty());
+
+    // The camera finishes the picture it was busy with.
+    Camera().Faults().neverReady = false;
+    for (int i = 0; i < 10 && cam.DcmdDeviceReady() != 1; ++i) {
+    }
+    Camera().Faults().imageCountZero = true;
+    sim::Sim().ClearCommands();
+    EXPECT_EQ(cam.CaptureAndMeasure({1360, 862, 300, 300}, &m), 8);
+    EXPECT_TRUE(Named("DCMD_GET_IMAGE_FILE_INFO").empty());
+
+    Camera().Faults().imageCountZero = false;
+    ASSERT_EQ(cam.CaptureAndMeasure({1360, 862, 300, 300}, &m), 1);
+    EXPECT_GT(m.Gr(), 0);
+    EXPECT_TRUE(Camera().Modes().session);
+    EXPECT_EQ(Camera().Modes().sessionMode, 1);
+}
+
+TEST_F(SimLinkTest, RawTransferFollowsTheReportedParts) {
+    Connect();
+    ASSERT_EQ(cam.ResumeSession(), 1);
+    Camera().Faults().imageInfo = sim::CameraFaults::ImageInfo{0x18000, 0x18000, 4096, 0};
+    Bytes picture(0x18000);
+    ImageFileInfo info;
+    ASSERT_EQ(cam.CaptureRawImage(picture.data(), picture.size(), &info), 1);
+    const auto blocks = Named("DCMD_GET_IMAGE");
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0].cdb[1], 0);
+    EXPECT_EQ(blocks[0].length, 65536u);
+    EXPECT_EQ(blocks[1].cdb[1], 0);
+    EXPECT_EQ(blocks[1].length, 32768u);
+    EXPECT_EQ(info.totalSize, 0x18000u);
+
+    // Larger than the buffer, or with no block size: nothing transferred.
+    sim::Sim().ClearCommands();
+    EXPECT_EQ(cam.CaptureRawImage(picture.data(), 0x17FFF, &info), 8);
+    Camera().Faults().imageInfo = sim::CameraFaults::ImageInfo{0x18000, 0x8000, 0, 0};
+    EXPECT_EQ(cam.CaptureRawImage(picture.data(), picture.size(), &info), 8);
+    EXPECT_TRUE(Named("DCMD_GET_IMAGE").empty());
+
+    // Part 1 in blocks, and a failing block ends it with 0.
+    Camera().Faults().imageInfo = sim::CameraFaults::ImageInfo{0x18000, 0x8000, 0x6000, 0};
+    ASSERT_EQ(cam.CaptureRawImage(picture.data(), picture.size(), &info), 1);
+    const auto parts = Named("DCMD_GET_IMAGE");
+    ASSERT_EQ(parts.size(), 4u);
+    EXPECT_EQ(parts[1].cdb[1], 1);
+    EXPECT_EQ(parts[3].length, 0x4000u);
+    sim::Sim().InjectSense(sim::MakeSense(sim::kSenseIllegalRequest, sim::kAscInvalidField), 1, "DCMD_GET_IMAGE");
+    EXPECT_EQ(cam.CaptureRawImage(picture.data(), picture.size(), &info), 0);
+}
+
+}  // namespace
