@@ -3,6 +3,7 @@
 // camera core reads the identity, the initial memory contents and the few
 // behaviours it models itself; the physics (sim/model.h) reads the rest.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,7 +26,52 @@ struct UnitProfile {
     std::uint8_t batteryState = 0;  // property 71
 
     // ---- physics; see sim/README.md ----------------------------------------
-    // (fields added by the model)
+    // Sensor response: green level in LSB for a correctly exposed grey field
+    // through a lens of transmission 1 at 0 dB of ISO gain; red and blue
+    // relative to green under the bench's daylight sources.
+    double greenResponse = 296.5;
+    double redResponse = 0.625;
+    double blueResponse = 0.5556;
+    // Gr/Gb crosstalk: Gr picks up this fraction of its red neighbours,
+    // Gb of its blue ones.
+    double crosstalk = 0.012;
+    // Red and blue response with the lens wide open (F1.4) relative to small
+    // apertures; the effect fades out towards F5.6.
+    double wideOpenRed = 0.996;
+    double wideOpenBlue = 1.004;
+    // Dark output: the raw black level (shown while SetOb 1 stops the
+    // optical-black subtraction), what the subtraction leaves, read noise
+    // (LSB rms) and shot noise (LSB^2 per LSB at the factory ISO200 gain).
+    double blackLevel = 16.0;
+    double clampResidual = 1.0;
+    double readNoise = 2.0;
+    double shotNoise = 0.1;
+    // White defects: dark output in LSB at 1/4 s and the factory ISO200 gain.
+    struct HotPixel {
+        int x = 0;
+        int y = 0;
+        double level = 0;
+    };
+    std::vector<HotPixel> hotPixels;
+    int randomHotPixels = 0;  // further ones scattered from the seed
+    // ISO gain values the sensor factory leaves in the table (10-bit).
+    int factoryIso200 = 320;
+    int factoryIso1600 = 867;
+    // Built-in flash: guide numbers (m, ISO100) at the adjustment value 0 and
+    // the rated charge; flash-to-flash scatter (fraction, rms).
+    double preGuideNumber = 2.5;
+    double mainGuideNumber = 6.0;
+    double flashRatedVolts = 33.0;
+    double flashScatter = 0.01;
+    // Battery check A/D converter (10-bit): reading = offset + slope x volts.
+    double adSlope = 100.0;
+    double adOffset = 18.0;
+    double acAdapterVolts = 8.4;
+    // Supply current: electronics and sensor power behind a converter.
+    double basePowerW = 2.0;
+    double ccdPowerW = 1.25;
+    double converterEfficiency = 0.9;
+    double quiescentA = 0.02;
 };
 
 // A built-in profile by name, or a profile file (a path); nullopt and a

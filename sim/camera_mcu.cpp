@@ -1,0 +1,139 @@
+// The camera microcontroller's test channel: a command string sent with
+// DXC_CAMMCU_TESTCMD_SEND, its answer read with DXC_CAMMCU_TESTCMD_RESP.
+//
+// Answers:
+//   done          'a', the command's two letters
+//   memory read   the n data bytes, 'a', the 8-bit sum of the data
+//   refused       'n', a reason (1 not in inspection mode, 2 unknown command,
+//                 3 bad argument or address, 4 nothing asked), 0
+// Apart from "SS" and "QQ" the channel serves commands only in inspection
+// mode.
+
+#include <algorithm>
+#include <numeric>
+
+#include "platform/big_endian.h"
+#include "sim/simulator.h"
+
+namespace sim {
+
+namespace {
+
+constexpr std::size_t kDramMirror = 1024;
+constexpr std::size_t kBatteryReadingAddress = 2566;
+
+std::vector<std::uint8_t> Done(const std::vector<std::uint8_t>& cmd) {
+    return {'a', cmd[0], cmd.size() > 1 ? cmd[1] : std::uint8_t{0}};
+}
+std::vector<std::uint8_t> Refused(std::uint8_t reason) { return {'n', reason, 0}; }
+std::vector<std::uint8_t> ReadAnswer(const std::uint8_t* data, std::size_t n) {
+    std::vector<std::uint8_t> r(data, data + n);
+    r.push_back('a');
+    r.push_back(static_cast<std::uint8_t>(std::accumulate(data, data + n, 0u)));
+    return r;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> Camera::McuRespond(const std::vector<std::uint8_t>& cmd, const SimBench& bench) {
+    if (cmd.size() < 2) return Refused(2);
+    const char c0 = static_cast<char>(cmd[0]), c1 = static_cast<char>(cmd[1]);
+    const std::string name{c0, c1};
+    if (name == "SS") {
+        m_modes.inspection = true;
+        return Done(cmd);
+    }
+    if (name == "QQ") {
+        // An armed flash fires as inspection mode ends: the camera takes the
+        // flash picture by itself.
+        if (m_modes.inspection && m_modes.armedFlash != FlashKind::None && !m_pictureQueued) {
+            QueuePicture(m_modes.armedFlash);
+            m_modes.armedFlash = FlashKind::None;
+        }
+        m_modes.inspection = false;
+        return Done(cmd);
+    }
+    if (!m_modes.inspection) return Refused(1);
+
+    // Memory access: prefix, address (3 bytes for "AR", else 2), n[, data].
+    struct Area {
+        const char* read;
+        const char* write;
+        std::vector<std::uint8_t>* mem;
+    };
+    const Area areas[] = {{"AR", "AS", &m_mcuDram}, {"AU", "AW", &m_mcuEeprom}, {"MA", "MC", &m_mcuScratch}};
+    for (const Area& a : areas) {
+        const bool read = name == a.read, write = name == a.write;
+        if (!read && !write) continue;
+        const std::size_t width = name == "AR" ? 3 : 2;
+        if (cmd.size() < 2 + width + 1) return Refused(3);
+        std::size_t address = 0;
+        for (std::size_t i = 0; i < width; ++i) address = (address << 8) | cmd[2 + i];
+        const std::size_t n = cmd[2 + width];
+        std::vector<std::uint8_t>& mem = *a.mem;
+        if (n == 0 || address > mem.size() || n > mem.size() - address) return Refused(3);
+        if (read) return ReadAnswer(mem.data() + address, n);
+        if (cmd.size() != 2 + width + 1 + n) return Refused(3);
+        std::copy_n(cmd.begin() + 3 + static_cast<std::ptrdiff_t>(width), n, mem.begin() + address);
+        return Done(cmd);
+    }
+
+    auto word = [&](std::size_t at) { return static_cast<std::uint16_t>((cmd[at] << 8) | cmd[at + 1]); };
+    if (name == "ES") {
+        if (cmd.size() != 3) return Refused(3);
+        if (cmd[2] != 37) return Refused(2);
+        // Subroutine 37: an A/D reading of the supply, low byte first.
+        const std::uint16_t v = BatteryAdReading(m_unit, bench, m_unit.seed ^ (0xAD00000000ull + ++m_adReadings));
+        m_mcuDram[kBatteryReadingAddress] = static_cast<std::uint8_t>(v);
+        m_mcuDram[kBatteryReadingAddress + 1] = static_cast<std::uint8_t>(v >> 8);
+        return Done(cmd);
+    }
+    if (name == "Gq") {
+        platform::PutBe16(&m_mcuEeprom[kMcuChecksumEnd], McuChecksum(m_mcuEeprom));
+        return Done(cmd);
+    }
+    if (name == "GA") {
+        if (m_pictureQueued) return Refused(3);
+        QueuePicture(FlashKind::None);
+        return Done(cmd);
+    }
+    if (name == "Gw") {
+        if (cmd.size() != 4) return Refused(3);
+        m_modes.chargeVolts = word(2) / 10.0;
+        return Done(cmd);
+    }
+    if (name == "G{" || name == "G}") {
+        if (cmd.size() != 5) return Refused(3);
+        m_modes.armedFlash = name == "G{" ? FlashKind::Pre : FlashKind::Main;
+        m_modes.flashLevel = cmd[2];
+        return Done(cmd);
+    }
+    if (name == "Gy") {
+        if (cmd.size() != 4) return Refused(3);
+        m_modes.fireWidth = word(2);
+        return Done(cmd);
+    }
+    if (name == "AY" || name == "AZ") {
+        // Copy between EEPROM values and their DRAM working copies for the
+        // EEPROM addresses p..q: "AY" EEPROM to DRAM, "AZ" DRAM to EEPROM.
+        if (cmd.size() != 6) return Refused(3);
+        const std::size_t p = word(2), q = word(4);
+        if (p > q || q >= m_mcuEeprom.size() || q + kDramMirror >= m_mcuDram.size()) return Refused(3);
+        for (std::size_t i = p; i <= q; ++i) {
+            if (name == "AY")
+                m_mcuDram[i + kDramMirror] = m_mcuEeprom[i];
+            else
+                m_mcuEeprom[i] = m_mcuDram[i + kDramMirror];
+        }
+        return Done(cmd);
+    }
+    if (name == "CQ") {
+        // The big-endian DRAM word at 2 n.
+        if (cmd.size() != 3) return Refused(3);
+        const std::size_t at = 2u * cmd[2];
+        return ReadAnswer(m_mcuDram.data() + at, 2);
+    }
+    return Refused(2);
+}
+
+}  // namespace sim

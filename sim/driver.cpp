@@ -1,0 +1,424 @@
+// The simulated driver library: the driver entry, the bus with its devices,
+// the command record and the injected faults.
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/big_endian.h"
+#include "sim/simulator.h"
+
+namespace sim {
+
+namespace {
+
+constexpr std::uint32_t kDriverHandle = 0x4C560001u;
+
+std::uint32_t DriverError(std::uint32_t sub) { return LVX_RESULT(LVX_CODE_DRIVER, sub); }
+
+std::string Identity28(const std::string& s) {
+    std::string r = s.substr(0, 28);
+    r.resize(28, ' ');
+    return r;
+}
+
+}  // namespace
+
+bool CommandRecord::SenseOk() const {
+    return std::all_of(sense.begin(), sense.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+std::string CommandName(const std::uint8_t* cdb, std::size_t length) {
+    if (length == 6) return cdb[0] == 0x12 ? "INQUIRY" : "UNKNOWN";
+    if (length != 16) return "UNKNOWN";
+    const std::uint8_t op = cdb[0];
+    if ((op == 0xFC || op == 0xFD || op == 0xFE) && cdb[1] == 0) {
+        const std::uint16_t code = platform::GetBe16(cdb + 2);
+        const std::uint8_t hi = code >> 8, lo = code & 0xFF;
+        if (op == 0xFC) {
+            switch (code) {
+                case 0x1001: return "DXC_OPEN_CHECKER";
+                case 0x1000: return "DXC_CLOSE_CHECKER";
+                case 0x6201: return "DXC_PLAY_ON";
+                case 0x6200: return "DXC_PLAY_OFF";
+                case 0x6300: return "DXC_NTSC_MODE";
+                case 0x6301: return "DXC_PAL_MODE";
+                case 0x6001: return "DXC_CCD_POWERON";
+                case 0x6000: return "DXC_CCD_POWEROFF";
+                case 0x2200: return "DXC_MAKE_FPGAIN_TABLE";
+                case 0x2101: case 0x2102: case 0x2F00: case 0x3101:
+                case 0x3102: case 0x3F00: case 0x5F00: case 0x5E00: return "DXC_UPDATECOMMAND";
+                default: break;
+            }
+            if (hi == 0x64) return "DXC_TESTPATTAN_DISP";
+            if (hi == 0x85) return "DXC_CHECK_CHECK_OPALINE";
+        } else if (op == 0xFD) {
+            switch (code) {
+                case 0x2081: return "DXC_CCDEEPROM_DATAWRITE";
+                case 0x3081: return "DXC_TFTEEPROM_DATAWRITE";
+                case 0x5081: return "DXC_RAMCONFIG_DATAWRITE";
+                case 0x7081: return "DXC_SET_OB";
+                case 0x7100: return "DXC_SET_LANGE";
+                case 0x6500: return "DXC_MENU_RESET";
+                case 0x9181: return "DXC_CAMMCU_TESTCMD_SEND";
+                default: break;
+            }
+            if (hi == 0x84 && lo <= 1) return "DXC_CHECK_CFLED";
+        } else {
+            switch (code) {
+                case 0x1180: return "DXC_RISC_FIRMWARE_VERSION";
+                case 0x2080: return "DXC_CCDEEPROM_DATAREAD";
+                case 0x3080: return "DXC_TFTEEPROM_DATAREAD";
+                case 0x5080: return "DXC_RAMCONFIG_DATAREAD";
+                case 0x6280: return "DXC_CCD_ADJUST_DATA_IN";
+                case 0x8680: return "DXC_CHECK_TFTSW";
+                case 0x9180: return "DXC_CAMMCU_TESTCMD_RESP";
+                default: break;
+            }
+        }
+        return "UNKNOWN";
+    }
+    switch (op) {
+        case 0xE0: return "DCMD_OPEN_SESSION";
+        case 0xE1: return "DCMD_CLOSE_SESSION";
+        case 0xE2: return "DCMD_CHANGE_MODE";
+        case 0xE3: return "DCMD_TAKE_PICTURE";
+        case 0xE5: return "DCMD_GET_IMAGE_FILE_INFO";
+        case 0xE6: case 0xE7: return "DCMD_GET_IMAGE";
+        case 0xEA: return "DCMD_GET_PROPERTY";
+        case 0xEB: return "DCMD_SET_PROPERTY";
+        case 0xEE: return "DCMD_GET_DATE_TIME";
+        case 0xEF: return "DCMD_SET_DATETIME";
+        case 0xF0: return "DCMD_DEVICE_READY";
+        default: return "UNKNOWN";
+    }
+}
+
+Simulator& Sim() {
+    static Simulator* sim = [] {
+        auto* s = new Simulator;  // lives as long as the process, like a loaded driver
+        s->Reset();
+        return s;
+    }();
+    return *sim;
+}
+
+std::uint32_t LvDriverEntry(std::uint32_t selector, void* block, std::uint32_t driverHandle) {
+    return Sim().Entry(selector, block, driverHandle);
+}
+
+SimBench Simulator::DefaultBench() {
+    SimBench b{};
+    b.lens = SIM_LENS_NONE;
+    b.ndFilter = 0;
+    b.light = SIM_LIGHT_OFF;
+    b.lightLevel = 0;
+    b.chart = SIM_CHART_NONE;
+    b.closest = 0;
+    b.subjectDistanceM = 0;
+    b.flashPoppedUp = 0;
+    b.power = SIM_POWER_AC_ADAPTER;
+    b.supplyVolts = 7.2;
+    b.usbPlugged = 1;
+    b.mainSwitchOn = 1;
+    b.exposureMode = SIM_MODE_MANUAL;
+    b.afMode = SIM_MODE_MANUAL;
+    return b;
+}
+
+void Simulator::Reset() {
+    m_bench = DefaultBench();
+    m_devices.clear();
+    m_lastDeviceId = 0;
+    m_driverOpen = false;
+    m_driverHandle = 0;
+    m_lastError.clear();
+    m_record.clear();
+    m_selectorFaults.clear();
+    m_senseFaults.clear();
+    m_pendingFault.reset();
+    m_pendingDevice = 0;
+    AddCamera("nominal");
+}
+
+void Simulator::SetBench(const SimBench& bench) {
+    const bool wasOn = m_bench.mainSwitchOn != 0;
+    m_bench = bench;
+    if (!wasOn && bench.mainSwitchOn)
+        for (Device& d : m_devices)
+            if (d.camera) d.camera->PowerCycle();
+}
+
+double Simulator::ReadAmmeter() const {
+    for (const Device& d : m_devices)
+        if (d.camera) return ConsumptionCurrent(d.camera->Unit(), m_bench, d.camera->Modes().ccdPower);
+    return 0;
+}
+
+void Simulator::ClearDevices() {
+    m_devices.clear();
+    m_pendingDevice = 0;
+}
+
+std::uint32_t Simulator::AddCamera(const std::string& profile, const std::string& identification) {
+    std::string error;
+    auto unit = FindProfile(profile, &error);
+    if (!unit) {
+        m_lastError = error.empty() ? "no such unit profile: " + profile : error;
+        return 0;
+    }
+    return AddCamera(*unit, identification);
+}
+
+std::uint32_t Simulator::AddCamera(const UnitProfile& unit, const std::string& identification) {
+    if (!identification.empty() && identification.size() != 13) {
+        m_lastError = "identification must have 13 characters: " + identification;
+        return 0;
+    }
+    UnitProfile u = unit;
+    FactoryMemories factory = InitialMemories(u);
+    factory.ccdEeprom.resize(kCcdEepromSize);
+    factory.mcuEeprom.resize(kMcuEepromSize);
+    if (!identification.empty()) {
+        u.identification = identification;
+        std::copy(identification.begin(), identification.end(), factory.ccdEeprom.begin() + 17);
+    }
+    // The factory leaves the microcontroller's EEPROM with a good checksum.
+    platform::PutBe16(&factory.mcuEeprom[kMcuChecksumEnd], McuChecksum(factory.mcuEeprom));
+    Device d;
+    d.id = NextDeviceId();
+    d.identity = kCameraIdentity;
+    d.camera = std::make_unique<Camera>(d.id, std::move(u), factory);
+    m_devices.push_back(std::move(d));
+    return m_devices.back().id;
+}
+
+std::uint32_t Simulator::AddForeignDevice(const std::string& identity) {
+    Device d;
+    d.id = NextDeviceId();
+    d.identity = Identity28(identity);
+    m_devices.push_back(std::move(d));
+    return m_devices.back().id;
+}
+
+void Simulator::SetDeviceIdentity(std::uint32_t deviceId, const std::string& identity28) {
+    if (Device* d = DeviceById(deviceId)) d->identity = Identity28(identity28);
+}
+
+std::vector<std::uint32_t> Simulator::ListedDevices() const {
+    std::vector<std::uint32_t> ids;
+    for (const Device& d : m_devices)
+        if (Listed(d)) ids.push_back(d.id);
+    return ids;
+}
+
+std::vector<std::uint32_t> Simulator::AllDevices() const {
+    std::vector<std::uint32_t> ids;
+    for (const Device& d : m_devices) ids.push_back(d.id);
+    return ids;
+}
+
+Camera* Simulator::CameraOf(std::uint32_t deviceId) {
+    Device* d = DeviceById(deviceId);
+    return d ? d->camera.get() : nullptr;
+}
+
+Camera& Simulator::FirstCamera() {
+    for (Device& d : m_devices)
+        if (d.camera) return *d.camera;
+    // Tests ask for it only with a camera on the bus; put one there rather
+    // than hand out nothing.
+    AddCamera("nominal");
+    return *m_devices.back().camera;
+}
+
+std::vector<std::string> Simulator::CommandNames() const {
+    std::vector<std::string> names;
+    for (const CommandRecord& r : m_record) names.push_back(r.name);
+    return names;
+}
+
+void Simulator::FailSelector(std::uint32_t selector, std::uint32_t result, int times) {
+    m_selectorFaults.push_back({selector, result, times});
+}
+
+void Simulator::InjectSense(const Sense& sense, int times, const std::string& commandName) {
+    m_senseFaults.push_back({sense, times, commandName});
+}
+
+void Simulator::LeaveNextPending(const std::string& commandName, bool never) {
+    m_pendingFault = PendingFault{commandName, never};
+}
+
+bool Simulator::CompletePending(std::uint32_t result) {
+    if (m_pendingDevice == 0) return false;
+    Device* d = DeviceById(m_pendingDevice);
+    m_pendingDevice = 0;
+    if (d && d->onEvent) d->onEvent(LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_NONE), result);
+    return true;
+}
+
+Simulator::Device* Simulator::DeviceById(std::uint32_t id) {
+    for (Device& d : m_devices)
+        if (d.id == id) return &d;
+    return nullptr;
+}
+
+Simulator::Device* Simulator::DeviceByHandle(std::uint32_t handle) {
+    if (handle == 0) return nullptr;
+    for (Device& d : m_devices)
+        if (d.handle == handle) return &d;
+    return nullptr;
+}
+
+bool Simulator::Listed(const Device& d) const {
+    if (!d.camera) return true;
+    return m_bench.usbPlugged && m_bench.mainSwitchOn;
+}
+
+std::uint32_t Simulator::Entry(std::uint32_t selector, void* block, std::uint32_t driverHandle) {
+    for (auto it = m_selectorFaults.begin(); it != m_selectorFaults.end(); ++it) {
+        if (it->selector != selector) continue;
+        const std::uint32_t result = it->result;
+        if (--it->times <= 0) m_selectorFaults.erase(it);
+        return result;
+    }
+    if (block == nullptr) return DriverError(LVX_ERR_INVALIDPARAM);
+    if (selector == LVX_SEL_OPEN_DRIVER) {
+        auto* b = static_cast<LvxOpenDriverBlock*>(block);
+        if (driverHandle != 0) return DriverError(LVX_ERR_INVALIDPARAM);
+        if (std::memcmp(b->version, LVX_DRIVER_VERSION, 4) != 0) return DriverError(LVX_ERR_VERSION);
+        m_driverOpen = true;
+        m_driverHandle = kDriverHandle;
+        b->driverHandle = m_driverHandle;
+        return 0;
+    }
+    if (selector < LVX_SEL_OPEN_DRIVER || selector > LVX_SEL_CLOSE_DRIVER) return DriverError(LVX_ERR_UNSUPPORT);
+    if (!m_driverOpen) return DriverError(LVX_ERR_SEQUENCE);
+    if (driverHandle != m_driverHandle) return DriverError(LVX_ERR_INVALIDPARAM);
+
+    switch (selector) {
+        case LVX_SEL_GET_DEVICELIST: {
+            auto* b = static_cast<LvxDeviceListBlock*>(block);
+            if (b->tag != LVX_DEVICELIST_TAG) return DriverError(LVX_ERR_INVALIDPARAM);
+            const std::vector<std::uint32_t> ids = ListedDevices();
+            if (b->ids != nullptr)
+                for (std::size_t i = 0; i < ids.size() && i < b->count; ++i) b->ids[i] = ids[i];
+            b->count = static_cast<std::uint32_t>(ids.size());
+            return 0;
+        }
+        case LVX_SEL_GET_DEVICEINFO: {
+            auto* b = static_cast<LvxDeviceInfoBlock*>(block);
+            Device* d = DeviceById(b->deviceId);
+            if (!d || !Listed(*d)) return LVX_RESULT(LVX_CODE_DEVICE, LVX_ERR_NODEVICE);
+            if (b->buffer != nullptr) {
+                std::memset(b->buffer, 0, LVX_DEVICEINFO_SIZE);
+                std::memcpy(b->buffer, &d->id, 4);  // the id, host order
+                b->buffer[4] = d->camera ? 1 : 0;   // 1: imaging device
+                std::memcpy(b->buffer + 8, d->identity.data(), 28);
+            }
+            return 0;
+        }
+        case LVX_SEL_OPEN_DEVICE: {
+            auto* b = static_cast<LvxOpenDeviceBlock*>(block);
+            Device* d = DeviceById(b->deviceId);
+            if (!d || !Listed(*d)) return LVX_RESULT(LVX_CODE_DEVICE, LVX_ERR_NODEVICE);
+            if (d->handle == 0) d->handle = ++m_lastHandle;
+            d->onEvent = b->onEvent;
+            b->deviceHandle = d->handle;
+            return 0;
+        }
+        case LVX_SEL_CLOSE_DEVICE: {
+            auto* b = static_cast<LvxCloseDeviceBlock*>(block);
+            Device* d = DeviceByHandle(b->deviceHandle);
+            if (!d) return DriverError(LVX_ERR_INVALIDPARAM);
+            if (m_pendingDevice == d->id) m_pendingDevice = 0;
+            d->handle = 0;
+            d->onEvent = nullptr;
+            return 0;
+        }
+        case LVX_SEL_CLOSE_DRIVER:
+            for (Device& d : m_devices) {
+                d.handle = 0;
+                d.onEvent = nullptr;
+            }
+            m_pendingDevice = 0;
+            m_driverOpen = false;
+            m_driverHandle = 0;
+            return 0;
+        case LVX_SEL_EXECUTE_IO: return ExecuteIo(*static_cast<LvxExecuteIoBlock*>(block));
+        default: return DriverError(LVX_ERR_UNSUPPORT);
+    }
+}
+
+std::uint32_t Simulator::ExecuteIo(LvxExecuteIoBlock& io) {
+    io.pending = 0;
+    Device* d = DeviceByHandle(io.deviceHandle);
+    if (!d) return DriverError(LVX_ERR_INVALIDPARAM);
+    if ((io.commandLength != 6 && io.commandLength != 16) || io.command == nullptr ||
+        io.senseLength < LVX_SENSE_LENGTH || io.sense == nullptr || (io.dataLength > 0 && io.data == nullptr) ||
+        io.direction > LVX_DIR_OUT || (io.direction == LVX_DIR_NONE) != (io.dataLength == 0))
+        return DriverError(LVX_ERR_INVALIDPARAM);
+
+    CommandRecord rec;
+    rec.deviceId = d->id;
+    rec.cdb.assign(io.command, io.command + io.commandLength);
+    rec.direction = io.direction;
+    rec.length = io.dataLength;
+    rec.name = CommandName(io.command, io.commandLength);
+    if (io.direction == LVX_DIR_OUT) rec.dataOut.assign(io.data, io.data + io.dataLength);
+
+    auto finish = [&](std::uint32_t result) {
+        rec.result = result;
+        std::memcpy(rec.sense.data(), io.sense, LVX_SENSE_LENGTH);
+        m_record.push_back(std::move(rec));
+        return result;
+    };
+    if (!Listed(*d)) return finish(LVX_RESULT(LVX_CODE_DEVICE, LVX_INF_DISCONNECT));
+
+    Camera::Reply reply;
+    bool injected = false;
+    for (auto it = m_senseFaults.begin(); it != m_senseFaults.end(); ++it) {
+        if (!it->name.empty() && it->name != rec.name) continue;
+        reply.sense = it->sense;
+        if (--it->times <= 0) m_senseFaults.erase(it);
+        injected = true;
+        break;
+    }
+    if (!injected) {
+        if (io.commandLength == 6 && io.command[0] == 0x12) {
+            if (io.direction != LVX_DIR_IN) {
+                reply.sense = MakeSense(kSenseIllegalRequest, kAscInvalidField);
+            } else {
+                reply.dataIn = InquiryData(d->identity);
+                reply.dataIn.resize(std::min<std::size_t>(io.dataLength, io.command[4]), 0);
+            }
+        } else if (d->camera) {
+            reply = d->camera->Execute(io.command, io.commandLength, io.direction,
+                                       io.direction == LVX_DIR_OUT ? io.data : nullptr, io.dataLength, m_bench);
+        } else {
+            reply.sense = MakeSense(kSenseIllegalRequest, kAscInvalidOpcode);
+        }
+    }
+    if (io.direction == LVX_DIR_IN) {
+        const std::size_t n = std::min<std::size_t>(reply.dataIn.size(), io.dataLength);
+        if (n > 0) std::memcpy(io.data, reply.dataIn.data(), n);
+        rec.dataIn.assign(reply.dataIn.begin(), reply.dataIn.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    std::memcpy(io.sense, reply.sense.data(), LVX_SENSE_LENGTH);
+
+    if (m_pendingFault && (m_pendingFault->name.empty() || m_pendingFault->name == rec.name)) {
+        // One that never completes is not remembered: nothing will call its
+        // event routine.
+        if (!m_pendingFault->never) m_pendingDevice = d->id;
+        m_pendingFault.reset();
+        io.pending = 1;
+        rec.pending = true;
+    }
+    return finish(0);
+}
+
+}  // namespace sim
+
+extern "C" std::uint32_t SimLvDriverEntry(std::uint32_t selector, void* block, std::uint32_t driverHandle) {
+    return sim::LvDriverEntry(selector, block, driverHandle);
+}

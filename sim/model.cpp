@@ -1,0 +1,290 @@
+// The optics and electronics of the simulated camera. A picture is a uniform
+// field (what the bench shows fills the view) computed per colour class and per
+// line crawl band once, plus per-sample noise from a hash of (seed, x, y) and
+// the unit's white defects; sim/README.md gives the formulas.
+
+#include "sim/model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+#include "sim/unit_profile.h"
+
+namespace sim {
+namespace {
+
+// Bench hardware (the same on every station).
+constexpr double kToolLensTransmission = 0.5;   // tool lens: fixed F8 stop behind a diffuser
+constexpr double kToolLensAv = 6.0;              // F8
+constexpr double kStandardLensTransmission = 0.95;  // 50 mm F1.4
+constexpr double kStandardLensMaxAv = 1.0;       // F1.4 wide open
+constexpr double kStandardLensMinAv = 9.0;       // F22
+constexpr double kNdFilterLoss = 0.9;            // surface losses of any ND filter
+constexpr double kRoomLv = 5.0;                  // what the camera sees when not at the source
+constexpr double kFlashRed = 1.05;               // flash colour relative to the bench sources
+constexpr double kFlashBlue = 0.95;
+struct ChartField {
+    double r, g, b;  // transmission per colour
+};
+constexpr ChartField kRedField{0.40, 0.12, 0.05};
+constexpr ChartField kBlueField{0.05, 0.12, 0.50};
+
+// Camera electronics.
+constexpr double kGainDbPerLsb = 0.033;    // ISO gain step
+constexpr double kColourGainMin = 0.5;     // the digital gain stage spans one stop either way
+constexpr double kColourGainMax = 2.0;
+constexpr double kDefectReferenceSeconds = 0.25;  // hot pixel levels are given at 1/4 s
+constexpr int kIsoTableBase = 328;         // RAM configuration address of code 0's word
+constexpr int kLineCrawlBlock = 312;
+constexpr int kApertureTable = 2088;
+constexpr int kDefectTable = 370;          // CCD EEPROM
+constexpr int kPreFlashValue = 1267;       // MCU DRAM
+constexpr int kMainFlashValue = 1268;
+constexpr int kMaxDefectEntries = 512;
+
+// Aperture table order inside a group.
+enum TableChannel { kR = 0, kGr = 1, kGb = 2, kB = 3 };
+
+int TableIndex(Channel c) {
+    switch (c) {
+        case Channel::R: return kR;
+        case Channel::Gr: return kGr;
+        case Channel::Gb: return kGb;
+        case Channel::B: return kB;
+    }
+    return kGr;
+}
+
+std::uint64_t Mix(std::uint64_t z) {
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// About normal (mean 0, variance 1): the sum of four uniforms from one hash.
+double Gauss(std::uint64_t h) {
+    double sum = 0;
+    for (int i = 0; i < 4; ++i) sum += static_cast<double>((h >> (16 * i)) & 0xFFFF) / 65536.0;
+    return (sum - 2.0) * 1.7320508075688772;
+}
+
+std::uint8_t Byte(const std::vector<std::uint8_t>& m, std::size_t a) { return a < m.size() ? m[a] : 0; }
+std::uint16_t Be16(const std::vector<std::uint8_t>& m, std::size_t a) {
+    return static_cast<std::uint16_t>((Byte(m, a) << 8) | Byte(m, a + 1));
+}
+
+double IsoGain(int value) { return std::pow(10.0, kGainDbPerLsb * value / 20.0); }
+
+int IsoValue(const CameraMemories& mem, int code) {
+    code = std::clamp(code, 72, 108) & ~1;
+    return (Be16(mem.ramConfig, static_cast<std::size_t>(kIsoTableBase + code)) & 0x1FF8) >> 3;
+}
+
+double ColourGain(const CameraMemories& mem, int group, int ch) {
+    const std::uint16_t w = Be16(mem.ramConfig, static_cast<std::size_t>(kApertureTable + group * 8 + ch * 2));
+    return std::clamp(w / 256.0, kColourGainMin, kColourGainMax);
+}
+
+// Aperture group of the gain table for an aperture value: AV1 (F1.4) .. AV4
+// (F4), AV5 for F5.6 and smaller.
+int ApertureGroup(double av) { return std::clamp(static_cast<int>(std::lround(av)), 1, 5) - 1; }
+
+// Weight of the wide-open colour shift at an aperture: full at F1.4, gone at F5.6.
+double WideOpenWeight(double av) {
+    const double w = std::clamp((5.0 - av) / 4.0, 0.0, 1.0);
+    return w * w;
+}
+
+struct LensState {
+    bool light = false;  // any light reaches the sensor
+    double av = 0;
+    double transmission = 0;
+};
+
+LensState Lens(const SimBench& bench, const ShootingConditions& cond) {
+    switch (bench.lens) {
+        case SIM_LENS_TOOL_F8: return {true, kToolLensAv, kToolLensTransmission};
+        case SIM_LENS_50MM_F14: {
+            // b = 0 leaves the lens at its own (wide-open) aperture.
+            const double av = cond.p12 != 0 ? cond.p12 / 6.0 : kStandardLensMaxAv;
+            return {true, std::clamp(av, kStandardLensMaxAv, kStandardLensMinAv), kStandardLensTransmission};
+        }
+        case SIM_LENS_NONE: return {true, 0.0, 1.0};  // open mount: all the light, no stop
+        default: return {false, 0, 0};                // cap on
+    }
+}
+
+struct Rgb {
+    double r = 0, g = 0, b = 0;
+};
+
+// Exposure per colour in units of a correct exposure at ISO200.
+Rgb SceneExposure(const UnitProfile& unit, const SimBench& bench, const CameraMemories& mem, const Exposure& ex,
+                  const LensState& lens) {
+    Rgb e;
+    if (!lens.light) return e;
+    const double tv = ex.conditions.p11 / 6.0;
+    const double nd = bench.ndFilter > 0 ? bench.ndFilter : 0;
+    const double ndLoss = bench.ndFilter > 0 ? kNdFilterLoss : 1.0;
+
+    if (bench.light == SIM_LIGHT_VIEWER || bench.light == SIM_LIGHT_BOX) {
+        const bool atSource = bench.closest != 0;
+        const double lv = atSource ? bench.lightLevel : kRoomLv;
+        const double amb = std::pow(2.0, lv - lens.av - tv - nd) * lens.transmission * ndLoss;
+        ChartField f{1, 1, 1};
+        if (atSource && bench.chart == SIM_CHART_RED) f = kRedField;
+        if (atSource && bench.chart == SIM_CHART_BLUE) f = kBlueField;
+        e.r += amb * f.r;
+        e.g += amb * f.g;
+        e.b += amb * f.b;
+    }
+
+    if (ex.flash != FlashKind::None && bench.flashPoppedUp && bench.light == SIM_LIGHT_REFLECTOR &&
+        ex.chargeVolts > 0) {
+        const int addr = ex.flash == FlashKind::Pre ? kPreFlashValue : kMainFlashValue;
+        const int adj = static_cast<std::int8_t>(Byte(mem.mcuDram, static_cast<std::size_t>(addr)));
+        const double gn = (ex.flash == FlashKind::Pre ? unit.preGuideNumber : unit.mainGuideNumber);
+        const double d = std::max(bench.subjectDistanceM, 0.1);
+        const double fnum = std::pow(std::sqrt(2.0), lens.av);
+        const double charge = ex.chargeVolts / unit.flashRatedVolts;
+        const double scatter = 1.0 + unit.flashScatter * Gauss(Mix(ex.seed ^ 0xF1A5F1A5ull));
+        // Guide number: correct exposure at ISO100 when F = GN / d; ISO200 gains a factor 2.
+        double ef = std::pow(gn * std::sqrt(2.0) / (d * fnum), 2.0) * std::pow(2.0, adj / 24.0) * charge * charge *
+                    (lens.transmission / kStandardLensTransmission) * std::max(scatter, 0.0) * ndLoss *
+                    std::pow(2.0, -nd);
+        e.r += ef * kFlashRed;
+        e.g += ef;
+        e.b += ef * kFlashBlue;
+    }
+    return e;
+}
+
+class FieldPicture : public Picture {
+public:
+    double level[3][4] = {};  // line crawl band x table channel: signal after every gain
+    double pedestal = 0;
+    double readNoise2 = 0;
+    double shotPerLsb = 0;
+    double hotScale = 0;
+    std::uint64_t seed = 0;
+    std::unordered_map<std::uint32_t, double> hot;
+    std::vector<std::uint8_t> hotRow = std::vector<std::uint8_t>(kSensorHeight);
+
+    std::uint16_t Sample(int x, int y) const override {
+        if (x < 0 || y < 0 || x >= kSensorWidth || y >= kSensorHeight) return 0;
+        const int band = y * 3 / kSensorHeight;
+        double v = level[band][TableIndex(ChannelAt(x, y))];
+        if (hotRow[static_cast<std::size_t>(y)]) {
+            auto it = hot.find(static_cast<std::uint32_t>(y * kSensorWidth + x));
+            if (it != hot.end()) v += it->second * hotScale;
+        }
+        const double sigma = std::sqrt(readNoise2 + shotPerLsb * std::max(v, 0.0));
+        const std::uint64_t h = Mix(seed ^ (static_cast<std::uint64_t>(y) << 32 | static_cast<std::uint32_t>(x)));
+        v += pedestal + sigma * Gauss(h);
+        return static_cast<std::uint16_t>(std::clamp(std::floor(v + 0.5), 0.0, 4095.0));
+    }
+};
+
+// The white defects of the unit that the camera's correction does not hide
+// (the ones in the CCD EEPROM defect table are replaced by their neighbours).
+void PlaceHotPixels(const UnitProfile& unit, const CameraMemories& mem, FieldPicture& pic) {
+    for (const auto& hp : unit.hotPixels) {
+        if (hp.x < 0 || hp.y < 0 || hp.x >= kSensorWidth || hp.y >= kSensorHeight) continue;
+        pic.hot[static_cast<std::uint32_t>(hp.y * kSensorWidth + hp.x)] += hp.level;
+    }
+    for (int i = 0; i < unit.randomHotPixels; ++i) {
+        const std::uint64_t h = Mix(unit.seed * 0x100000001B3ull + static_cast<std::uint64_t>(i) + 0xD15EA5E);
+        const int x = 1 + static_cast<int>(h % (kSensorWidth - 1));
+        const int y = static_cast<int>((h >> 24) % kSensorHeight);
+        const double lv = 200.0 + static_cast<double>((h >> 48) % 700);
+        pic.hot[static_cast<std::uint32_t>(y * kSensorWidth + x)] += lv;
+    }
+    const auto& ee = mem.ccdEeprom;
+    const int rCount = std::min<int>(Be16(ee, kDefectTable), kMaxDefectEntries);
+    const int bCount = std::min<int>(Be16(ee, kDefectTable + 2), kMaxDefectEntries);
+    for (int i = 0; i < rCount + bCount; ++i) {
+        const std::size_t a = static_cast<std::size_t>(kDefectTable + 6 + 4 * i);
+        if (a + 4 > ee.size()) break;
+        const int v = Be16(ee, a) & 0x0FFF;
+        const int col = Be16(ee, a + 2) - 66;
+        const int row = 2 * v - (i < rCount ? 6 : 5);
+        if (col >= 0 && row >= 0 && col < kSensorWidth && row < kSensorHeight)
+            pic.hot.erase(static_cast<std::uint32_t>(row * kSensorWidth + col));
+    }
+    for (const auto& [key, lv] : pic.hot) pic.hotRow[key / kSensorWidth] = 1;
+}
+
+}  // namespace
+
+std::shared_ptr<const Picture> TakePicture(const UnitProfile& unit, const SimBench& bench, const CameraMemories& mem,
+                                           const Exposure& exposure) {
+    auto pic = std::make_shared<FieldPicture>();
+    const LensState lens = Lens(bench, exposure.conditions);
+    const Rgb e = SceneExposure(unit, bench, mem, exposure, lens);
+
+    // Sensor at 0 dB: colour response, with the wide-open colour shift.
+    const double w = lens.light ? WideOpenWeight(lens.av) : 0.0;
+    const double sR = unit.greenResponse * unit.redResponse * (1 + (unit.wideOpenRed - 1) * w) * e.r;
+    const double sG = unit.greenResponse * e.g;
+    const double sB = unit.greenResponse * unit.blueResponse * (1 + (unit.wideOpenBlue - 1) * w) * e.b;
+
+    // Analogue ISO gain of the sensitivity code.
+    const double g = IsoGain(IsoValue(mem, exposure.conditions.p5));
+    const double gFactory = IsoGain(unit.factoryIso200);
+    const double R = sR * g;
+    const double B = sB * g;
+    const double Gr = (sG + unit.crosstalk * sR) * g;
+    const double Gb = (sG + unit.crosstalk * sB) * g;
+
+    const int group = ApertureGroup(lens.light ? lens.av : 6.0);
+    double colour[4];
+    for (int ch = 0; ch < 4; ++ch) colour[ch] = ColourGain(mem, group, ch);
+
+    for (int band = 0; band < 3; ++band) {
+        // Line crawl correction: byte 2 of the band's group for Gr, byte 3 for Gb.
+        const std::size_t a = static_cast<std::size_t>(kLineCrawlBlock + 4 * band);
+        const double kGrCorr = Byte(mem.ramConfig, a + 2) / 4096.0;
+        const double kGbCorr = Byte(mem.ramConfig, a + 3) / 4096.0;
+        pic->level[band][kR] = R * colour[kR];
+        pic->level[band][kB] = B * colour[kB];
+        pic->level[band][kGr] = (Gr + kGrCorr * (B - R)) * colour[kGr];
+        pic->level[band][kGb] = (Gb - kGbCorr * (B - R)) * colour[kGb];
+    }
+
+    // The camera subtracts its optical black; SetOb 1 (Exposure::obClamp)
+    // stops that, and the sensor's raw black level shows.
+    pic->pedestal = exposure.obClamp ? unit.blackLevel : unit.clampResidual;
+    pic->readNoise2 = unit.readNoise * unit.readNoise;
+    pic->shotPerLsb = unit.shotNoise * g / gFactory;
+    const double seconds = std::pow(2.0, -exposure.conditions.p11 / 6.0);
+    pic->hotScale = seconds / kDefectReferenceSeconds * g / gFactory;
+    pic->seed = Mix(exposure.seed ^ Mix(unit.seed));
+    PlaceHotPixels(unit, mem, *pic);
+    return pic;
+}
+
+std::uint16_t BatteryAdReading(const UnitProfile& unit, const SimBench& bench, std::uint64_t seed) {
+    const double volts = bench.power == SIM_POWER_BATTERY_TOOL ? bench.supplyVolts : unit.acAdapterVolts;
+    const int jitter = static_cast<int>(Mix(seed ^ Mix(unit.seed + 37)) % 3) - 1;  // one LSB either way
+    const double reading = std::floor(unit.adOffset + unit.adSlope * volts + 0.5) + jitter;
+    return static_cast<std::uint16_t>(std::clamp(reading, 0.0, 1023.0));
+}
+
+double ConsumptionCurrent(const UnitProfile& unit, const SimBench& bench, bool ccdPowerOn) {
+    // The ammeter sits in the regulated supply's line, which feeds the battery tool only.
+    if (bench.power != SIM_POWER_BATTERY_TOOL || bench.supplyVolts <= 0) return 0.0;
+    double amps = 0;
+    if (!bench.mainSwitchOn) {
+        amps = 0.002;  // standby
+    } else if (bench.supplyVolts < 5.5) {
+        amps = 0.01;   // below the converter's input range: the camera does not run
+    } else {
+        const double watts = unit.basePowerW + (ccdPowerOn ? unit.ccdPowerW : 0.0);
+        amps = watts / (bench.supplyVolts * unit.converterEfficiency) + unit.quiescentA;
+    }
+    return std::floor(amps * 1000.0 + 0.5) / 1000.0;  // the meter shows milliamperes
+}
+
+}  // namespace sim
