@@ -1,0 +1,40 @@
+#include "adjust/adjust_dlg.h"
+
+CAdjustDlg::CAdjustDlg(ui::Host& host, const ui::DialogTemplate& tmpl, Frame frame)
+    : ui::Dialog(host, tmpl), frame_(frame) {}
+
+bool CAdjustDlg::OnInitDialog() {
+    ui::Dialog::OnInitDialog();
+    SetTimer(frame_.timerId, frame_.intervalMs);
+    if (frame_.focusButton) GotoDlgCtrl(ui::IDOK);
+    return true;
+}
+
+void CAdjustDlg::DoDataExchange(ui::DataExchange& dx) { dx.Text(1028, m_log); }
+
+void CAdjustDlg::OnTimer(int id) {
+    if (id != frame_.timerId) return;
+    // The timer is periodic: kill it first, so the routine runs exactly once.
+    KillTimer(frame_.timerId);
+    m_result = RunAdjustment();
+    m_log = (m_result == 1 ? "OK\r\n" : "NG\r\n") + m_log;
+    ShowStrings();
+    if (frame_.closeBy == CloseBy::Ok)
+        PostCommand(ui::IDOK);
+    else
+        PostClose();
+}
+
+void CAdjustDlg::SetLog(const std::string& text) {
+    m_log = text;
+    ShowStrings();
+}
+
+void CAdjustDlg::AppendLog(const std::string& text) {
+    m_log += text;
+    ShowStrings();
+}
+
+void CAdjustDlg::ShowConditions(const std::string& lines) {
+    MessageBox(std::string(prompt::kConditionsHeading) + lines, prompt::kConditions, ui::MbButtons::Ok);
+}

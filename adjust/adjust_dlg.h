@@ -1,0 +1,64 @@
+#pragma once
+// The frame of every adjustment item window: a log and one button. The window
+// starts its adjustment routine by itself from a kick-off timer, writes its
+// progress into the log while it works, puts the verdict in front of the log
+// and closes itself. The run sequencer hands it the camera link and the
+// item's standards, runs it modally, and takes its log and result code.
+
+#include <string>
+
+#include "ui/dialog.h"
+
+class CUsbCamera;
+
+class CAdjustDlg : public ui::Dialog {
+public:
+    // The result code of a window whose routine has not run: the operator
+    // closed it during the kick-off interval. Not 1, so the run stops; not a
+    // number of the message table, so no message names a failure that did
+    // not happen.
+    static constexpr int kResultNotRun = 0;
+
+    enum class CloseBy { Ok, Close };
+
+    struct Frame {
+        int timerId;
+        int intervalMs;
+        CloseBy closeBy = CloseBy::Ok;
+        bool focusButton = true;
+    };
+
+    CAdjustDlg(ui::Host& host, const ui::DialogTemplate& tmpl, Frame frame);
+
+    CUsbCamera* m_pCamera = nullptr;  // not owned
+    std::string m_log;
+    int m_result = kResultNotRun;
+
+    bool OnInitDialog() override;
+    void DoDataExchange(ui::DataExchange& dx) override;
+    void OnTimer(int id) override;
+
+protected:
+    // The item's own work: 1 or an error number.
+    virtual int RunAdjustment() = 0;
+
+    // The log as the operator sees it: every change is shown at once.
+    void SetLog(const std::string& text);
+    void AppendLog(const std::string& text);
+    // The bench conditions prompt: "下記に示す条件に設定してください\r\n"
+    // followed by the item's lines, caption "MESSAGEM", OK only.
+    void ShowConditions(const std::string& lines);
+    void Pause(int ms) { Sleep(ms); }
+    CUsbCamera& Camera() const { return *m_pCamera; }
+
+private:
+    Frame frame_;
+};
+
+namespace prompt {
+inline constexpr const char* kMessage = "MESSAGE";
+inline constexpr const char* kConditions = "MESSAGEM";
+inline constexpr const char* kError = "ERROR";
+inline constexpr const char* kOutOfLimits = "エラー";
+inline constexpr const char* kConditionsHeading = "下記に示す条件に設定してください\r\n";
+}  // namespace prompt

@@ -1,0 +1,22 @@
+#pragma once
+// EEPROM flash-up: the camera commits the CCD or TFT EEPROM to its flash
+// memory and unpacks it into its working memory; then the checker mode is
+// opened again.
+
+#include <cstdint>
+
+#include "adjust/adjust_dlg.h"
+
+class CFlashUpDlg : public CAdjustDlg {
+public:
+    enum Target : std::uint8_t { kCcdEeprom = 0, kTftEeprom = 1 };
+
+    explicit CFlashUpDlg(ui::Host& host);
+
+    std::uint8_t m_target = kCcdEeprom;
+
+    int RunFlashUp(std::uint8_t target);
+
+protected:
+    int RunAdjustment() override { return RunFlashUp(m_target); }
+};

@@ -1,0 +1,121 @@
+#include "adjust/tft_position_dlg.h"
+
+#include "camera/usb_camera.h"
+#include "res/adjust_templates.h"
+
+namespace {
+
+constexpr int kNtsc = 1141;
+constexpr int kPal = 1142;
+constexpr int kOk = 1008;
+constexpr int kUp = 1009;
+constexpr int kDown = 1024;
+constexpr int kLeft = 1114;
+constexpr int kRight = 1025;
+
+constexpr int kTftEeprom = 1;
+constexpr std::uint32_t kBlockSize = 8;
+
+// One position field of the 8-byte block, per video mode.
+struct Field {
+    int byte;
+    std::uint8_t mask;
+    int low, high, step;
+};
+
+struct ModeBlock {
+    std::uint32_t address;
+    Field vertical;
+    Field horizontal;
+};
+
+constexpr ModeBlock kBlocks[2] = {
+    {72, {5, 0x1F, 0, 31, 1}, {1, 0x3F, 0, 63, 1}},   // NTSC
+    {328, {5, 0x1F, 2, 31, 6}, {1, 0x3F, 0, 63, 1}},  // PAL
+};
+
+}  // namespace
+
+CTftPositionDlg::CTftPositionDlg(ui::Host& host) : ui::Dialog(host, res::TftPositionTemplate()) {
+    OnCommand(kNtsc, [this] { OnVideoMode(0); });
+    OnCommand(kPal, [this] { OnVideoMode(1); });
+    OnCommand(kUp, [this] { OnDirection(kVertical, kPlus); });
+    OnCommand(kDown, [this] { OnDirection(kVertical, kMinus); });
+    OnCommand(kRight, [this] { OnDirection(kHorizontal, kPlus); });
+    OnCommand(kLeft, [this] { OnDirection(kHorizontal, kMinus); });
+    OnCommand(kOk, [this] { OnFinish(); });
+}
+
+bool CTftPositionDlg::OnInitDialog() {
+    ui::Dialog::OnInitDialog();
+    CheckDlgButton(kNtsc, false);
+    CheckDlgButton(kPal, false);
+    m_videoMode = kNoMode;
+    m_result = 1;
+    return true;
+}
+
+void CTftPositionDlg::OnVideoMode(std::uint8_t mode) {
+    CheckDlgButton(mode == 0 ? kPal : kNtsc, false);
+    CheckDlgButton(mode == 0 ? kNtsc : kPal, true);
+    m_videoMode = mode;
+    m_result = SelectVideoMode(mode);
+    if (m_result != 1) {
+        AppMessageBox("USB通信エラーです。もう一度やり直してください");
+        PostCommand(ui::IDOK);
+    }
+}
+
+void CTftPositionDlg::OnDirection(Axis axis, Direction direction) {
+    if (m_videoMode == kNoMode) {
+        AppMessageBox("VIDEOモードを選択してください");
+        return;
+    }
+    int r = MoveTftPosition(axis, direction);
+    if (r == 66)
+        AppMessageBox("TFT調整オーバーです");
+    else if (r != 1)
+        AppMessageBox("USB通信エラーです");
+}
+
+void CTftPositionDlg::OnFinish() {
+    if (m_pCamera->SetPlayMode(1) != 1) AppMessageBox("USB通信エラーです。");
+    PostCommand(ui::IDOK);
+}
+
+int CTftPositionDlg::SelectVideoMode(std::uint8_t mode) {
+    CUsbCamera& camera = *m_pCamera;
+    if (camera.SetPlayMode(1) != 1) return 3;
+    Sleep(100);
+    if (camera.SetVideoMode(mode) != 1) return 3;
+    Sleep(50);
+    if (camera.SetPlayMode(0) != 1) return 3;
+    if (camera.ShowTestPattern(21) != 1) return 3;
+    Sleep(100);
+    return 1;
+}
+
+int CTftPositionDlg::MoveTftPosition(Axis axis, Direction direction) {
+    if (m_videoMode > 1) return 3;
+    const ModeBlock& block = kBlocks[m_videoMode];
+    const Field& field = axis == kVertical ? block.vertical : block.horizontal;
+    CUsbCamera& camera = *m_pCamera;
+
+    std::uint8_t data[kBlockSize] = {};
+    if (camera.TransferConfigMemory(kTftEeprom, 1, block.address, kBlockSize, data) != 1) return 3;
+    Sleep(20);
+
+    int value = data[field.byte] & field.mask;
+    int moved = value + direction * field.step;
+    if (moved < field.low || moved > field.high) return 66;
+    // The other bits of the byte, and the other bytes, go back as they came.
+    data[field.byte] = static_cast<std::uint8_t>((data[field.byte] & ~field.mask) | moved);
+
+    if (camera.TransferConfigMemory(kTftEeprom, 0, block.address, kBlockSize, data) != 1) return 3;
+    Sleep(20);
+    if (camera.SendUpdateCommand(4) != 1) return 3;
+    Sleep(20);
+    if (camera.SendUpdateCommand(5) != 1) return 3;
+    Sleep(20);
+    return 1;
+}

@@ -1,0 +1,21 @@
+// imageadjust-line: the headless line run.
+
+#include <iostream>
+
+#include "app/line_run.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    auto options = line::ParseOptions(args, &error);
+    if (!options) {
+        std::cerr << "imageadjust-line: " << error << "\n\n";
+        line::PrintUsage(std::cerr);
+        return 2;
+    }
+    if (options->help) {
+        line::PrintUsage(std::cout);
+        return 0;
+    }
+    return line::Run(*options, std::cout, std::cerr);
+}

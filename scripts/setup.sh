@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the station needs to build, run and test,
+# when they are missing. Run as root (or with sudo available).
+set -euo pipefail
+
+packages=(
+  cmake g++ make
+  qt6-base-dev qt6-base-dev-tools
+  libgtest-dev libgmock-dev googletest
+  libbenchmark-dev
+  fonts-ipafont-gothic
+  xvfb xauth
+  libtiff-tools
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [[ $(id -u) -ne 0 ]] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,30 @@
+#pragma once
+// The station's error numbers: the fixed message of each number 3 to 74, the
+// status line texts and the fixed texts of the run report.
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+inline constexpr int kFirstErrorNumber = 3;
+inline constexpr int kLastErrorNumber = 74;
+inline constexpr std::size_t kErrorMessageCount = kLastErrorNumber - kFirstErrorNumber + 1;
+// Each message is held as code page 932 text in a fixed slot, NUL included.
+inline constexpr std::size_t kErrorMessageSlotBytes = 50;
+
+using ErrorMessageSlot = std::array<char, kErrorMessageSlotBytes>;
+
+// The message of `number` (UTF-8); empty for a number without one.
+std::string ErrorMessage(int number);
+// The code page 932 slots; the message of number n is at n - kFirstErrorNumber.
+const std::array<ErrorMessageSlot, kErrorMessageCount>& ErrorMessageSlots();
+
+// Report texts.
+inline constexpr const char* kStatusOk = "終了！　☆☆　ＯＫ　☆☆";
+inline constexpr const char* kStatusErrorFormat = "ERROR NO=%d ";  // followed by the message
+inline constexpr const char* kStatusRunning = "調整点検中！！";
+inline constexpr const char* kLogDateFormat = "%d年%d月%d日\r\n";  // year, month 1-12, day
+
+// The status line after a run: the OK text for 1, otherwise the number and
+// its message (only the number where it has no message).
+std::string StatusLineForResult(int result);

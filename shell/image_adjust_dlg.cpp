@@ -1,0 +1,226 @@
+#include "shell/image_adjust_dlg.h"
+
+#include <array>
+#include <initializer_list>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/library.h"
+#include "platform/trace.h"
+#include "res/templates.h"
+#include "shell/about_dlg.h"
+#include "shell/error_messages.h"
+#include "sim/bench_api.h"
+#include "sim/operator.h"
+#include "standards/standard_dlg.h"
+
+namespace {
+
+constexpr const char* kDriverLoadFailed = "USBﾄﾞﾗｲﾊﾞｰのロードを失敗しました。ソフトを立ち上げて下さい。";
+
+// What ticking an item box does. A stand-alone item replaces the whole
+// selection and unticks every other box; the combinable items set and clear
+// the listed bits and boxes. Unticking any box clears only its own bit.
+struct ItemRule {
+    int box;
+    std::uint16_t bit;
+    bool standAlone;
+    std::uint16_t set;
+    std::uint16_t clear;
+    std::vector<int> tick;
+    std::vector<int> untick;
+};
+
+using D = CImageAdjustDlg;
+
+const std::array<ItemRule, 10> kItemRules = {{
+    {D::IDC_CCD_FLASH_UP, 0x0004, true, 0, 0, {}, {}},
+    {D::IDC_SENSITIVITY, 0x0080, false, 0x0080, 0x2000 | 0x4000 | 0x8000 | 0x1000 | 0x0800, {},
+     {D::IDC_INSIDE_SB, D::IDC_TFT_POSITION, D::IDC_TFT_FLASH_UP, D::IDC_APERTURE, D::IDC_DEFECT_CORRECT}},
+    {D::IDC_LINE_CRAWL, 0x0200, false, 0x0200 | 0x0100 | 0x1000, 0x2000 | 0x4000 | 0x8000 | 0x0800,
+     {D::IDC_SENS_RATIO, D::IDC_APERTURE},
+     {D::IDC_INSIDE_SB, D::IDC_TFT_POSITION, D::IDC_TFT_FLASH_UP, D::IDC_DEFECT_CORRECT}},
+    {D::IDC_SENS_RATIO, 0x0100, false, 0x0100 | 0x1000, 0x2000 | 0x4000 | 0x8000 | 0x0800, {D::IDC_APERTURE},
+     {D::IDC_INSIDE_SB, D::IDC_TFT_POSITION, D::IDC_TFT_FLASH_UP, D::IDC_DEFECT_CORRECT}},
+    {D::IDC_APERTURE, 0x1000, false, 0x1000, 0x2000 | 0x4000 | 0x8000 | 0x0010, {},
+     {D::IDC_INSIDE_SB, D::IDC_BATTERY_CHECK, D::IDC_TFT_POSITION, D::IDC_TFT_FLASH_UP, D::IDC_DEFECT_CORRECT}},
+    {D::IDC_BATTERY_CHECK, 0x0010, true, 0, 0, {}, {}},
+    {D::IDC_INSIDE_SB, 0x2000, true, 0, 0, {}, {}},
+    {D::IDC_TFT_POSITION, 0x4000, true, 0, 0, {}, {}},
+    {D::IDC_TFT_FLASH_UP, 0x8000, true, 0, 0, {}, {}},
+    {D::IDC_DEFECT_CORRECT, 0x0800, true, 0, 0, {}, {}},
+}};
+
+}  // namespace
+
+CImageAdjustDlg::CImageAdjustDlg(ui::Host& host) : ui::Dialog(host, res::MainDialogTemplate()) {
+    for (const ItemRule& rule : kItemRules) {
+        const int box = rule.box;
+        OnCommand(box, [this, box] { OnItemBox(box); });
+    }
+    OnCommand(IDC_SAVE, [this] { OnSave(); });
+    OnCommand(IDC_STANDARD, [this] { OnStandard(); });
+    OnCommand(IDC_PIXEL_DEFECT, [this] { OnPixelDefect(); });
+    OnCommand(IDC_START, [this] { OnStart(); });
+    OnCommand(IDC_SENS_BASELINE, [this] { OnSensBaseline(); });
+    OnCommand(IDC_RATIO_BASELINE, [this] { OnRatioBaseline(); });
+}
+
+CImageAdjustDlg::~CImageAdjustDlg() { StopWatchingPrompts(); }
+
+void CImageAdjustDlg::StopWatchingPrompts() {
+    // The operator reads the bench through the driver library: it must stop
+    // before the library goes.
+    if (m_benchOperator) GetHost().SetPromptWatcher({});
+    m_benchOperator.reset();
+}
+
+void CImageAdjustDlg::DoDataExchange(ui::DataExchange& dx) {
+    dx.Text(IDC_COMMENT, m_comment);
+    dx.Text(IDC_LOG, m_log);
+}
+
+bool CImageAdjustDlg::OnInitDialog() {
+    ui::Dialog::OnInitDialog();
+    // The version menu item comes with the template (the host shows it as the
+    // window's context menu); the icon is the host's window icon.
+    SetWindowText(ProgramTitle());
+    InitCameraLink();
+    ShowStrings();
+    GotoDlgCtrl(IDC_START);
+    return false;  // the focus is set
+}
+
+void CImageAdjustDlg::InitCameraLink() {
+    LoadStandards();
+
+    m_pCamera = std::make_unique<CUsbCamera>(GetHost().Clock(), [this](const std::string& text) {
+        AppMessageBox(text, ui::MbButtons::Ok, ui::MbIcon::Stop);
+    });
+    CUsbCamera::SetLinkFlags(0);
+
+    if (m_pCamera->LoadDriverLibrary() == 1) {
+        CUsbCamera::SetLinkFlags(1);
+        m_displayState = kDisplayReady;
+        m_itemFlags = 0;
+        for (int id : {IDC_CCD_FLASH_UP, IDC_SENSITIVITY, IDC_LINE_CRAWL, IDC_SENS_RATIO, IDC_INSIDE_SB,
+                       IDC_BATTERY_CHECK, IDC_TFT_POSITION, IDC_TFT_FLASH_UP, IDC_SAVE})
+            CheckDlgButton(id, false);
+        m_saveResult = 0;
+        WatchPromptsOnSimulatedBench();
+    } else {
+        // The window still opens: the standards and the defect editor work
+        // without a camera, and camera work reports its own failure.
+        AppMessageBox(kDriverLoadFailed);
+    }
+}
+
+void CImageAdjustDlg::WatchPromptsOnSimulatedBench() {
+    // On a demo bench the driver library is the simulator: its operator sets
+    // the simulated bench as each prompt appears; the person still answers.
+    // A real camera's library has no bench, and nothing here touches it.
+    platform::SharedLibrary* library = CUsbCamera::DriverLibrary();
+    auto get = library ? library->Function<SimGetBenchApiFn>(SIM_BENCH_API_ENTRY) : nullptr;
+    const SimBenchApi* bench = get ? get(SIM_BENCH_API_VERSION) : nullptr;
+    if (!bench) return;
+    auto hands = std::make_shared<sim::DiligentOperator>(*bench);
+    m_benchOperator = hands;
+    GetHost().SetPromptWatcher(
+        [hands](const std::string& caption, const std::string& text) { hands->Follow(caption, text); });
+}
+
+void CImageAdjustDlg::SetSelection(std::uint16_t flags) {
+    m_itemFlags = flags;
+    for (const ItemRule& rule : kItemRules) CheckDlgButton(rule.box, (flags & rule.bit) != 0);
+}
+
+void CImageAdjustDlg::LoadStandards() {
+    CStandardDlg reader(GetHost());
+    reader.ReadStandards();  // a missing file has shown its message; keep what it left
+    m_standards = StandardsCopy::From(reader.m_data);
+}
+
+void CImageAdjustDlg::OnSysCommand(int command) {
+    if ((command & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(GetHost());
+        about.DoModal();
+    } else {
+        ui::Dialog::OnSysCommand(command);
+    }
+}
+
+int CImageAdjustDlg::BitmapForDisplayState(std::uint8_t state) {
+    switch (state) {
+        case kDisplayOk: return IDB_OK;
+        case kDisplayNg: return IDB_NG;
+        case kDisplayReady: return IDB_READY;
+        default: return IDB_WORKING;
+    }
+}
+
+void CImageAdjustDlg::OnPaint() {
+    DrawBitmap(IDC_PICTURE, BitmapForDisplayState(m_displayState));
+}
+
+void CImageAdjustDlg::OnClose() {
+    StopWatchingPrompts();
+    if (CUsbCamera::LinkFlags() & 0x01) {
+        CUsbCamera::SetLinkFlags(CUsbCamera::LinkFlags() & ~0x01);
+        if (m_pCamera) m_pCamera->FreeDriverLibrary();
+        platform::Trace("FREE LIBRARY\r\n");
+    }
+    m_pCamera.reset();
+    ui::Dialog::OnClose();
+}
+
+void CImageAdjustDlg::ReportResult(int result) {
+    m_lastResult = result;
+    m_displayState = result == 1 ? kDisplayOk : kDisplayNg;
+    m_comment = StatusLineForResult(result);
+    ShowStrings();
+    if (result == 1) {
+        GetHost().Beep(2000, 300);
+    } else {
+        GetHost().Beep(500, 300);
+        GetHost().Clock().Sleep(200);
+        GetHost().Beep(500, 300);
+    }
+}
+
+void CImageAdjustDlg::OnItemBox(int boxId) {
+    const ItemRule* rule = nullptr;
+    for (const ItemRule& r : kItemRules)
+        if (r.box == boxId) rule = &r;
+    if (!rule) return;
+
+    if (!IsDlgButtonChecked(boxId)) {
+        m_itemFlags &= static_cast<std::uint16_t>(~rule->bit);
+        return;
+    }
+    if (rule->standAlone) {
+        m_itemFlags = rule->bit;
+        for (const ItemRule& other : kItemRules)
+            if (other.box != boxId) CheckDlgButton(other.box, false);
+        return;
+    }
+    m_itemFlags = static_cast<std::uint16_t>((m_itemFlags | rule->set) & ~rule->clear);
+    for (int id : rule->tick) CheckDlgButton(id, true);
+    for (int id : rule->untick) CheckDlgButton(id, false);
+}
+
+void CImageAdjustDlg::OnSave() {
+    UpdateData(true);
+    m_saveResult = IsDlgButtonChecked(IDC_SAVE) ? 1 : 0;
+}
+
+void CImageAdjustDlg::OnStandard() {
+    CStandardDlg dlg(GetHost());
+    m_standards.CopyTo(dlg.m_data);
+    dlg.DoModal();
+    // Whatever the outcome: the window has written STD.DAT itself on OK.
+    m_standards = StandardsCopy::From(dlg.m_data);
+}
+
+void CImageAdjustDlg::OnPixelDefect() {
+    // The pixel defect editor is not built yet.
+}

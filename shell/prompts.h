@@ -1,0 +1,8 @@
+#pragma once
+// Captions of the operator's message boxes.
+
+inline constexpr const char* kCaptionMessage = "MESSAGE";          // instructions, notices, questions
+inline constexpr const char* kCaptionMessageM = "MESSAGEM";        // the list of bench conditions
+inline constexpr const char* kCaptionError = "ERROR";              // communication and file failures
+inline constexpr const char* kCaptionMeasureError = "エラー";      // a measurement outside its limits
+inline constexpr const char* kCaptionBaseline = "感度基準値設定";  // storing a measured baseline
