@@ -1,5 +1,7 @@
 #include "adjust/adjust_dlg.h"
 
+#include "res/prompts.h"
+
 CAdjustDlg::CAdjustDlg(ui::Host& host, const ui::DialogTemplate& tmpl, Frame frame)
     : ui::Dialog(host, tmpl), frame_(frame) {}
 
@@ -36,5 +38,5 @@ void CAdjustDlg::AppendLog(const std::string& text) {
 }
 
 void CAdjustDlg::ShowConditions(const std::string& lines) {
-    MessageBox(std::string(prompt::kConditionsHeading) + lines, prompt::kConditions, ui::MbButtons::Ok);
+    MessageBox(std::string(kConditionsHeading) + lines, kCaptionMessageM, ui::MbButtons::Ok);
 }

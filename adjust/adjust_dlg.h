@@ -54,11 +54,3 @@ protected:
 private:
     Frame frame_;
 };
-
-namespace prompt {
-inline constexpr const char* kMessage = "MESSAGE";
-inline constexpr const char* kConditions = "MESSAGEM";
-inline constexpr const char* kError = "ERROR";
-inline constexpr const char* kOutOfLimits = "エラー";
-inline constexpr const char* kConditionsHeading = "下記に示す条件に設定してください\r\n";
-}  // namespace prompt

@@ -7,7 +7,7 @@
 
 #include "platform/format.h"
 #include "shell/image_adjust_dlg.h"
-#include "shell/prompts.h"
+#include "res/prompts.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ constexpr Acquisition kSensitivity = {"感度基準値取得\r\n", "・ＮＤフ
 constexpr Acquisition kRatio = {"感度比取得\r\n\r\n", "・ＮＤフィルター：　無し\r\n", 42, {1420, 912, 200, 200}, true};
 
 std::string Conditions(const Acquisition& a) {
-    return std::string("下記に示す条件に設定してください\r\n") + "・レンズ　：　工具レンズ　固定絞り：Ｆ８\r\n" + a.ndLine +
+    return std::string(kConditionsHeading) + "・レンズ　：　工具レンズ　固定絞り：Ｆ８\r\n" + a.ndLine +
            "・カラービュアー：　ＬＶ１３\r\n" + "・カメラ－ビュアー距離：　最至近\r\n" + "・カラーバーチャート　：　無し";
 }
 

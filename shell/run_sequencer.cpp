@@ -14,7 +14,7 @@
 #include "platform/trace.h"
 #include "shell/error_messages.h"
 #include "shell/image_adjust_dlg.h"
-#include "shell/prompts.h"
+#include "res/prompts.h"
 
 namespace {
 

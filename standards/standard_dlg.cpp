@@ -9,6 +9,7 @@
 #include "platform/file_write.h"
 #include "platform/sjis.h"
 #include "platform/trace.h"
+#include "res/prompts.h"
 #include "res/templates.h"
 
 namespace {
@@ -62,11 +63,11 @@ int CStandardDlg::ReadStandards() {
     long long size = 0;
     switch (ReadStdFile(m_path, bytes, size)) {
         case ReadOutcome::CannotOpen:
-            MessageBox(kStdCannotOpen, kStdCaptionError);
+            MessageBox(kStdCannotOpen, kCaptionError);
             return 0;
         case ReadOutcome::TooLong:
             platform::Trace(kStdSizeTrace, static_cast<int>(size));
-            MessageBox(kStdBadSize, kStdCaptionError);
+            MessageBox(kStdBadSize, kCaptionError);
             return 0;
         case ReadOutcome::ReadError:
             // Nothing is stored from a file that could not be read whole.

@@ -14,7 +14,6 @@ inline constexpr int kDefaultBeepHz = 800;
 inline constexpr int kDefaultBeepMs = 200;
 
 // Texts of the file operations.
-inline constexpr const char* kStdCaptionError = "ERROR";
 inline constexpr const char* kStdCannotOpen = "STD.DATファイルが開けません。確認してください";
 inline constexpr const char* kStdBadSize = "STD.DATファイルのサイズが異常です。確認してください";
 inline constexpr const char* kStdSizeTrace = "ｻｲｽﾞ=%d\n";
