@@ -8,9 +8,9 @@ namespace platform {
 
 class SharedLibrary {
 public:
-    // Loads `name` the way the dynamic loader finds it: a bare name is looked
-    // up through the program's run path (the programs carry $ORIGIN, so the
-    // library beside them is found). Returns null and fills `error` on failure.
+    // Loads `name`: a bare name is the library beside the program when there
+    // is one, else whatever the dynamic loader finds by that name. Returns
+    // null and fills `error` on failure.
     static std::unique_ptr<SharedLibrary> Open(const std::string& name, std::string* error = nullptr);
 
     ~SharedLibrary();
