@@ -63,7 +63,8 @@ std::uint32_t RecordingDriver::Entry(std::uint32_t selector, void* block, std::u
             }
             if (io->direction == LVX_DIR_IN && io->data) {
                 std::memset(io->data, 0, io->dataLength);
-                std::memcpy(io->data, r.dataIn.data(), std::min<std::size_t>(r.dataIn.size(), io->dataLength));
+                if (!r.dataIn.empty())
+                    std::memcpy(io->data, r.dataIn.data(), std::min<std::size_t>(r.dataIn.size(), io->dataLength));
             }
             if (r.senseByte) io->sense[2] = r.senseByte;
             d.sent.push_back(std::move(s));
