@@ -60,9 +60,9 @@ const ui::DialogTemplate& TftPositionTemplate() {
         d.width = 186;
         d.height = 120;
         d.controls = {
-            {-1, ControlKind::GroupBox, "VIDEO", {7, 5, 80, 44}, ui::kNone},
-            {1141, ControlKind::Radio, "NTSC", {16, 17, 60, 12}, ui::kNone},
-            {1142, ControlKind::Radio, "PAL", {16, 32, 60, 12}, ui::kNone},
+            {-1, ControlKind::GroupBox, "VIDEO", {7, 4, 80, 48}, ui::kNone},
+            {1141, ControlKind::Radio, "NTSC", {16, 19, 60, 12}, ui::kNone},
+            {1142, ControlKind::Radio, "PAL", {16, 34, 60, 12}, ui::kNone},
             {1009, ControlKind::Button, "UP", {118, 8, 40, 18}, ui::kNone},
             {1114, ControlKind::Button, "LEFT", {96, 30, 40, 18}, ui::kNone},
             {1025, ControlKind::Button, "RIGHT", {140, 30, 40, 18}, ui::kNone},
