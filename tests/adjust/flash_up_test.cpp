@@ -1,0 +1,208 @@
+// The adjustment window frame and the EEPROM flash-up item, in the scripted
+// host against the simulated camera with the checker open.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "adjust/adjust_dlg.h"
+#include "adjust/flash_up_dlg.h"
+#include "camera/usb_camera.h"
+#include "res/adjust_templates.h"
+#include "sim/simulator.h"
+#include "ui/scripted/scripted_host.h"
+
+namespace {
+
+// Each camera command with the checker code it carried and when it was sent.
+struct Sent {
+    std::string name;
+    unsigned code;
+    std::int64_t timeMs;
+    bool operator==(const Sent&) const = default;
+};
+std::vector<Sent> g_sent;
+platform::VirtualClock* g_clock = nullptr;
+
+std::uint32_t TimedEntry(std::uint32_t selector, void* block, std::uint32_t handle) {
+    const size_t before = sim::Sim().Commands().size();
+    const std::uint32_t r = SimLvDriverEntry(selector, block, handle);
+    if (sim::Sim().Commands().size() > before) {
+        const auto& c = sim::Sim().Commands().back();
+        const unsigned code = c.cdb.size() >= 4 ? (unsigned{c.cdb[2]} << 8) | c.cdb[3] : 0;
+        g_sent.push_back({c.name, code, g_clock->NowMs()});
+    }
+    return r;
+}
+
+class AdjustTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::Sim().Reset();
+        g_clock = &host_.VClock();
+        CUsbCamera::BindDriverEntry(&TimedEntry);
+        ASSERT_EQ(cam_.ConnectCamera(), 1);
+        ASSERT_EQ(cam_.ResumeSession(), 1);
+        ASSERT_EQ(cam_.OpenChecker(), 1);
+        g_sent.clear();
+        t0_ = host_.VClock().NowMs();
+    }
+    void TearDown() override {
+        cam_.DisconnectCamera();
+        CUsbCamera::BindDriverEntry(nullptr);
+        g_clock = nullptr;
+    }
+
+    ui::scripted::ScriptedHost host_;
+    CUsbCamera cam_{host_.VClock()};
+    std::int64_t t0_ = 0;
+};
+
+// A routine that logs three lines and checks what the frame promised before
+// and while it runs.
+class ProbeDlg : public CAdjustDlg {
+public:
+    static constexpr int kTimer = 110;
+    ProbeDlg(ui::Host& host, int result)
+        : CAdjustDlg(host, res::SensitivityTemplate(), {kTimer, 300}), result_(result) {}
+
+    int runs = 0;
+    bool timerAliveInRoutine = true;
+    int linesShownAtOnce = 0;
+
+protected:
+    int RunAdjustment() override {
+        ++runs;
+        auto& host = static_cast<ui::scripted::ScriptedHost&>(GetHost());
+        timerAliveInRoutine = host.HasTimer(*this, kTimer);
+        SetLog("見出し\r\n");
+        for (int i = 0; i < 3; ++i) {
+            const size_t redraws = host.Redraws().size();
+            AppendLog("line " + std::to_string(i) + "\r\n");
+            if (host.Redraws().size() > redraws && GetDlgItemText(1028) == m_log) ++linesShownAtOnce;
+            Pause(1000);  // longer than the timer's period
+        }
+        return result_;
+    }
+
+private:
+    int result_;
+};
+
+TEST_F(AdjustTest, FrameRunsTheRoutineOnceAndPutsTheVerdictFirst) {
+    for (int result : {1, 36}) {
+        SCOPED_TRACE(result);
+        ProbeDlg dlg(host_, result);
+        EXPECT_EQ(dlg.m_result, CAdjustDlg::kResultNotRun);
+        const std::int64_t start = host_.VClock().NowMs();
+        EXPECT_EQ(dlg.DoModal(), ui::IDOK);
+        EXPECT_EQ(dlg.runs, 1);
+        EXPECT_FALSE(dlg.timerAliveInRoutine);
+        EXPECT_EQ(dlg.linesShownAtOnce, 3);
+        EXPECT_EQ(dlg.m_result, result);
+        EXPECT_EQ(dlg.m_log, std::string(result == 1 ? "OK" : "NG") + "\r\n見出し\r\nline 0\r\nline 1\r\nline 2\r\n");
+        EXPECT_EQ(host_.VClock().NowMs() - start, 300 + 3000);
+        EXPECT_TRUE(host_.Stalls().empty());
+    }
+}
+
+TEST_F(AdjustTest, AnotherTimerDoesNothing) {
+    ProbeDlg dlg(host_, 1);
+    ASSERT_TRUE(dlg.Create());
+    dlg.OnTimer(ProbeDlg::kTimer + 1);
+    EXPECT_EQ(dlg.runs, 0);
+    EXPECT_TRUE(host_.HasTimer(dlg, ProbeDlg::kTimer));
+    EXPECT_EQ(dlg.m_log, "");
+    EXPECT_FALSE(dlg.Ended());
+    dlg.DestroyWindow();
+}
+
+TEST_F(AdjustTest, FlashUpSendsItsCommandsInOrderWithTheWaits) {
+    struct Case {
+        std::uint8_t target;
+        std::vector<Sent> sent;  // times from the window's opening
+    };
+    const std::vector<Case> cases = {
+        {0,
+         {{"DXC_CCD_POWERON", 0x6001, 500},
+          {"DXC_UPDATECOMMAND", 0x2102, 1000},
+          {"DXC_UPDATECOMMAND", 0x2F00, 2000},
+          {"DXC_CCD_POWEROFF", 0x6000, 3000},
+          {"DXC_OPEN_CHECKER", 0x1001, 3500}}},
+        {1,
+         {{"DXC_UPDATECOMMAND", 0x3102, 500},
+          {"DXC_UPDATECOMMAND", 0x3F00, 1500},
+          {"DXC_OPEN_CHECKER", 0x1001, 2500}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.target));
+        g_sent.clear();
+        const std::int64_t start = host_.VClock().NowMs();
+        CFlashUpDlg dlg(host_);
+        dlg.m_pCamera = &cam_;
+        dlg.m_target = c.target;
+        dlg.DoModal();
+        for (auto& s : g_sent) s.timeMs -= start;
+        EXPECT_EQ(g_sent, c.sent);
+        EXPECT_EQ(host_.VClock().NowMs() - start, c.sent.back().timeMs + 200);
+        EXPECT_EQ(dlg.m_result, 1);
+        EXPECT_EQ(dlg.m_log, "OK\r\nFLASHｱｯﾌﾟｺﾏﾝﾄﾞ実行中 ・・・・完了\r\nFLASH->DRAMへ展開中・・・・完了\r\n");
+        EXPECT_EQ(dlg.GetWindow(), nullptr);
+    }
+}
+
+TEST_F(AdjustTest, FlashUpOfAnotherTargetOnlyReopensTheChecker) {
+    CFlashUpDlg dlg(host_);
+    dlg.m_pCamera = &cam_;
+    dlg.m_target = 2;
+    dlg.DoModal();
+    ASSERT_EQ(g_sent.size(), 1u);
+    EXPECT_EQ(g_sent[0].name, "DXC_OPEN_CHECKER");
+    EXPECT_EQ(dlg.m_result, 1);
+}
+
+TEST_F(AdjustTest, StepBeforeTheKickOffClosesWithoutCameraTraffic) {
+    CFlashUpDlg dlg(host_);
+    dlg.m_pCamera = &cam_;
+    host_.OnShow(134).Wait(100).Click(ui::IDOK);
+    dlg.DoModal();
+    EXPECT_TRUE(g_sent.empty());
+    EXPECT_EQ(dlg.m_result, CAdjustDlg::kResultNotRun);
+    EXPECT_NE(dlg.m_result, 1);
+    EXPECT_EQ(dlg.m_log, "");
+}
+
+TEST_F(AdjustTest, FailingCommandEndsTheFlashUpWithThree) {
+    for (int nth = 0; nth < 5; ++nth) {
+        SCOPED_TRACE(nth);
+        // Let `nth` commands pass, then fail the next.
+        g_sent.clear();
+        CFlashUpDlg dlg(host_);
+        dlg.m_pCamera = &cam_;
+        int seen = 0;
+        const char* names[] = {"DXC_CCD_POWERON", "DXC_UPDATECOMMAND", "DXC_UPDATECOMMAND", "DXC_CCD_POWEROFF",
+                               "DXC_OPEN_CHECKER"};
+        // Commands of the same name before it pass: inject after them.
+        for (int i = 0; i < nth; ++i)
+            if (std::string(names[i]) == names[nth]) ++seen;
+        if (seen == 0) {
+            sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1, names[nth]);
+        } else {
+            // The second update command: fail it when the first has gone.
+            host_.VClock().After(500 + 500 + 10, [] {
+                sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1,
+                                       "DXC_UPDATECOMMAND");
+            });
+        }
+        dlg.DoModal();
+        EXPECT_EQ(dlg.m_result, 3);
+        EXPECT_EQ(dlg.m_log.rfind("NG\r\nFLASHｱｯﾌﾟｺﾏﾝﾄﾞ実行中", 0), 0u);
+        ASSERT_EQ(g_sent.size(), static_cast<size_t>(nth + 1));  // nothing after the failure
+        EXPECT_EQ(g_sent.back().name, names[nth]);
+        cam_.SetCcdPower(1);
+        ASSERT_EQ(cam_.OpenChecker(), 1);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+// The TFT display position window driven button by button against the
+// simulated camera's TFT EEPROM.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "adjust/tft_position_dlg.h"
+#include "camera/usb_camera.h"
+#include "sim/simulator.h"
+#include "ui/scripted/scripted_host.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int IDD = 157, kNtsc = 1141, kPal = 1142, kOk = 1008, kUp = 1009, kDown = 1024, kLeft = 1114,
+              kRight = 1025;
+const char* const kOver = "TFT調整オーバーです";
+
+class TftPositionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::Sim().Reset();
+        CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
+        ASSERT_EQ(cam_.ConnectCamera(), 1);
+        ASSERT_EQ(cam_.ResumeSession(), 1);
+        ASSERT_EQ(cam_.OpenChecker(), 1);
+        sim::Sim().ClearCommands();
+        dlg_.m_pCamera = &cam_;
+    }
+    void TearDown() override {
+        cam_.DisconnectCamera();
+        CUsbCamera::BindDriverEntry(nullptr);
+    }
+    static std::vector<std::uint8_t>& Tft() { return sim::Sim().FirstCamera().Mem(sim::Memory::TftEeprom); }
+    static Bytes Block(std::uint32_t address) {
+        return Bytes(Tft().begin() + address, Tft().begin() + address + 8);
+    }
+    // Sets a position field, keeping the bits around it.
+    static void SetField(std::uint32_t address, int byte, std::uint8_t mask, int value) {
+        auto& b = Tft()[address + byte];
+        b = static_cast<std::uint8_t>((b & ~mask) | value);
+    }
+    std::vector<std::string> Names() const { return sim::Sim().CommandNames(); }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> out;
+        for (const auto& b : host_.MessageBoxes()) out.push_back(b.text);
+        return out;
+    }
+    size_t Count(const std::string& name) const {
+        size_t n = 0;
+        for (const auto& c : Names()) n += c == name;
+        return n;
+    }
+
+    ui::scripted::ScriptedHost host_;
+    CUsbCamera cam_{host_.VClock()};
+    CTftPositionDlg dlg_{host_};
+};
+
+TEST_F(TftPositionTest, PalVerticalRangeAndStep) {
+    SetField(328, 5, 0x1F, 26);
+    const Bytes before = Block(328);
+    auto& s = host_.OnShow(IDD).Click(kPal).Click(kUp);
+    s.Do([&](ui::Dialog&) {
+        EXPECT_EQ(Block(328), before);  // refused, nothing written
+        EXPECT_EQ(Count("DXC_TFTEEPROM_DATAWRITE"), 0u);
+    });
+    s.Click(kDown).Do([&](ui::Dialog&) {
+        EXPECT_EQ(Tft()[328 + 5] & 0x1F, 20);
+        SetField(328, 5, 0x1F, 7);
+    });
+    s.Click(kDown).Click(kOk);
+    dlg_.DoModal();
+    EXPECT_EQ(Tft()[328 + 5] & 0x1F, 7);
+    EXPECT_EQ(Count("DXC_TFTEEPROM_DATAWRITE"), 1u);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kOver, kOver}));
+    for (const auto& b : host_.MessageBoxes()) EXPECT_EQ(b.ownerId, 0);
+    EXPECT_EQ(dlg_.m_result, 1);
+    EXPECT_EQ(sim::Sim().FirstCamera().Modes().videoMode, 1);
+}
+
+TEST_F(TftPositionTest, NtscAndHorizontalBoundsAreInclusive) {
+    SetField(72, 5, 0x1F, 30);
+    SetField(72, 1, 0x3F, 63);
+    auto& s = host_.OnShow(IDD).Click(kNtsc).Click(kUp);
+    s.Do([&](ui::Dialog&) { EXPECT_EQ(Tft()[72 + 5] & 0x1F, 31); });
+    s.Click(kUp).Click(kRight).Do([&](ui::Dialog&) { SetField(72, 1, 0x3F, 0); }).Click(kLeft);
+    s.Do([&](ui::Dialog&) { SetField(72, 5, 0x1F, 0); }).Click(kDown).Click(kOk);
+    dlg_.DoModal();
+    EXPECT_EQ(Tft()[72 + 5] & 0x1F, 0);
+    EXPECT_EQ(Tft()[72 + 1] & 0x3F, 0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kOver, kOver, kOver, kOver}));
+    EXPECT_EQ(Count("DXC_TFTEEPROM_DATAWRITE"), 1u);
+}
+
+TEST_F(TftPositionTest, MovesKeepEveryOtherBitAndUpdateTheDisplay) {
+    Tft()[72 + 1] = 0x80 | 10;  // bits 6 and 7 differ
+    Tft()[72 + 5] = 0xA0 | 15;  // bits 5 to 7 differ
+    const Bytes before = Block(72);
+    const Bytes palBefore = Block(328);
+    auto& s = host_.OnShow(IDD).Click(kNtsc);
+    const std::vector<int> moves = {kUp, kUp, kRight, kLeft, kLeft, kLeft, kDown, kRight, kUp, kRight, kRight, kDown};
+    for (int m : moves) s.Click(m);
+    s.Do([&](ui::Dialog&) {
+        // Each move: read, write, update 4 and 5, nothing else.
+        const auto& cmds = sim::Sim().Commands();
+        std::vector<std::string> tail;
+        for (size_t i = cmds.size() - 4 * moves.size(); i < cmds.size(); ++i) tail.push_back(cmds[i].name);
+        for (size_t i = 0; i < moves.size(); ++i) {
+            EXPECT_EQ(tail[4 * i], "DXC_TFTEEPROM_DATAREAD");
+            EXPECT_EQ(tail[4 * i + 1], "DXC_TFTEEPROM_DATAWRITE");
+            EXPECT_EQ(tail[4 * i + 2], "DXC_UPDATECOMMAND");
+            EXPECT_EQ(tail[4 * i + 3], "DXC_UPDATECOMMAND");
+            EXPECT_EQ(cmds[cmds.size() - 4 * moves.size() + 4 * i + 2].cdb[2], 0x31);
+            EXPECT_EQ(cmds[cmds.size() - 4 * moves.size() + 4 * i + 3].cdb[2], 0x3F);
+        }
+    });
+    s.Click(kOk);
+    dlg_.DoModal();
+    EXPECT_TRUE(host_.MessageBoxes().empty());
+    const Bytes after = Block(72);
+    for (int i : {0, 2, 3, 4, 6, 7}) EXPECT_EQ(after[i], before[i]) << i;
+    EXPECT_EQ(after[1], 0x80 | 11);  // four right, three left
+    EXPECT_EQ(after[5], 0xA0 | 16);  // three up, two down
+    EXPECT_EQ(Block(328), palBefore);
+}
+
+TEST_F(TftPositionTest, DirectionBeforeModeAndOkWithoutMode) {
+    const Bytes before = Block(72);
+    host_.OnShow(IDD).Click(kUp).Click(kLeft).Click(kOk);
+    dlg_.DoModal();
+    EXPECT_EQ(Texts(), (std::vector<std::string>(2, "VIDEOモードを選択してください")));
+    EXPECT_EQ(Names(), std::vector<std::string>{"DXC_PLAY_OFF"});
+    EXPECT_EQ(dlg_.m_result, 1);
+    EXPECT_EQ(Block(72), before);
+}
+
+TEST_F(TftPositionTest, FailedModeSelectionClosesWithThree) {
+    sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1, "DXC_PAL_MODE");
+    auto& s = host_.OnShow(IDD).Click(kPal).Click(kUp).Click(kOk);
+    dlg_.DoModal();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"USB通信エラーです。もう一度やり直してください"});
+    EXPECT_EQ(dlg_.m_result, 3);
+    EXPECT_EQ(Count("DXC_TFTEEPROM_DATAREAD"), 0u);
+    EXPECT_FALSE(s.Empty());  // closed before the operator went on
+}
+
+TEST_F(TftPositionTest, FailedMoveKeepsTheWindowOpenAndTheResult) {
+    host_.OnShow(IDD).Click(kNtsc).Do([](ui::Dialog&) {
+        sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1,
+                               "DXC_TFTEEPROM_DATAWRITE");
+    }).Click(kUp).Click(kUp).Click(kOk);
+    const int v = Tft()[72 + 5] & 0x1F;
+    dlg_.DoModal();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"USB通信エラーです"});
+    EXPECT_EQ(Tft()[72 + 5] & 0x1F, v + 1);  // the second press went through
+    EXPECT_EQ(dlg_.m_result, 1);
+}
+
+}  // namespace

@@ -1,0 +1,195 @@
+// The result file of a run with SAVE: its name from the camera's
+// identification, its bytes, its replacement, and the failures around it.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "camera/usb_camera.h"
+#include "platform/sjis.h"
+#include "shell/image_adjust_dlg.h"
+#include "sim/simulator.h"
+#include "ui/scripted/scripted_host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+const char* const kFlashUpLog = "OK\r\nFLASHｱｯﾌﾟｺﾏﾝﾄﾞ実行中 ・・・・完了\r\nFLASH->DRAMへ展開中・・・・完了\r\n";
+const char* const kNotOpened = "指定のファイルを開けませんでした";
+
+class ResultFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("result_file_test_" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "work");
+        old_ = fs::current_path();
+        fs::current_path(dir_ / "work");
+        sim::Sim().Reset();
+        CUsbCamera::SetDriverLibraryName("libNoSuchDriver.so");
+        ASSERT_TRUE(dlg_.Create());
+        CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
+        dlg_.m_saveResult = 1;
+        host_.ClearRecords();
+    }
+    void TearDown() override {
+        if (dlg_.m_pCamera) dlg_.m_pCamera->DisconnectCamera();
+        CUsbCamera::BindDriverEntry(nullptr);
+        fs::current_path(old_);
+        fs::remove_all(dir_);
+    }
+    // The identification bytes 16..29 in the camera's CCD EEPROM.
+    static void SetIdentification(const Bytes& bytes13) {
+        sim::Camera& cam = sim::Sim().FirstCamera();
+        for (Memory m : {sim::Memory::CcdEeprom, sim::Memory::CcdEepromFlash})
+            for (size_t i = 0; i < 13; ++i) cam.Mem(m)[17 + i] = i < bytes13.size() ? bytes13[i] : 0;
+    }
+    using Memory = sim::Memory;
+    void RunFlashUp() {
+        dlg_.SetSelection(0x0004);
+        host_.Click(dlg_, CImageAdjustDlg::IDC_START);
+    }
+    static std::string Read(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // Every entry anywhere under the test's folder, the working folder itself aside.
+    std::vector<fs::path> Entries() const {
+        std::vector<fs::path> out;
+        for (const auto& e : fs::recursive_directory_iterator(dir_))
+            if (e.path() != dir_ / "work") out.push_back(e.path());
+        return out;
+    }
+
+    ui::scripted::ScriptedHost host_;
+    CImageAdjustDlg dlg_{host_};
+    fs::path dir_, old_;
+};
+
+TEST_F(ResultFileTest, HoldsTheLogAndDateLineInShiftJis) {
+    sim::Sim().ClearDevices();
+    sim::Sim().AddCamera("nominal", "ABCDEFGHIJKLM");
+    RunFlashUp();
+    ASSERT_EQ(dlg_.LastResult(), 1);
+    const std::string expected = std::string(kFlashUpLog) + "2002年7月5日\r\n";
+    EXPECT_EQ(dlg_.m_log, expected);
+    EXPECT_EQ(Entries(), std::vector<fs::path>{dir_ / "work" / "ABCDEFGHIJKLM.dat"});
+    const std::string file = Read("ABCDEFGHIJKLM.dat");
+    EXPECT_EQ(file, platform::ToShiftJis(expected));
+    // The date in code page 932: 年 94 4E, 月 8C 8E, 日 93 FA; no padding.
+    EXPECT_EQ(file.substr(file.size() - 14), "2002\x94\x4E" "7\x8C\x8E" "5\x93\xFA\r\n");
+    // The CCD power was switched off again after the read.
+    EXPECT_FALSE(sim::Sim().FirstCamera().Modes().ccdPower);
+}
+
+TEST_F(ResultFileTest, SecondRunReplacesTheFile) {
+    const std::string name = sim::Sim().FirstCamera().Unit().identification + ".dat";
+    std::ofstream(name, std::ios::binary) << std::string(4000, 'x');
+    RunFlashUp();
+    host_.VClock().SetToday({2010, 12, 31});
+    RunFlashUp();
+    EXPECT_EQ(dlg_.LastResult(), 1);
+    EXPECT_EQ(Read(name), platform::ToShiftJis(std::string(kFlashUpLog) + "2010年12月31日\r\n"));
+    EXPECT_EQ(Entries().size(), 1u);
+}
+
+TEST_F(ResultFileTest, HostileIdentificationStaysInTheWorkingFolder) {
+    const std::vector<Bytes> cases = {
+        Bytes{'.', '.', '/', '.', '.', '/', 'e', 't', 'c', '/', 'x'},
+        Bytes{'/', 't', 'm', 'p', '/', 'x'},
+        Bytes{'.', '.'},
+        Bytes{'A', 'B', 0, '/', '.', '.'},
+        Bytes{'\\', '.', '.', '\\', 'C', '\r', '\n', '\t', 0x7F, 0x1B, 'Z'},
+        Bytes{0x82, 0xA0, 0xFF, 0x80, 'k', 0xE3, 0x81, 0x82},
+    };
+    for (const Bytes& id : cases) {
+        SCOPED_TRACE(std::string(id.begin(), id.end()));
+        for (const auto& e : Entries()) fs::remove_all(e);
+        SetIdentification(id);
+        RunFlashUp();
+        EXPECT_EQ(dlg_.LastResult(), 1);
+        const auto entries = Entries();
+        ASSERT_EQ(entries.size(), 1u);
+        const fs::path& p = entries[0];
+        EXPECT_EQ(p.parent_path(), dir_ / "work");
+        EXPECT_TRUE(fs::is_regular_file(p));
+        EXPECT_EQ(p.extension(), ".dat");
+        for (unsigned char c : p.filename().string()) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << int(c);
+        EXPECT_EQ(Read(p), platform::ToShiftJis(dlg_.m_log));
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "etc"));
+}
+
+TEST_F(ResultFileTest, CutAtTheFirstZeroByte) {
+    SetIdentification(Bytes{'A', 'B', 0, 'C', 'D'});
+    RunFlashUp();
+    EXPECT_TRUE(fs::exists("AB.dat"));
+}
+
+TEST_F(ResultFileTest, EmptyIdentificationGivesSeventyFourWithTheLogKept) {
+    SetIdentification(Bytes(13, 0));
+    RunFlashUp();
+    EXPECT_EQ(dlg_.LastResult(), 74);
+    EXPECT_TRUE(Entries().empty());
+    const auto& boxes = host_.MessageBoxes();
+    ASSERT_GE(boxes.size(), 2u);
+    const auto& box = boxes[boxes.size() - 2];  // before the cable prompt
+    EXPECT_EQ(box.text.rfind(kNotOpened, 0), 0u) << box.text;
+    EXPECT_EQ(box.ownerId, 0);
+    EXPECT_EQ(dlg_.m_log, std::string(kFlashUpLog) + "2002年7月5日\r\n");
+    EXPECT_EQ(dlg_.GetDlgItemText(CImageAdjustDlg::IDC_LOG), dlg_.m_log);
+    EXPECT_EQ(dlg_.GetDlgItemText(CImageAdjustDlg::IDC_COMMENT), "ERROR NO=74 ファイルオープンエラー");
+    EXPECT_EQ(CUsbCamera::LinkFlags() & 0x04, 0);
+}
+
+TEST_F(ResultFileTest, FileThatCannotBeWrittenGivesSeventyFour) {
+    const std::string name = sim::Sim().FirstCamera().Unit().identification + ".dat";
+    fs::create_directory(name);
+    std::ofstream(fs::path(name) / "keep") << "kept";
+    RunFlashUp();
+    EXPECT_EQ(dlg_.LastResult(), 74);
+    const auto& boxes = host_.MessageBoxes();
+    ASSERT_GE(boxes.size(), 2u);
+    EXPECT_EQ(boxes[boxes.size() - 2].text, kNotOpened);
+    EXPECT_EQ(boxes[boxes.size() - 2].ownerId, 0);
+    EXPECT_EQ(Read(fs::path(name) / "keep"), "kept");
+    EXPECT_EQ(dlg_.m_log, std::string(kFlashUpLog) + "2002年7月5日\r\n");
+}
+
+TEST_F(ResultFileTest, FailingItemStillWritesItsLogUpToTheFailure) {
+    // The flash-up's update command fails: its NG log is what the file holds.
+    sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1, "DXC_UPDATECOMMAND");
+    RunFlashUp();
+    EXPECT_EQ(dlg_.LastResult(), 3);
+    const std::string expected = "NG\r\nFLASHｱｯﾌﾟｺﾏﾝﾄﾞ実行中2002年7月5日\r\n";
+    EXPECT_EQ(dlg_.m_log, expected);
+    EXPECT_EQ(Read(sim::Sim().FirstCamera().Unit().identification + ".dat"), platform::ToShiftJis(expected));
+}
+
+TEST_F(ResultFileTest, CameraFailureWhileReadingTheNameGivesThree) {
+    sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1, "DXC_CCDEEPROM_DATAREAD");
+    RunFlashUp();
+    EXPECT_EQ(dlg_.LastResult(), 3);
+    EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(ResultFileTest, SaveOffWritesNothing) {
+    dlg_.m_saveResult = 0;
+    RunFlashUp();
+    EXPECT_EQ(dlg_.LastResult(), 1);
+    EXPECT_TRUE(Entries().empty());
+    EXPECT_EQ(dlg_.m_log, kFlashUpLog);
+    EXPECT_FALSE(sim::Sim().Commands().empty());
+    for (const auto& c : sim::Sim().Commands()) EXPECT_NE(c.name, "DXC_CCDEEPROM_DATAREAD");
+}
+
+}  // namespace

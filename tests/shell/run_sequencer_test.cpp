@@ -1,0 +1,278 @@
+// The run sequencer behind START, in the scripted host against the simulated
+// camera: the set-up prompts and their pauses, the item order, the stop at
+// the first failure, the pre-check's refusals and the report.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "camera/usb_camera.h"
+#include "shell/image_adjust_dlg.h"
+#include "sim/simulator.h"
+#include "ui/scripted/scripted_host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Item = CImageAdjustDlg::Item;
+
+// The main window with stand-in items for the windows that are not part of
+// this test: each records that it ran, adds a log and returns its result.
+class SequencedDlg : public CImageAdjustDlg {
+public:
+    using CImageAdjustDlg::CImageAdjustDlg;
+
+    std::vector<Item> ran;
+    std::map<Item, int> results;  // 1 unless given
+
+    int RunItem(Item item) override {
+        ran.push_back(item);
+        if (item == Item::CcdFlashUp || item == Item::TftFlashUp || item == Item::TftPosition)
+            return CImageAdjustDlg::RunItem(item);
+        const int r = results.count(item) ? results[item] : 1;
+        m_log += (r == 1 ? "OK\r\n" : "NG\r\n") + std::string("item ") + std::to_string(static_cast<int>(item)) + "\r\n";
+        ShowStrings();
+        return r;
+    }
+};
+
+class RunSequencerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("run_sequencer_test_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        old_ = fs::current_path();
+        fs::current_path(dir_);
+        sim::Sim().Reset();
+        // No library by name: the window opens, then the simulator is bound.
+        CUsbCamera::SetDriverLibraryName("libNoSuchDriver.so");
+        ASSERT_TRUE(dlg_.Create());
+        CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
+        dlg_.m_displayState = CImageAdjustDlg::kDisplayReady;
+        host_.ClearRecords();
+        sim::Sim().ClearCommands();
+    }
+    void TearDown() override {
+        if (dlg_.m_pCamera) dlg_.m_pCamera->DisconnectCamera();
+        CUsbCamera::BindDriverEntry(nullptr);
+        fs::current_path(old_);
+        fs::remove_all(dir_);
+    }
+    void Start(std::uint16_t selection) {
+        dlg_.SetSelection(selection);
+        host_.Click(dlg_, CImageAdjustDlg::IDC_START);
+    }
+    std::vector<std::string> Names() const { return sim::Sim().CommandNames(); }
+    std::vector<std::string> ShownIds() const {
+        std::vector<std::string> ids;
+        for (const auto& s : host_.Shown()) ids.push_back(std::to_string(s.dialogId));
+        return ids;
+    }
+    bool Sent(const std::string& name) const {
+        for (const auto& n : Names())
+            if (n == name) return true;
+        return false;
+    }
+
+    ui::scripted::ScriptedHost host_;
+    SequencedDlg dlg_{host_};
+    fs::path dir_, old_;
+};
+
+const char* const kSetUp =
+    "カメラの設定を以下のように設定してください。\r\n・メインスイッチ＝ＯＮ\r\n・露出モード＝Ｍ\r\n・ＡＦモード＝Ｍ";
+const char* const kOkStatus = "終了！　☆☆　ＯＫ　☆☆";
+
+TEST_F(RunSequencerTest, CcdFlashUpAloneRunsOnlyItsWindowAndReportsOk) {
+    Start(0x0004);
+    EXPECT_EQ(dlg_.ran, std::vector<Item>{Item::CcdFlashUp});
+    EXPECT_EQ(ShownIds(), std::vector<std::string>{"134"});
+    EXPECT_EQ(dlg_.LastResult(), 1);
+
+    // From the pre-check's first property read to the end of the session.
+    std::vector<std::string> names = Names();
+    auto first = std::find(names.begin(), names.end(), "DCMD_GET_PROPERTY");
+    ASSERT_NE(first, names.end());
+    EXPECT_EQ(std::vector<std::string>(first, names.end()),
+              (std::vector<std::string>{"DCMD_GET_PROPERTY", "DCMD_GET_PROPERTY", "DCMD_GET_PROPERTY",
+                                        "DXC_OPEN_CHECKER", "DXC_CCD_POWERON", "DXC_UPDATECOMMAND",
+                                        "DXC_UPDATECOMMAND", "DXC_CCD_POWEROFF", "DXC_OPEN_CHECKER",
+                                        "DXC_CLOSE_CHECKER", "DCMD_CLOSE_SESSION"}));
+    EXPECT_EQ(CUsbCamera::LinkFlags() & 0x04, 0);  // disconnected
+
+    // The window's whole log joins the run log; SAVE is off: no date line.
+    EXPECT_EQ(dlg_.m_log, "OK\r\nFLASHｱｯﾌﾟｺﾏﾝﾄﾞ実行中 ・・・・完了\r\nFLASH->DRAMへ展開中・・・・完了\r\n");
+    EXPECT_EQ(dlg_.GetDlgItemText(CImageAdjustDlg::IDC_LOG), dlg_.m_log);
+    EXPECT_EQ(dlg_.GetDlgItemText(CImageAdjustDlg::IDC_COMMENT), kOkStatus);
+    EXPECT_EQ(host_.LastBitmap(dlg_, CImageAdjustDlg::IDC_PICTURE), CImageAdjustDlg::IDB_OK);
+    ASSERT_EQ(host_.Beeps().size(), 1u);
+    EXPECT_EQ(host_.Beeps()[0].frequencyHz, 2000);
+    EXPECT_TRUE(host_.Stalls().empty());
+}
+
+TEST_F(RunSequencerTest, PromptsComeInOrderWithTheirPauses) {
+    Start(0x0004);
+    const auto& boxes = host_.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 4u);
+    const std::vector<std::string> texts = {kSetUp, "ＵＳＢケーブルをカメラに差し込んでください\r\n",
+                                            "ＡＣアダプターをカメラに接続してください",
+                                            "カメラから各種ケーブル類を取り外してください"};
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(boxes[i].text, texts[i]);
+        EXPECT_EQ(boxes[i].caption, "MESSAGE");
+        EXPECT_EQ(boxes[i].ownerId, CImageAdjustDlg::IDD);
+        EXPECT_EQ(boxes[i].buttons, i == 0 ? ui::MbButtons::OkCancel : ui::MbButtons::Ok);
+    }
+    EXPECT_EQ(boxes[1].timeMs - boxes[0].timeMs, 500);
+    EXPECT_EQ(boxes[2].timeMs - boxes[1].timeMs, 100);
+    // The cable prompt follows the report (two beeps would be 800 ms, one is 300).
+    ASSERT_EQ(host_.Beeps().size(), 1u);
+    EXPECT_EQ(boxes[3].timeMs, host_.Beeps()[0].timeMs + 300);
+    EXPECT_EQ(host_.VClock().NowMs(), boxes[3].timeMs + 100);
+}
+
+TEST_F(RunSequencerTest, ItemsRunInTheTableOrder) {
+    struct Case {
+        std::uint16_t selection;
+        std::vector<Item> order;
+    };
+    const std::vector<Case> cases = {
+        {0x1300, {Item::LineCrawl, Item::SensRatio, Item::Aperture, Item::CcdFlashUp}},
+        {0x0090, {Item::Sensitivity, Item::BatteryCheck, Item::CcdFlashUp}},
+        {0x0010, {Item::BatteryCheck}},
+        {0x2000, {Item::InsideSb}},
+        {0x0800, {Item::DefectCorrect, Item::CcdFlashUp}},
+        {0x8000, {Item::TftFlashUp}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.selection);
+        dlg_.ran.clear();
+        host_.ClearRecords();
+        Start(c.selection);
+        EXPECT_EQ(dlg_.ran, c.order);
+        EXPECT_EQ(dlg_.LastResult(), 1);
+        ASSERT_EQ(host_.MessageBoxes().size(), 4u);
+        // The battery check is run from the battery tool, all else from the AC adapter.
+        EXPECT_EQ(host_.MessageBoxes()[2].text, (c.selection & 0x0010)
+                                                    ? "電池工具（抵抗無し）をカメラに接続してください"
+                                                    : "ＡＣアダプターをカメラに接続してください");
+    }
+    // The TFT EEPROM flash-up's log does not join the run log.
+    EXPECT_EQ(dlg_.m_log, "");
+}
+
+TEST_F(RunSequencerTest, FailingItemStopsTheRunAndIsReported) {
+    dlg_.results[Item::Sensitivity] = 36;
+    Start(0x1380);
+    EXPECT_EQ(dlg_.ran, std::vector<Item>{Item::Sensitivity});
+    EXPECT_EQ(dlg_.LastResult(), 36);
+    EXPECT_EQ(dlg_.m_log, "NG\r\nitem 0\r\n");
+    EXPECT_EQ(dlg_.GetDlgItemText(CImageAdjustDlg::IDC_COMMENT), "ERROR NO=36 感度調整(ISO200）エラー");
+    EXPECT_EQ(host_.LastBitmap(dlg_, CImageAdjustDlg::IDC_PICTURE), CImageAdjustDlg::IDB_NG);
+    ASSERT_EQ(host_.Beeps().size(), 2u);
+    EXPECT_EQ(host_.Beeps()[0].frequencyHz, 500);
+    // The session is closed all the same.
+    EXPECT_TRUE(Sent("DXC_CLOSE_CHECKER"));
+    EXPECT_EQ(CUsbCamera::LinkFlags() & 0x04, 0);
+    // START can be pressed again at once, with the selection as it was.
+    EXPECT_EQ(dlg_.m_itemFlags, 0x1380);
+}
+
+TEST_F(RunSequencerTest, CameraNotInManualModesRunsNoItemButClosesTheChecker) {
+    struct Case {
+        const char* profile;
+        int afMode, exposureMode;
+        int result;
+    };
+    for (const Case& c : {Case{"af-auto", SIM_MODE_MANUAL, SIM_MODE_MANUAL, 13},
+                          Case{"nominal", SIM_MODE_AUTO, SIM_MODE_MANUAL, 13},
+                          Case{"nominal", SIM_MODE_MANUAL, SIM_MODE_AUTO, 14}}) {
+        SCOPED_TRACE(c.result);
+        sim::Sim().Reset();
+        sim::Sim().ClearDevices();
+        ASSERT_NE(sim::Sim().AddCamera(c.profile), 0u);
+        SimBench bench = sim::Simulator::DefaultBench();
+        bench.afMode = c.afMode;
+        bench.exposureMode = c.exposureMode;
+        sim::Sim().SetBench(bench);
+        dlg_.ran.clear();
+        host_.ClearRecords();
+
+        Start(0x0004);
+        EXPECT_TRUE(dlg_.ran.empty());
+        EXPECT_TRUE(host_.Shown().empty());
+        EXPECT_EQ(dlg_.LastResult(), c.result);
+        EXPECT_FALSE(Sent("DXC_OPEN_CHECKER"));
+        EXPECT_TRUE(Sent("DXC_CLOSE_CHECKER"));
+        EXPECT_EQ(CUsbCamera::LinkFlags() & 0x04, 0);
+    }
+}
+
+TEST_F(RunSequencerTest, NoCameraGivesFourWithNoItemRun) {
+    sim::Sim().ClearDevices();
+    Start(0x0004);
+    EXPECT_TRUE(dlg_.ran.empty());
+    EXPECT_EQ(dlg_.LastResult(), 4);
+    EXPECT_EQ(dlg_.GetDlgItemText(CImageAdjustDlg::IDC_COMMENT), "ERROR NO=4 USB：デバイス無しエラー");
+}
+
+TEST_F(RunSequencerTest, NothingHappensWithoutSelectionOrAfterCancel) {
+    dlg_.m_log = "earlier run\r\n";
+    Start(0);
+    ASSERT_EQ(host_.MessageBoxes().size(), 1u);
+    EXPECT_EQ(host_.MessageBoxes()[0].text, "項目が選択されてません");
+    EXPECT_EQ(host_.MessageBoxes()[0].caption, "MESSAGE");
+    EXPECT_EQ(host_.MessageBoxes()[0].buttons, ui::MbButtons::Ok);
+
+    // CANCEL, or Escape, at the set-up prompt.
+    host_.QueueAnswer(ui::IDCANCEL);
+    Start(0x0004);
+    host_.SetResponder([](const ui::scripted::MessageBoxRecord&) { return ui::IDCANCEL; });
+    Start(0x0080);
+
+    EXPECT_EQ(host_.MessageBoxes().size(), 3u);
+    EXPECT_TRUE(Names().empty());
+    EXPECT_TRUE(dlg_.ran.empty());
+    EXPECT_TRUE(host_.Bitmaps().empty());
+    EXPECT_TRUE(host_.Beeps().empty());
+    EXPECT_EQ(dlg_.m_displayState, CImageAdjustDlg::kDisplayReady);
+    EXPECT_EQ(dlg_.m_log, "earlier run\r\n");
+    EXPECT_EQ(host_.VClock().NowMs(), 0);
+}
+
+TEST_F(RunSequencerTest, ItemWithoutItsWindowIsNoPass) {
+    // The plain window has no sensitivity window to run.
+    CImageAdjustDlg plain(host_);
+    ASSERT_TRUE(plain.Create());
+    CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
+    host_.ClearRecords();
+    plain.SetSelection(0x0080);
+    host_.Click(plain, CImageAdjustDlg::IDC_START);
+    EXPECT_NE(plain.LastResult(), 1);
+    EXPECT_NE(plain.GetDlgItemText(CImageAdjustDlg::IDC_COMMENT), kOkStatus);
+    EXPECT_EQ(host_.LastBitmap(plain, CImageAdjustDlg::IDC_PICTURE), CImageAdjustDlg::IDB_NG);
+    EXPECT_TRUE(host_.Shown().empty());  // and no flash-up after it
+    plain.m_pCamera->DisconnectCamera();
+}
+
+TEST_F(RunSequencerTest, BatteryWarningDoesNotStopTheRun) {
+    sim::Sim().ClearDevices();
+    sim::UnitProfile unit = *sim::FindProfile("nominal");
+    unit.batteryState = 3;
+    ASSERT_NE(sim::Sim().AddCamera(unit), 0u);
+    Start(0x0004);
+    const auto& boxes = host_.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 5u);
+    EXPECT_EQ(boxes[3].text, "バッテリーが動作不可状態だよ");
+    EXPECT_EQ(boxes[3].caption, "MESSAGE");
+    EXPECT_EQ(dlg_.ran, std::vector<Item>{Item::CcdFlashUp});
+    EXPECT_EQ(dlg_.LastResult(), 1);
+}
+
+}  // namespace
