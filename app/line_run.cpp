@@ -1,5 +1,8 @@
 #include "app/line_run.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <iomanip>
 #include <map>
@@ -53,11 +56,21 @@ const char* ItemLabel(CImageAdjustDlg::Item item) {
     return "?";
 }
 
+// The bits of the selection word that some item tests.
+std::uint16_t ItemBits() {
+    std::uint16_t bits = 0;
+    for (const auto& row : CImageAdjustDlg::ItemTable()) bits |= row.bits;
+    return bits;
+}
+
+// A selection word that selects at least one item and nothing else: a word
+// of no item bits would run nothing and still end as a passed run.
 std::optional<std::uint16_t> ParseSelectionWord(const std::string& s) {
     if (s.empty() || !std::isdigit(static_cast<unsigned char>(s[0]))) return std::nullopt;
     char* end = nullptr;
     unsigned long v = std::strtoul(s.c_str(), &end, 0);
-    if (*end != '\0' || v > 0xFFFF) return std::nullopt;
+    if (*end != '\0' || v == 0 || v > 0xFFFF || (v & ~static_cast<unsigned long>(ItemBits())) != 0)
+        return std::nullopt;
     return static_cast<std::uint16_t>(v);
 }
 
@@ -120,7 +133,14 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
                 std::size_t comma = v->find(',', start);
                 std::string name = v->substr(start, comma == std::string::npos ? std::string::npos : comma - start);
                 if (!FindItem(name) && !ParseSelectionWord(name)) {
-                    *error = "unknown item \"" + name + "\"";
+                    if (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) {
+                        char bits[16];
+                        std::snprintf(bits, sizeof bits, "0x%04X", ItemBits());
+                        *error = "selection word \"" + name + "\" must select items and only items (bits of " +
+                                 bits + ")";
+                    } else {
+                        *error = "unknown item \"" + name + "\"";
+                    }
                     return std::nullopt;
                 }
                 o.items.push_back(name);
@@ -197,6 +217,16 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
 
     LineMainDlg dlg(host);
     dlg.Create();
+    // However the run ends, the window closes as the station's does, which
+    // frees the driver library.
+    struct CloseWindow {
+        ui::scripted::ScriptedHost& host;
+        LineMainDlg& dlg;
+        ~CloseWindow() {
+            host.Close(dlg);
+            dlg.DestroyWindow();
+        }
+    } closeWindow{host, dlg};
     for (const auto& box : host.MessageBoxes()) err << box.text << "\n";
 
     const SimBenchApi* bench = FindBenchApi();
@@ -242,7 +272,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     int exitStatus = 0;
     std::map<std::string, int> seen;
     for (int k = 0; k < cameras; ++k) {
-        out << "=== camera " << (k + 1) << " of " << cameras;
+        std::string heading = "=== camera " + std::to_string(k + 1) + " of " + std::to_string(cameras);
         if (bench) {
             const std::string& unit = units[static_cast<std::size_t>(k) % units.size()];
             const char* base = bench->ProfileIdentification(unit.c_str());
@@ -252,9 +282,9 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
                 err << "imageadjust-line: " << bench->LastError() << "\n";
                 return 2;
             }
-            out << ": unit " << unit << ", identification " << id;
+            heading += ": unit " + unit + ", identification " + id;
         }
-        out << "\n";
+        out << heading << "\n";
 
         dlg.timings.clear();
         host.Click(dlg, CImageAdjustDlg::IDC_START);
@@ -269,7 +299,6 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         const int result = dlg.LastResult();
         if (result != 1 && exitStatus == 0) exitStatus = (result >= 2 && result <= 255) ? result : 1;
     }
-    dlg.DestroyWindow();
     return exitStatus;
 }
 
