@@ -153,6 +153,20 @@ typedef uint32_t (*LvDriverEntryFn)(uint32_t selector, void* block, uint32_t dri
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
 #ifdef __cplusplus
+#include <cstddef>
+static_assert(offsetof(LvxOpenDriverBlock, driverHandle) == 16, "open driver block");
+static_assert(offsetof(LvxDeviceListBlock, ids) == 8, "device list block");
+static_assert(offsetof(LvxDeviceInfoBlock, buffer) == 12, "device info block");
+static_assert(offsetof(LvxOpenDeviceBlock, deviceHandle) == 4, "open device block");
+static_assert(offsetof(LvxOpenDeviceBlock, onEvent) == 12, "open device block");
+static_assert(offsetof(LvxExecuteIoBlock, pending) == 12, "execute block");
+static_assert(offsetof(LvxExecuteIoBlock, commandLength) == 20, "execute block");
+static_assert(offsetof(LvxExecuteIoBlock, command) == 24, "execute block");
+static_assert(offsetof(LvxExecuteIoBlock, dataLength) == 28, "execute block");
+static_assert(offsetof(LvxExecuteIoBlock, data) == 32, "execute block");
+static_assert(offsetof(LvxExecuteIoBlock, senseLength) == 36, "execute block");
+static_assert(offsetof(LvxExecuteIoBlock, sense) == 40, "execute block");
+static_assert(offsetof(LvxCloseDeviceBlock, deviceHandle) == 4, "close device block");
 static_assert(sizeof(LvxOpenDriverBlock) == 20, "open driver block");
 static_assert(sizeof(LvxDeviceListBlock) == 12, "device list block");
 static_assert(sizeof(LvxDeviceInfoBlock) == 16, "device info block");

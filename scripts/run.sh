@@ -12,6 +12,9 @@ cd "$here/build/bin"
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   exec ./imageadjust "$@"
 elif [[ -x ./imageadjust-line ]]; then
+  # Without arguments, a short demo: the CCD flash-up on a good unit, with
+  # its result file.
+  (($#)) || set -- --items ccd-flashup --save
   exec ./imageadjust-line "$@"
 else
   echo "No display: start the station under a display, e.g. xvfb-run -a scripts/run.sh" >&2
