@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr const char* kSetUpCamera =
-    "カメラの設定を以下のように設定してください。\r\n・メインスイッチ＝ＯＮ\r\n・露出モード＝Ｍ\r\n・ＡＦモード＝Ｍ";
 constexpr const char* kConnect = "ＡＣアダプターを接続し、ＵＳＢケーブルをカメラに差し込んでください";
 constexpr const char* kDisconnect = "ＡＣアダプター、ＵＳＢケーブルをカメラから取り外してください";
 constexpr const char* kAgain = "もう一度取り直してください\r\n\r\n";
@@ -63,7 +61,7 @@ void CImageAdjustDlg::OnRatioBaseline() { RunBaselineDialogue(false); }
 void CImageAdjustDlg::RunBaselineDialogue(bool sensitivity) {
     const Acquisition& a = sensitivity ? kSensitivity : kRatio;
     ui::WaitCursor wait(GetHost());
-    MessageBox(kSetUpCamera, kCaptionMessage);
+    MessageBox(kSetUpCameraPrompt, kCaptionMessage);
     Sleep(500);
     MessageBox(kConnect, kCaptionMessage);
     Sleep(100);

@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr const char* kSetUpCamera =
-    "カメラの設定を以下のように設定してください。\r\n・メインスイッチ＝ＯＮ\r\n・露出モード＝Ｍ\r\n・ＡＦモード＝Ｍ";
 constexpr const char* kPlugUsb = "ＵＳＢケーブルをカメラに差し込んでください\r\n";
 constexpr const char* kConnectBatteryTool = "電池工具（抵抗無し）をカメラに接続してください";
 constexpr const char* kConnectAcAdapter = "ＡＣアダプターをカメラに接続してください";
@@ -74,7 +72,7 @@ void CImageAdjustDlg::OnStart() {
         MessageBox(kNoItem, kCaptionMessage);
         return;
     }
-    if (MessageBox(kSetUpCamera, kCaptionMessage, ui::MbButtons::OkCancel) != ui::IDOK) return;
+    if (MessageBox(kSetUpCameraPrompt, kCaptionMessage, ui::MbButtons::OkCancel) != ui::IDOK) return;
     Sleep(500);
     MessageBox(kPlugUsb, kCaptionMessage);
     Sleep(100);
