@@ -15,16 +15,18 @@ bool CAdjustDlg::OnInitDialog() {
 void CAdjustDlg::DoDataExchange(ui::DataExchange& dx) { dx.Text(1028, m_log); }
 
 void CAdjustDlg::OnTimer(int id) {
-    if (id != frame_.timerId) return;
-    // The timer is periodic: kill it first, so the routine runs exactly once.
-    KillTimer(frame_.timerId);
-    m_result = RunAdjustment();
-    m_log = (m_result == 1 ? "OK\r\n" : "NG\r\n") + m_log;
-    ShowStrings();
-    if (frame_.closeBy == CloseBy::Ok)
-        PostCommand(ui::IDOK);
-    else
-        PostClose();
+    if (id == frame_.timerId) {
+        // The timer is periodic: kill it first, so the routine runs exactly once.
+        KillTimer(frame_.timerId);
+        m_result = RunAdjustment();
+        m_log = (m_result == 1 ? "OK\r\n" : "NG\r\n") + m_log;
+        ShowStrings();
+        if (frame_.closeBy == CloseBy::Ok)
+            PostCommand(ui::IDOK);
+        else
+            PostClose();
+    }
+    ui::Dialog::OnTimer(id);
 }
 
 void CAdjustDlg::SetLog(const std::string& text) {

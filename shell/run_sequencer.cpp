@@ -2,9 +2,6 @@
 // camera's pre-check, the selected items in their fixed order, the result
 // file, and the report.
 
-#include <algorithm>
-#include <array>
-
 #include "adjust/flash_up_dlg.h"
 #include "adjust/tft_position_dlg.h"
 #include "platform/clock.h"
@@ -33,6 +30,20 @@ constexpr std::uint32_t kIdentificationLength = 14;
 
 constexpr std::uint16_t kBatteryCheckBit = 0x0010;
 
+std::string ResultFileName(const std::uint8_t* identification, std::size_t length) {
+    // The name comes from bytes the camera sends: keep it inside the working
+    // directory and the file system's rules. Printable ASCII stays as it is.
+    std::string name;
+    for (std::size_t i = 1; i < length && i <= 13; ++i) {
+        std::uint8_t c = identification[i];
+        if (c == 0) break;
+        bool safe = c >= 0x20 && c < 0x7F && c != '/' && c != '\\';
+        name += safe ? static_cast<char>(c) : '_';
+    }
+    if (name.empty()) return {};
+    return name + ".dat";
+}
+
 }  // namespace
 
 // The item table: the bits tested, in this order, and whether the item's log
@@ -51,20 +62,6 @@ const std::array<CImageAdjustDlg::ItemRow, 10>& CImageAdjustDlg::ItemTable() {
         {Item::TftFlashUp, 0x8000, false},
     }};
     return rows;
-}
-
-std::string ResultFileName(const std::uint8_t* identification, std::size_t length) {
-    // The name comes from bytes the camera sends: keep it inside the working
-    // directory and the file system's rules. Printable ASCII stays as it is.
-    std::string name;
-    for (std::size_t i = 1; i < length && i <= 13; ++i) {
-        std::uint8_t c = identification[i];
-        if (c == 0) break;
-        bool safe = c >= 0x20 && c < 0x7F && c != '/' && c != '\\';
-        name += safe ? static_cast<char>(c) : '_';
-    }
-    if (name.empty()) return {};
-    return name + ".dat";
 }
 
 void CImageAdjustDlg::OnStart() {
