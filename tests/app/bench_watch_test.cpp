@@ -5,18 +5,17 @@
 // freed the library) a message box reaches nothing of it.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "camera/usb_camera.h"
 #include "platform/library.h"
 #include "shell/image_adjust_dlg.h"
 #include "sim/bench_api.h"
+#include "tests/support/driver_library_fixture.h"
+#include "tests/support/work_dir.h"
 #include "ui/scripted/scripted_host.h"
 
 namespace {
@@ -28,7 +27,7 @@ constexpr const char* kPlugUsb = "ＵＳＢケーブルをカメラに差し込�
 constexpr const char* kAcAdapter = "ＡＣアダプターをカメラに接続してください";
 constexpr const char* kBatteryTool = "電池工具（抵抗無し）をカメラに接続してください";
 
-fs::path BinDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+using test_support::BinDir;
 
 const SimBenchApi* BenchOf(const platform::SharedLibrary* library) {
     auto get = library ? library->Function<SimGetBenchApiFn>(SIM_BENCH_API_ENTRY) : nullptr;
@@ -36,10 +35,7 @@ const SimBenchApi* BenchOf(const platform::SharedLibrary* library) {
 }
 
 bool SimulatorMapped() {
-    std::ifstream maps("/proc/self/maps");
-    std::ostringstream s;
-    s << maps.rdbuf();
-    return s.str().find("libLvxStor.so") != std::string::npos;
+    return test_support::ReadFile("/proc/self/maps").find("libLvxStor.so") != std::string::npos;
 }
 
 // A bench set against every set-up prompt.
@@ -54,23 +50,9 @@ void SetContraryBench(const SimBenchApi& api) {
     api.SetBench(&b);
 }
 
-class BenchWatchTest : public ::testing::Test {
+class BenchWatchTest : public test_support::DriverLibraryTest {
 protected:
-    void SetUp() override {
-        if (!fs::exists(BinDir() / "libLvxStor.so")) GTEST_SKIP() << "libLvxStor.so is not built beside the tests";
-        dir_ = fs::temp_directory_path() / ("bench_watch_test_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        fs::copy_file(BinDir() / "STD.DAT", dir_ / "STD.DAT", fs::copy_options::overwrite_existing);
-        old_ = fs::current_path();
-        fs::current_path(dir_);
-        CUsbCamera::SetDriverLibraryName("libLvxStor.so");
-    }
-    void TearDown() override {
-        CUsbCamera::SetDriverLibraryName("libLvxStor.so");
-        if (old_.empty()) return;
-        fs::current_path(old_);
-        fs::remove_all(dir_);
-    }
+    BenchWatchTest() : DriverLibraryTest("bench_watch_test") {}
 
     // The bench as it stood when each box appeared (after the operator read
     // it, before the person answered it), by the box's text.
@@ -85,7 +67,6 @@ protected:
 
     ui::scripted::ScriptedHost host_;
     std::map<std::string, SimBench> seen_;
-    fs::path dir_, old_;
 };
 
 TEST_F(BenchWatchTest, OperatorSetsTheBenchAsStartPrompts) {

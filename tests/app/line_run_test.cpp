@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 
@@ -18,19 +17,15 @@
 #include "platform/clock.h"
 #include "platform/format.h"
 #include "platform/sjis.h"
+#include "tests/support/driver_library_fixture.h"
+#include "tests/support/work_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path BinDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test_support::BinDir;
+using test_support::ReadFile;
 
 std::optional<line::Options> Parse(std::vector<std::string> args, std::string* error) {
     return line::ParseOptions(args, error);
@@ -100,31 +95,14 @@ TEST(LineOptions, CountedIdentificationCarries) {
 }
 
 // Whole runs, each in a fresh working directory holding only STD.DAT.
-class LineRunTest : public ::testing::Test {
+class LineRunTest : public test_support::DriverLibraryTest {
 protected:
     struct Outcome {
         int status = -1;
         std::string out, err;
     };
 
-    void SetUp() override {
-        if (!fs::exists(BinDir() / "libLvxStor.so")) GTEST_SKIP() << "libLvxStor.so is not built beside the tests";
-        dir_ = fs::temp_directory_path() /
-               ("line_run_test_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        fs::copy_file(BinDir() / "STD.DAT", dir_ / "STD.DAT");
-        old_ = fs::current_path();
-        fs::current_path(dir_);
-        CUsbCamera::SetDriverLibraryName("libLvxStor.so");
-    }
-    void TearDown() override {
-        CUsbCamera::SetDriverLibraryName("libLvxStor.so");
-        if (old_.empty()) return;
-        fs::current_path(old_);
-        fs::remove_all(dir_);
-    }
+    LineRunTest() : DriverLibraryTest("line_run_test") {}
 
     Outcome RunLine(const std::vector<std::string>& args) {
         std::string error;
@@ -148,13 +126,11 @@ protected:
     }
     std::vector<std::string> ResultFiles() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_))
+        for (const auto& e : fs::directory_iterator(work_->Root()))
             if (e.path().extension() == ".dat") names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    fs::path dir_, old_;
 };
 
 TEST_F(LineRunTest, CcdFlashUpWithSaveWritesTheLogAndDateLine) {

@@ -3,7 +3,6 @@
 // their limits.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <deque>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include "shell/image_adjust_dlg.h"
 #include "standards/standard_dlg.h"
 #include "sim/simulator.h"
+#include "tests/support/station_fixture.h"
 #include "ui/scripted/scripted_host.h"
 
 namespace {
@@ -43,17 +43,12 @@ std::uint32_t MeasuringEntry(std::uint32_t selector, void* block, std::uint32_t 
     return r;
 }
 
-class BaselinesTest : public ::testing::Test {
+class BaselinesTest : public test_support::StationTest<> {
 protected:
+    BaselinesTest() : StationTest("baselines_test") {}
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("baselines_test_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        old_ = fs::current_path();
-        fs::current_path(dir_);
-        sim::Sim().Reset();
         g_means.clear();
-        CUsbCamera::SetDriverLibraryName("libNoSuchDriver.so");
-        ASSERT_TRUE(dlg_.Create());
+        StationTest::SetUp();
         CUsbCamera::BindDriverEntry(&MeasuringEntry);
         StandardData& s = dlg_.m_standards.values;
         s.sensLevelMin = 500;
@@ -65,13 +60,6 @@ protected:
         s.ratioGbMax = 2.5;
         s.ratioGrBaseline = 1.75;
         s.ratioGbBaseline = 1.8;
-        host_.ClearRecords();
-    }
-    void TearDown() override {
-        if (dlg_.m_pCamera) dlg_.m_pCamera->DisconnectCamera();
-        CUsbCamera::BindDriverEntry(nullptr);
-        fs::current_path(old_);
-        fs::remove_all(dir_);
     }
     void Sens(std::initializer_list<Means> shots) {
         g_means.assign(shots);
@@ -87,10 +75,6 @@ protected:
         return boxes.at(boxes.size() - 2);
     }
     std::uint32_t SensBaseline() const { return dlg_.m_standards.values.sensBaseline; }
-
-    ui::scripted::ScriptedHost host_;
-    CImageAdjustDlg dlg_{host_};
-    fs::path dir_, old_;
 };
 
 const char* const kAgain = "もう一度取り直してください\r\n\r\n";

@@ -3,7 +3,6 @@
 // report, the version window and the standards round trip.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "platform/trace.h"
 #include "shell/image_adjust_dlg.h"
 #include "standards/standard_dlg.h"
+#include "tests/support/work_dir.h"
 #include "ui/scripted/scripted_host.h"
 
 namespace {
@@ -29,18 +29,8 @@ const std::vector<int> kItemBoxes = {1112, 1140, 1117, 1118, 1136, 1143, 1138, 1
 // the driver library is found beside the test program.
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("main_window_test_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        old_ = fs::current_path();
-        fs::current_path(dir_);
-        CUsbCamera::SetDriverLibraryName("libLvxStor.so");
-    }
-    void TearDown() override {
-        fs::current_path(old_);
-        fs::remove_all(dir_);
-        platform::SetTraceSink({});
-    }
+    void SetUp() override { CUsbCamera::SetDriverLibraryName("libLvxStor.so"); }
+    void TearDown() override { platform::SetTraceSink({}); }
     static void WriteStdDat(const std::string& text) { std::ofstream(kStdFileName, std::ios::binary) << text; }
     std::set<int> Ticked(const D& dlg) const {
         std::set<int> ticked;
@@ -49,12 +39,12 @@ protected:
         return ticked;
     }
 
+    test_support::WorkDir work_{"main_window_test"};
     ui::scripted::ScriptedHost host_;
-    fs::path dir_, old_;
 };
 
 TEST_F(MainWindowTest, StartsReadyWithTheDriverLibraryAndFreesItOnClose) {
-    if (!fs::exists(fs::read_symlink("/proc/self/exe").parent_path() / "libLvxStor.so"))
+    if (!fs::exists(test_support::BinDir() / "libLvxStor.so"))
         GTEST_SKIP() << "libLvxStor.so is not built beside the tests";
     WriteStdDat("SENS_STD 500  900 700  3.00 5.00 0100 0120 12AB 0A1F 0140 0150 0160 0170 0180 0190 "
                 "0200 0210 0220 0230 0240 0250 0260 0270 9999\r\n");

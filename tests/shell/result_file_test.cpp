@@ -2,11 +2,9 @@
 // identification, its bytes, its replacement, and the failures around it.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +12,8 @@
 #include "platform/sjis.h"
 #include "shell/image_adjust_dlg.h"
 #include "sim/simulator.h"
+#include "tests/support/station_fixture.h"
+#include "tests/support/work_dir.h"
 #include "ui/scripted/scripted_host.h"
 
 namespace {
@@ -24,26 +24,14 @@ using Bytes = std::vector<std::uint8_t>;
 const char* const kFlashUpLog = "OK\r\nFLASHｱｯﾌﾟｺﾏﾝﾄﾞ実行中 ・・・・完了\r\nFLASH->DRAMへ展開中・・・・完了\r\n";
 const char* const kNotOpened = "指定のファイルを開けませんでした";
 
-class ResultFileTest : public ::testing::Test {
+// The window works in "work" below the test's folder, so that a file
+// written outside the working folder would be found.
+class ResultFileTest : public test_support::StationTest<> {
 protected:
+    ResultFileTest() : StationTest("result_file_test", "work") {}
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("result_file_test_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "work");
-        old_ = fs::current_path();
-        fs::current_path(dir_ / "work");
-        sim::Sim().Reset();
-        CUsbCamera::SetDriverLibraryName("libNoSuchDriver.so");
-        ASSERT_TRUE(dlg_.Create());
-        CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
+        StationTest::SetUp();
         dlg_.m_saveResult = 1;
-        host_.ClearRecords();
-    }
-    void TearDown() override {
-        if (dlg_.m_pCamera) dlg_.m_pCamera->DisconnectCamera();
-        CUsbCamera::BindDriverEntry(nullptr);
-        fs::current_path(old_);
-        fs::remove_all(dir_);
     }
     // The identification bytes 16..29 in the camera's CCD EEPROM.
     static void SetIdentification(const Bytes& bytes13) {
@@ -56,12 +44,7 @@ protected:
         dlg_.SetSelection(0x0004);
         host_.Click(dlg_, CImageAdjustDlg::IDC_START);
     }
-    static std::string Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    static std::string Read(const fs::path& p) { return test_support::ReadFile(p); }
     // Every entry anywhere under the test's folder, the working folder itself aside.
     std::vector<fs::path> Entries() const {
         std::vector<fs::path> out;
@@ -70,9 +53,7 @@ protected:
         return out;
     }
 
-    ui::scripted::ScriptedHost host_;
-    CImageAdjustDlg dlg_{host_};
-    fs::path dir_, old_;
+    const fs::path& dir_ = work_.Root();
 };
 
 TEST_F(ResultFileTest, HoldsTheLogAndDateLineInShiftJis) {

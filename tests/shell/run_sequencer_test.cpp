@@ -3,10 +3,8 @@
 // the first failure, the pre-check's refusals and the report.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,11 +12,11 @@
 #include "camera/usb_camera.h"
 #include "shell/image_adjust_dlg.h"
 #include "sim/simulator.h"
+#include "tests/support/station_fixture.h"
 #include "ui/scripted/scripted_host.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Item = CImageAdjustDlg::Item;
 
 // The main window with stand-in items for the windows that are not part of
@@ -41,27 +39,13 @@ public:
     }
 };
 
-class RunSequencerTest : public ::testing::Test {
+class RunSequencerTest : public test_support::StationTest<SequencedDlg> {
 protected:
+    RunSequencerTest() : StationTest("run_sequencer_test") {}
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("run_sequencer_test_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        old_ = fs::current_path();
-        fs::current_path(dir_);
-        sim::Sim().Reset();
-        // No library by name: the window opens, then the simulator is bound.
-        CUsbCamera::SetDriverLibraryName("libNoSuchDriver.so");
-        ASSERT_TRUE(dlg_.Create());
-        CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
+        StationTest::SetUp();
         dlg_.m_displayState = CImageAdjustDlg::kDisplayReady;
-        host_.ClearRecords();
         sim::Sim().ClearCommands();
-    }
-    void TearDown() override {
-        if (dlg_.m_pCamera) dlg_.m_pCamera->DisconnectCamera();
-        CUsbCamera::BindDriverEntry(nullptr);
-        fs::current_path(old_);
-        fs::remove_all(dir_);
     }
     void Start(std::uint16_t selection) {
         dlg_.SetSelection(selection);
@@ -78,10 +62,6 @@ protected:
             if (n == name) return true;
         return false;
     }
-
-    ui::scripted::ScriptedHost host_;
-    SequencedDlg dlg_{host_};
-    fs::path dir_, old_;
 };
 
 const char* const kSetUp =

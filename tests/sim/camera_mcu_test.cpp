@@ -7,33 +7,21 @@
 
 #include "sim/host_link.h"
 #include "sim/simulator.h"
+#include "tests/sim/camera_fixture.h"
 
 namespace {
 
-using sim::HostLink;
 using sim::Memory;
 using sim::Sim;
 using Bytes = std::vector<std::uint8_t>;
 
-class CameraMcu : public ::testing::Test {
+class CameraMcu : public test_support::CheckerOpenCameraTest {
 protected:
-    void SetUp() override {
-        Sim().Reset();
-        link = std::make_unique<HostLink>();
-        ASSERT_TRUE(link->Connected());
-        ASSERT_TRUE(link->OpenChecker().Ok());
-    }
-    void TearDown() override {
-        link.reset();
-        Sim().Reset();
-    }
-    sim::Camera& Cam() { return Sim().FirstCamera(); }
     Bytes Answer(const Bytes& cmd, std::uint32_t n = 3) {
         auto r = link->Mcu(cmd, n);
         EXPECT_TRUE(r.Ok());
         return r.data;
     }
-    std::unique_ptr<HostLink> link;
 };
 
 TEST_F(CameraMcu, MemoryAccessOnlyInInspectionMode) {

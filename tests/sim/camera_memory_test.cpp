@@ -5,30 +5,17 @@
 
 #include "sim/host_link.h"
 #include "sim/simulator.h"
+#include "tests/sim/camera_fixture.h"
 
 namespace {
 
-using sim::HostLink;
 using sim::Memory;
 using sim::Sim;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr int kCcd = 0, kTft = 1, kRam = 2;
 
-class CameraMemory : public ::testing::Test {
-protected:
-    void SetUp() override {
-        Sim().Reset();
-        link = std::make_unique<HostLink>();
-        ASSERT_TRUE(link->Connected());
-    }
-    void TearDown() override {
-        link.reset();
-        Sim().Reset();
-    }
-    sim::Camera& Cam() { return Sim().FirstCamera(); }
-    std::unique_ptr<HostLink> link;
-};
+class CameraMemory : public test_support::CameraTest {};
 
 TEST_F(CameraMemory, CheckerCommandsWaitForTheCheckerMode) {
     auto r = link->ReadMemory(kRam, 0, 4);

@@ -13,6 +13,7 @@
 #include "platform/big_endian.h"
 #include "sim/host_link.h"
 #include "sim/simulator.h"
+#include "tests/sim/camera_fixture.h"
 
 namespace {
 
@@ -22,19 +23,8 @@ using sim::HostLink;
 using sim::Sim;
 using Bytes = std::vector<std::uint8_t>;
 
-class CameraPicture : public ::testing::Test {
+class CameraPicture : public test_support::CheckerOpenCameraTest {
 protected:
-    void SetUp() override {
-        Sim().Reset();
-        link = std::make_unique<HostLink>();
-        ASSERT_TRUE(link->Connected());
-        ASSERT_TRUE(link->OpenChecker().Ok());
-    }
-    void TearDown() override {
-        link.reset();
-        Sim().Reset();
-    }
-    sim::Camera& Cam() { return Sim().FirstCamera(); }
     std::uint8_t Prop(std::uint8_t id) {
         auto r = link->GetProperty(id);
         EXPECT_TRUE(r.Ok());
@@ -66,7 +56,6 @@ protected:
         fetch(1, total - first, block, calls1);
         return file;
     }
-    std::unique_ptr<HostLink> link;
 };
 
 // A small reader of the big-endian TIFF directories.
