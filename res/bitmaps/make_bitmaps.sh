@@ -20,3 +20,5 @@ panel bitmap_144.bmp '#008080' "$sans" '#00FF00' 76 'Working'
 # The window icon: the ready panel's colours in small.
 convert -size 32x32 'xc:#FFFF00' -fill black -draw 'rectangle 0,0 31,1 rectangle 0,30 31,31 rectangle 0,0 1,31 rectangle 30,0 31,31' \
     -font "$italic" -pointsize 13 -gravity center -annotate +0+0 'W73' "PNG8:$here/../icon/icon_128.png"
+# The icon as a bitmap too, for the picture of the version window.
+convert "$here/../icon/icon_128.png" -type Palette -compress None "BMP3:$here/bitmap_128.bmp"

@@ -16,7 +16,7 @@ ui::DialogTemplate Build() {
     t.width = 235;
     t.height = 49;
     t.controls = {
-        {-1, ControlKind::Picture, "", {11, 14, 20, 20}, ui::kNone},  // icon 128
+        {1012, ControlKind::Picture, "", {11, 14, 20, 20}, ui::kNone},  // icon 128
         {1113, ControlKind::Static, "W73ImageAdjust Version 1.02", {40, 18, 130, 10}, ui::kNone},
         {ui::IDOK, ControlKind::Button, "OK", {178, 7, 50, 14}, ui::kDefault},
     };

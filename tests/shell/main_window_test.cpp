@@ -204,10 +204,17 @@ TEST_F(OpenWindowTest, ReportResultShowsStatusPictureAndBeeps) {
 
 TEST_F(OpenWindowTest, VersionWindowShowsTheProgramTitle) {
     std::string shown;
-    host_.OnShow(100).Do([&](ui::Dialog& about) { shown = about.GetDlgItemText(1113); }).Enter();
+    int icon = 0;
+    host_.OnShow(100)
+        .Do([&](ui::Dialog& about) {
+            shown = about.GetDlgItemText(1113);
+            icon = host_.LastBitmap(about, 1012);
+        })
+        .Enter();
     host_.SysCommand(dlg_, 0xF060);  // another system command opens nothing
     host_.SysCommand(dlg_, 16);
     EXPECT_EQ(shown, kTitle);
+    EXPECT_EQ(icon, 128);
     ASSERT_EQ(host_.Shown().size(), 1u);
     EXPECT_EQ(host_.Shown()[0].dialogId, 100);
 }
