@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "shell/run_record.h"
 #include "ui/dialog.h"
 
 class CUsbCamera;
@@ -31,6 +32,7 @@ public:
     CAdjustDlg(ui::Host& host, const ui::DialogTemplate& tmpl, Frame frame);
 
     CUsbCamera* m_pCamera = nullptr;  // not owned
+    RunRecord* m_pRecord = nullptr;   // the run's record, not owned; may be null
     std::string m_log;
     int m_result = kResultNotRun;
 
@@ -49,6 +51,10 @@ protected:
     // followed by the item's lines, caption "MESSAGEM", OK only.
     void ShowConditions(const std::string& lines);
     void Pause(int ms) { Sleep(ms); }
+    // A judged value for the run's record (beside the log, which it does not change).
+    void Record(RunMeasurement m) {
+        if (m_pRecord) m_pRecord->Add(std::move(m));
+    }
     CUsbCamera& Camera() const { return *m_pCamera; }
 
 private:

@@ -10,8 +10,11 @@
 #include <string>
 
 #include "camera/usb_camera.h"
+#include "shell/run_record.h"
 #include "shell/standards_copy.h"
 #include "ui/dialog.h"
+
+class CAdjustDlg;
 
 namespace sim {
 class DiligentOperator;
@@ -70,6 +73,8 @@ public:
     void ReportResult(int result);
     // The result of the last run reported.
     int LastResult() const { return m_lastResult; }
+    // The record of the last run (or of the one under way).
+    const RunRecord& LastRunRecord() const { return m_runRecord; }
 
     // ---- the run sequencer --------------------------------------------------
     // The adjustment items, in the order the sequencer runs them.
@@ -83,6 +88,8 @@ public:
         bool appendLog;      // its log joins the run log
     };
     static const std::array<ItemRow, 10>& ItemTable();
+    // The item's name in the run record and on the line run's command line.
+    static const char* ItemKey(Item item);
     // The result of an item whose window this station does not have: it
     // stops the run like a failure.
     static constexpr int kItemNotAvailable = 0;
@@ -116,12 +123,17 @@ public:
 
 private:
     int m_lastResult = 0;
+    RunRecord m_runRecord;
     std::shared_ptr<sim::DiligentOperator> m_benchOperator;  // on a simulated bench only
 public:
 
 protected:
     // Runs one item's window and returns its result.
     virtual int RunItem(Item item);
+    // Runs an item window that has its inputs: the camera link and the run
+    // record go in, its log joins the run log (where its row says so), its
+    // result comes back.
+    int RunAdjustDialog(CAdjustDlg& dlg, bool appendLog);
 
 private:
     void InitCameraLink();
@@ -129,6 +141,7 @@ private:
     void WatchPromptsOnSimulatedBench();
     void StopWatchingPrompts();
 
+    int RunRecordedItems();
     int WriteResultFile();
     void AppendItemLog(const std::string& log);
     int RunFlashUp(std::uint8_t target, bool appendLog);

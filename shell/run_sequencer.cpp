@@ -64,6 +64,22 @@ const std::array<CImageAdjustDlg::ItemRow, 10>& CImageAdjustDlg::ItemTable() {
     return rows;
 }
 
+const char* CImageAdjustDlg::ItemKey(Item item) {
+    switch (item) {
+        case Item::Sensitivity: return "sensitivity";
+        case Item::LineCrawl: return "line-crawl";
+        case Item::SensRatio: return "ratio";
+        case Item::BatteryCheck: return "battery";
+        case Item::InsideSb: return "flash";
+        case Item::Aperture: return "aperture";
+        case Item::DefectCorrect: return "defect";
+        case Item::CcdFlashUp: return "ccd-flashup";
+        case Item::TftPosition: return "tft-position";
+        case Item::TftFlashUp: return "tft-flashup";
+    }
+    return "";
+}
+
 void CImageAdjustDlg::OnStart() {
     if (m_itemFlags == 0) {
         MessageBox(kNoItem, kCaptionMessage);
@@ -94,7 +110,14 @@ void CImageAdjustDlg::OnStart() {
 int CImageAdjustDlg::RunSelectedItems() {
     m_log.clear();
     ShowStrings();
+    platform::Clock& clock = GetHost().Clock();
+    m_runRecord.Begin(m_itemFlags, clock.NowMs());
+    const int result = RunRecordedItems();
+    m_runRecord.End(result, clock.NowMs());
+    return result;
+}
 
+int CImageAdjustDlg::RunRecordedItems() {
     int result = PreCheckCamera();
     if (result == 1) {
         result = DispatchItems();
@@ -122,6 +145,7 @@ int CImageAdjustDlg::WriteResultFile() {
         return 3;
     Sleep(20);
     const std::string name = ResultFileName(identification, kIdentificationLength);
+    if (!name.empty()) m_runRecord.SetIdentification(name.substr(0, name.size() - 4));
 
     const platform::LocalDate today = GetHost().Clock().Today();
     m_log += platform::Format(kLogDateFormat, today.year, today.month, today.day);
@@ -166,7 +190,9 @@ int CImageAdjustDlg::PreCheckCamera() {
 int CImageAdjustDlg::DispatchItems() {
     for (const ItemRow& row : ItemTable()) {
         if ((m_itemFlags & row.bits) == 0) continue;
-        int result = RunItem(row.item);
+        m_runRecord.BeginItem(ItemKey(row.item), GetHost().Clock().NowMs());
+        const int result = RunItem(row.item);
+        m_runRecord.EndItem(result, GetHost().Clock().NowMs());
         if (result != 1) return result;
     }
     return 1;
@@ -196,13 +222,18 @@ int CImageAdjustDlg::RunItem(Item item) {
     }
 }
 
-int CImageAdjustDlg::RunFlashUp(std::uint8_t target, bool appendLog) {
-    CFlashUpDlg dlg(GetHost());
+int CImageAdjustDlg::RunAdjustDialog(CAdjustDlg& dlg, bool appendLog) {
     dlg.m_pCamera = m_pCamera.get();
-    dlg.m_target = target;
+    dlg.m_pRecord = &m_runRecord;
     dlg.DoModal();
     if (appendLog) AppendItemLog(dlg.m_log);
     return dlg.m_result;
+}
+
+int CImageAdjustDlg::RunFlashUp(std::uint8_t target, bool appendLog) {
+    CFlashUpDlg dlg(GetHost());
+    dlg.m_target = target;
+    return RunAdjustDialog(dlg, appendLog);
 }
 
 int CImageAdjustDlg::RunTftPosition() {

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "adjust/adjust_dlg.h"
 #include "camera/usb_camera.h"
+#include "res/adjust_templates.h"
 #include "shell/image_adjust_dlg.h"
 #include "sim/simulator.h"
 #include "tests/support/station_fixture.h"
@@ -19,6 +21,25 @@ namespace {
 
 using Item = CImageAdjustDlg::Item;
 
+// A stand-in item window: two passes that each judge one level, then the
+// given result.
+class ProbeDlg : public CAdjustDlg {
+public:
+    ProbeDlg(ui::Host& host, int result) : CAdjustDlg(host, res::SensitivityTemplate(), {110, 300}), result_(result) {}
+
+protected:
+    int RunAdjustment() override {
+        SetLog("probe\r\n");
+        for (int pass = 1; pass <= 2; ++pass)
+            Record({.pass = pass, .name = "GLevel", .value = 440.0 + pass * 10, .low = 445, .high = 460,
+                    .unit = "LSB", .passed = pass == 2});
+        return result_;
+    }
+
+private:
+    int result_;
+};
+
 // The main window with stand-in items for the windows that are not part of
 // this test: each records that it ran, adds a log and returns its result.
 class SequencedDlg : public CImageAdjustDlg {
@@ -27,11 +48,16 @@ public:
 
     std::vector<Item> ran;
     std::map<Item, int> results;  // 1 unless given
+    bool probeWindows = false;    // stand-ins run as real item windows
 
     int RunItem(Item item) override {
         ran.push_back(item);
         if (item == Item::CcdFlashUp || item == Item::TftFlashUp || item == Item::TftPosition)
             return CImageAdjustDlg::RunItem(item);
+        if (probeWindows) {
+            ProbeDlg probe(GetHost(), results.count(item) ? results[item] : 1);
+            return RunAdjustDialog(probe, true);
+        }
         const int r = results.count(item) ? results[item] : 1;
         m_log += (r == 1 ? "OK\r\n" : "NG\r\n") + std::string("item ") + std::to_string(static_cast<int>(item)) + "\r\n";
         ShowStrings();
@@ -145,6 +171,49 @@ TEST_F(RunSequencerTest, ItemsRunInTheTableOrder) {
     }
     // The TFT EEPROM flash-up's log does not join the run log.
     EXPECT_EQ(dlg_.m_log, "");
+}
+
+TEST_F(RunSequencerTest, RunRecordHoldsEachItemAndWhatItJudged) {
+    dlg_.probeWindows = true;
+    dlg_.results[Item::SensRatio] = 44;
+    const std::int64_t t0 = host_.VClock().NowMs();
+    Start(0x1300);
+    const RunRecord& record = dlg_.LastRunRecord();
+    EXPECT_FALSE(record.Open());
+    EXPECT_EQ(record.Selection(), 0x1300);
+    EXPECT_EQ(record.Result(), 44);
+    EXPECT_GE(record.StartMs(), t0);
+
+    // The items that ran, in order, with their results and times.
+    ASSERT_EQ(record.Items().size(), 2u);
+    EXPECT_EQ(record.Items()[0].item, "line-crawl");
+    EXPECT_EQ(record.Items()[0].result, 1);
+    EXPECT_EQ(record.Items()[1].item, "ratio");
+    EXPECT_EQ(record.Items()[1].result, 44);
+    EXPECT_GE(record.Items()[0].endMs - record.Items()[0].startMs, 300);  // the kick-off timer at least
+    EXPECT_LE(record.Items()[0].endMs, record.Items()[1].startMs);
+    EXPECT_LE(record.Items()[1].endMs, record.EndMs());
+
+    // Every judgement belongs to the item that made it; the log is untouched by them.
+    ASSERT_EQ(record.Measurements().size(), 4u);
+    const RunMeasurement& m = record.Measurements()[3];
+    EXPECT_EQ(m.item, "ratio");
+    EXPECT_EQ(m.pass, 2);
+    EXPECT_EQ(m.name, "GLevel");
+    EXPECT_DOUBLE_EQ(m.value, 460);
+    EXPECT_EQ(m.low, 445);
+    EXPECT_EQ(m.high, 460);
+    EXPECT_TRUE(m.passed);
+    EXPECT_FALSE(record.Measurements()[0].passed);
+    EXPECT_EQ(record.Measurements()[0].item, "line-crawl");
+    EXPECT_EQ(dlg_.m_log, "OK\r\nprobe\r\nNG\r\nprobe\r\n");
+
+    // The next run starts a new record.
+    dlg_.results.clear();
+    Start(0x0004);
+    ASSERT_EQ(dlg_.LastRunRecord().Items().size(), 1u);
+    EXPECT_EQ(dlg_.LastRunRecord().Items()[0].item, "ccd-flashup");
+    EXPECT_TRUE(dlg_.LastRunRecord().Measurements().empty());
 }
 
 TEST_F(RunSequencerTest, FailingItemStopsTheRunAndIsReported) {
