@@ -23,6 +23,8 @@ struct RunMeasurement {
     std::optional<double> low, high;  // the window, as the item applies it (either may be open)
     std::string unit;       // "LSB", "%", "EV", "A", or empty
     bool passed = false;    // the item's own verdict, bounds' inclusiveness included
+
+    bool operator==(const RunMeasurement&) const = default;
 };
 
 // One item that ran.
@@ -30,6 +32,8 @@ struct RunItemResult {
     std::string item;
     int result = 0;  // 1 or the item's error number
     std::int64_t startMs = 0, endMs = 0;  // the station's clock
+
+    bool operator==(const RunItemResult&) const = default;
 };
 
 class RunRecord {

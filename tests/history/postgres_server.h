@@ -1,0 +1,16 @@
+// A real PostgreSQL server for the store tests: a fresh cluster in a
+// temporary folder, listening on the loopback address only, for the whole
+// test program. The server refuses to run as root, so as root it runs as
+// the postgres user. Tests skip, saying why, where no server can be started.
+
+#pragma once
+
+#include <string>
+
+namespace test_support {
+
+// The libpq connection string of a fresh database on the server (started on
+// first use), or empty with the reason in `why`.
+std::string FreshPostgresDatabase(std::string* why);
+
+}  // namespace test_support

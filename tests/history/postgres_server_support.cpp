@@ -1,0 +1,116 @@
+#include "tests/history/postgres_server.h"
+
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace test_support {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string PostgresBin() {
+    std::string best;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/usr/lib/postgresql", ec))
+        if (fs::exists(e.path() / "bin" / "initdb") && e.path().string() > best) best = e.path().string();
+    return best.empty() ? best : best + "/bin/";
+}
+
+int FreePort() {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    close(s);
+    return port;
+}
+
+class Server {
+public:
+    Server() {
+        const std::string bin = PostgresBin();
+        if (bin.empty()) {
+            why_ = "PostgreSQL's server programs are not installed (Debian package postgresql)";
+            return;
+        }
+        dir_ = fs::temp_directory_path() / ("imageadjust_pg_" + std::to_string(getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        std::string as;  // the server refuses root
+        if (geteuid() == 0) {
+            const passwd* pg = getpwnam("postgres");
+            if (!pg) {
+                why_ = "running as root and there is no postgres user to run the server";
+                return;
+            }
+            if (chown(dir_.c_str(), pg->pw_uid, pg->pw_gid) != 0) {
+                why_ = "cannot hand the cluster folder to the postgres user";
+                return;
+            }
+            as = "runuser -u postgres -- ";
+        }
+        port_ = FreePort();
+        const std::string data = (dir_ / "data").string();
+        const std::string log = (dir_ / "server.log").string();
+        if (std::system((as + bin + "initdb -D " + data + " -A trust -U station --no-sync -E UTF8 >" + (dir_ / "initdb.log").string() +
+                         " 2>&1")
+                            .c_str()) != 0) {
+            why_ = "initdb failed (see " + (dir_ / "initdb.log").string() + ")";
+            return;
+        }
+        const std::string options = "-c listen_addresses=127.0.0.1 -c fsync=off -p " + std::to_string(port_) +
+                                    " -k " + dir_.string();
+        if (std::system((as + bin + "pg_ctl -D " + data + " -l " + log + " -w -o '" + options + "' start >/dev/null")
+                            .c_str()) != 0) {
+            why_ = "the server did not start (see " + log + ")";
+            return;
+        }
+        stop_ = as + bin + "pg_ctl -D " + data + " -m immediate stop >/dev/null 2>&1";
+        createdb_ = as + bin + "createdb -h 127.0.0.1 -p " + std::to_string(port_) + " -U station ";
+    }
+    ~Server() {
+        if (!stop_.empty()) [[maybe_unused]] int ignored = std::system(stop_.c_str());
+        std::error_code ec;
+        if (!dir_.empty()) fs::remove_all(dir_, ec);
+    }
+
+    std::string Fresh(std::string* why) {
+        if (!why_.empty()) {
+            *why = why_;
+            return {};
+        }
+        const std::string name = "history" + std::to_string(++databases_);
+        if (std::system((createdb_ + name).c_str()) != 0) {
+            *why = "createdb failed";
+            return {};
+        }
+        return "host=127.0.0.1 port=" + std::to_string(port_) + " user=station dbname=" + name;
+    }
+
+private:
+    fs::path dir_;
+    int port_ = 0;
+    int databases_ = 0;
+    std::string why_, stop_, createdb_;
+};
+
+}  // namespace
+
+std::string FreshPostgresDatabase(std::string* why) {
+    static Server server;
+    return server.Fresh(why);
+}
+
+}  // namespace test_support
