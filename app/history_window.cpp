@@ -1,0 +1,360 @@
+#include "app/history_window.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QStackedBarSeries>
+#include <QTabWidget>
+#include <QValueAxis>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "history/statistics.h"
+
+namespace {
+
+// The item names as the main window's boxes show them.
+struct ItemName {
+    const char* key;
+    const char* label;
+};
+constexpr ItemName kItems[] = {
+    {"sensitivity", "感度調整"},        {"line-crawl", "ラインクロール調整"},
+    {"ratio", "感度比調整"},            {"battery", "バッテリーチェック調整"},
+    {"flash", "内蔵SB調整"},            {"aperture", "絞り依存性調整"},
+    {"defect", "CCDキズ補正"},          {"ccd-flashup", "CCDEEPROM FLASH UP"},
+    {"tft-position", "ＴＦＴ表示位置調整"}, {"tft-flashup", "TFTEEPROM FLASH UP"},
+};
+
+QString Label(const std::string& key) {
+    for (const ItemName& i : kItems)
+        if (key == i.key) return QString::fromUtf8(i.label);
+    return QString::fromStdString(key);
+}
+
+const QColor kOk(0x2E, 0x9E, 0x48);
+const QColor kNg(0xD0, 0x3A, 0x2F);
+
+QChartView* NewChartView() {
+    auto* view = new QChartView(new QChart);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumSize(520, 240);
+    return view;
+}
+
+// A fresh chart in `view` with a title, the old one dropped.
+QChart* Reset(QChartView* view, const QString& title) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    QChart* old = view->chart();
+    view->setChart(chart);
+    delete old;
+    return chart;
+}
+
+// Bars of OK and NG counts, stacked, one category each.
+void StackedYield(QChart* chart, const QStringList& categories, const QList<qreal>& ok, const QList<qreal>& ng) {
+    auto* okSet = new QBarSet(QStringLiteral("OK"));
+    auto* ngSet = new QBarSet(QStringLiteral("NG"));
+    okSet->setColor(kOk);
+    ngSet->setColor(kNg);
+    okSet->append(ok);
+    ngSet->append(ng);
+    auto* series = new QStackedBarSeries;
+    series->append(okSet);
+    series->append(ngSet);
+    chart->addSeries(series);
+    auto* x = new QBarCategoryAxis;
+    x->append(categories);
+    auto* y = new QValueAxis;
+    y->setLabelFormat(QStringLiteral("%d"));
+    qreal top = 1;
+    for (int i = 0; i < ok.size(); ++i) top = std::max(top, ok[i] + ng[i]);
+    y->setRange(0, top);
+    y->applyNiceNumbers();
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+}
+
+}  // namespace
+
+HistoryWindow::HistoryWindow(Query query, QWidget* parent) : QDialog(parent), query_(std::move(query)) {
+    setWindowTitle(QStringLiteral("調整点検履歴"));
+    auto* top = new QHBoxLayout;
+    from_ = new QDateEdit;
+    to_ = new QDateEdit;
+    for (QDateEdit* d : {from_, to_}) {
+        d->setCalendarPopup(true);
+        d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        d->setDate(QDate::currentDate());
+    }
+    from_->setDate(QDate::currentDate().addDays(-6));
+    item_ = new QComboBox;
+    item_->addItem(QStringLiteral("全項目"), QString());
+    for (const ItemName& i : kItems) item_->addItem(QString::fromUtf8(i.label), QString::fromUtf8(i.key));
+    auto* refresh = new QPushButton(QStringLiteral("更新"));
+    summary_ = new QLabel;
+    top->addWidget(new QLabel(QStringLiteral("期間")));
+    top->addWidget(from_);
+    top->addWidget(new QLabel(QStringLiteral("～")));
+    top->addWidget(to_);
+    top->addSpacing(16);
+    top->addWidget(new QLabel(QStringLiteral("項目")));
+    top->addWidget(item_);
+    top->addWidget(refresh);
+    top->addSpacing(16);
+    top->addWidget(summary_, 1);
+
+    tabs_ = new QTabWidget;
+    auto* yieldPage = new QWidget;
+    auto* yieldLayout = new QVBoxLayout(yieldPage);
+    yieldDays_ = NewChartView();
+    yieldItems_ = NewChartView();
+    yieldLayout->addWidget(yieldDays_);
+    yieldLayout->addWidget(yieldItems_);
+    tabs_->addTab(yieldPage, QStringLiteral("歩留まり"));
+    auto* paretoPage = new QWidget;
+    auto* paretoLayout = new QVBoxLayout(paretoPage);
+    pareto_ = NewChartView();
+    paretoMessages_ = new QLabel;
+    paretoLayout->addWidget(pareto_, 1);
+    paretoLayout->addWidget(paretoMessages_);
+    tabs_->addTab(paretoPage, QStringLiteral("エラー パレート"));
+    auto* seriesPage = new QWidget;
+    auto* seriesLayout = new QVBoxLayout(seriesPage);
+    auto* choose = new QHBoxLayout;
+    measurement_ = new QComboBox;
+    measurement_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    choose->addWidget(new QLabel(QStringLiteral("測定値")));
+    choose->addWidget(measurement_);
+    choose->addStretch(1);
+    series_ = NewChartView();
+    seriesLayout->addLayout(choose);
+    seriesLayout->addWidget(series_, 1);
+    tabs_->addTab(seriesPage, QStringLiteral("推移"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(tabs_, 1);
+    resize(900, 640);
+
+    connect(refresh, &QPushButton::clicked, this, [this] { Refresh(); });
+    connect(item_, &QComboBox::currentIndexChanged, this, [this] {
+        FillMeasurementChoices();
+        DrawYield();
+        DrawPareto();
+    });
+    connect(measurement_, &QComboBox::currentIndexChanged, this, [this] { DrawSeries(); });
+    Refresh();
+}
+
+void HistoryWindow::ShowRange(const QDate& from, const QDate& to) {
+    from_->setDate(from);
+    to_->setDate(to);
+    Refresh();
+}
+
+void HistoryWindow::Refresh() {
+    history::RunQuery q;
+    q.fromMs = from_->date().startOfDay().toMSecsSinceEpoch();
+    q.toMs = to_->date().addDays(1).startOfDay().toMSecsSinceEpoch();
+    std::string error;
+    auto runs = query_(q, &error);
+    if (!runs) {
+        runs_.clear();
+        QMessageBox::warning(this, windowTitle(), QString::fromStdString("履歴を読めませんでした。\n" + error));
+    } else {
+        runs_ = std::move(*runs);
+    }
+    FillMeasurementChoices();
+    DrawYield();
+    DrawPareto();
+}
+
+void HistoryWindow::FillMeasurementChoices() {
+    const QString keep = measurement_->currentData().toString();
+    const std::string item = item_->currentData().toString().toStdString();
+    QSignalBlocker block(measurement_);
+    measurement_->clear();
+    for (const auto& [key, names] : history::MeasurementNames(runs_)) {
+        if (!item.empty() && key != item) continue;
+        for (const std::string& name : names)
+            measurement_->addItem(Label(key) + QStringLiteral("：") + QString::fromStdString(name),
+                                  QString::fromStdString(key + '\n' + name));
+    }
+    const int again = measurement_->findData(keep);
+    measurement_->setCurrentIndex(again >= 0 ? again : 0);
+    DrawSeries();
+}
+
+void HistoryWindow::DrawYield() {
+    const std::string item = item_->currentData().toString().toStdString();
+    // With an item chosen, a day's yield is that item's.
+    std::map<std::string, history::Yield> days;
+    if (item.empty()) {
+        days = history::YieldByDay(runs_);
+    } else {
+        for (const auto& r : runs_)
+            for (const auto& i : r.items)
+                if (i.item == item) {
+                    auto& y = days[history::LocalDay(r.startedAtMs)];
+                    ++y.runs;
+                    y.passed += i.result == 1;
+                }
+    }
+    QStringList categories;
+    QList<qreal> ok, ng;
+    int runs = 0, passed = 0;
+    for (const auto& [day, y] : days) {
+        categories << QString::fromStdString(day.substr(5));
+        ok << y.passed;
+        ng << y.runs - y.passed;
+        runs += y.runs;
+        passed += y.passed;
+    }
+    const double percent = runs ? 100.0 * passed / runs : 0.0;
+    StackedYield(Reset(yieldDays_, QStringLiteral("日別の歩留まり")), categories, ok, ng);
+    summary_->setText(QStringLiteral("%1 件　OK %2 件（%3 %）").arg(runs).arg(passed).arg(percent, 0, 'f', 1));
+
+    categories.clear();
+    ok.clear();
+    ng.clear();
+    const auto byItem = history::YieldByItem(runs_);
+    for (const ItemName& i : kItems) {  // in the order the items run
+        const auto it = byItem.find(i.key);
+        if (it == byItem.end() || (!item.empty() && item != i.key)) continue;
+        categories << QString::fromUtf8(i.label);
+        ok << it->second.passed;
+        ng << it->second.runs - it->second.passed;
+    }
+    StackedYield(Reset(yieldItems_, QStringLiteral("項目別の歩留まり")), categories, ok, ng);
+}
+
+void HistoryWindow::DrawPareto() {
+    const std::string item = item_->currentData().toString().toStdString();
+    std::vector<history::RunDocument> failing;
+    for (const auto& r : runs_) {
+        if (r.result == 1) continue;
+        const bool byItem = std::any_of(r.items.begin(), r.items.end(),
+                                        [&](const RunItemResult& i) { return i.item == item && i.result != 1; });
+        if (item.empty() || byItem) failing.push_back(r);
+    }
+    const auto pareto = history::ErrorPareto(failing);
+    QChart* chart = Reset(pareto_, QStringLiteral("エラー番号のパレート図"));
+    auto* counts = new QBarSet(QStringLiteral("件数"));
+    counts->setColor(kNg);
+    auto* cumulative = new QLineSeries;
+    cumulative->setName(QStringLiteral("累積 %"));
+    QStringList categories;
+    int total = 0, sum = 0;
+    for (const auto& e : pareto) total += e.count;
+    for (std::size_t i = 0; i < pareto.size(); ++i) {
+        categories << QStringLiteral("NO=%1").arg(pareto[i].number);
+        *counts << pareto[i].count;
+        sum += pareto[i].count;
+        cumulative->append(static_cast<qreal>(i), 100.0 * sum / std::max(total, 1));
+    }
+    auto* bars = new QBarSeries;
+    bars->append(counts);
+    chart->addSeries(bars);
+    chart->addSeries(cumulative);
+    auto* x = new QBarCategoryAxis;
+    x->append(categories);
+    auto* y = new QValueAxis;
+    y->setLabelFormat(QStringLiteral("%d"));
+    y->setRange(0, std::max(pareto.empty() ? 1 : pareto.front().count, 1));
+    y->applyNiceNumbers();
+    auto* percent = new QValueAxis;
+    percent->setRange(0, 100);
+    percent->setLabelFormat(QStringLiteral("%d%%"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    chart->addAxis(percent, Qt::AlignRight);
+    bars->attachAxis(x);
+    bars->attachAxis(y);
+    cumulative->attachAxis(x);
+    cumulative->attachAxis(percent);
+    // The message of each number, for the reader who does not know them by heart.
+    QStringList legend;
+    for (const auto& e : pareto)
+        legend << QStringLiteral("NO=%1　%2（%3 件）").arg(e.number).arg(QString::fromStdString(e.message)).arg(e.count);
+    paretoMessages_->setText(legend.join('\n'));
+}
+
+void HistoryWindow::DrawSeries() {
+    const QStringList choice = measurement_->currentData().toString().split('\n');
+    QChart* chart = Reset(series_, choice.size() == 2 ? measurement_->currentText() : QStringLiteral("測定値なし"));
+    if (choice.size() != 2) return;
+    const auto points = history::MeasurementSeries(runs_, choice[0].toStdString(), choice[1].toStdString());
+    auto* values = new QLineSeries;
+    values->setName(QStringLiteral("測定値"));
+    values->setPointsVisible(true);
+    auto* failed = new QScatterSeries;
+    failed->setName(QStringLiteral("NG"));
+    failed->setColor(kNg);
+    failed->setMarkerSize(9);
+    auto* low = new QLineSeries;
+    auto* high = new QLineSeries;
+    low->setName(QStringLiteral("下限"));
+    high->setName(QStringLiteral("上限"));
+    for (QLineSeries* limit : {low, high}) {
+        QPen pen(QColor(0x55, 0x55, 0x55));
+        pen.setStyle(Qt::DashLine);
+        limit->setPen(pen);
+    }
+    qreal lo = 0, hi = 0;
+    bool any = false;
+    auto extend = [&](qreal v) {
+        lo = any ? std::min(lo, v) : v;
+        hi = any ? std::max(hi, v) : v;
+        any = true;
+    };
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto& p = points[i];
+        const qreal x = static_cast<qreal>(i + 1);
+        values->append(x, p.value);
+        extend(p.value);
+        if (!p.passed) failed->append(x, p.value);
+        if (p.low) {
+            low->append(x, *p.low);
+            extend(*p.low);
+        }
+        if (p.high) {
+            high->append(x, *p.high);
+            extend(*p.high);
+        }
+    }
+    auto* xAxis = new QValueAxis;
+    xAxis->setTitleText(QStringLiteral("測定順"));
+    xAxis->setLabelFormat(QStringLiteral("%d"));
+    xAxis->setRange(1, std::max<qreal>(2, static_cast<qreal>(points.size())));
+    auto* yAxis = new QValueAxis;
+    const qreal margin = any ? std::max<qreal>((hi - lo) * 0.1, 1e-6) : 1;
+    yAxis->setRange(lo - margin, hi + margin);
+    yAxis->applyNiceNumbers();
+    chart->addAxis(xAxis, Qt::AlignBottom);
+    chart->addAxis(yAxis, Qt::AlignLeft);
+    for (QXYSeries* s : std::initializer_list<QXYSeries*>{values, low, high, failed}) {
+        if (s->count() == 0 && s != values) {
+            delete s;
+            continue;
+        }
+        chart->addSeries(s);
+        s->attachAxis(xAxis);
+        s->attachAxis(yAxis);
+    }
+}
