@@ -53,17 +53,15 @@ struct Transfer {
 };
 
 // What the event routine and the poll share about the transfer in flight:
-// 0 when none is armed; else its number in bits 33-63, bit 32 once it has
-// ended, and the status it ended with in bits 0-31. The event routine names
-// no transfer, so it may end only the one armed when it looked, and only
-// once.
+// 0 when none is armed; else its number in bits 34-63, bit 32 once it has
+// ended, bit 33 if it ended by another notification than its completion (the
+// library dropped it), and the completion status in bits 0-31. The event
+// routine names no transfer, so it may end only the one armed when it looked,
+// and only once.
 constexpr std::uint64_t kEnded = std::uint64_t{1} << 32;
-constexpr std::uint32_t kMaxTransferNumber = 0x7FFFFFFFu;
-constexpr std::uint64_t Armed(std::uint32_t number) { return std::uint64_t{number} << 33; }
-
-// The status of a transfer that a notification other than its completion
-// ended: the library has dropped it.
-constexpr std::uint32_t kDroppedStatus = LVX_RESULT(LVX_CODE_DRIVER, LVX_INF_ABORT);
+constexpr std::uint64_t kDropped = std::uint64_t{1} << 33;
+constexpr std::uint32_t kMaxTransferNumber = 0x3FFFFFFFu;
+constexpr std::uint64_t Armed(std::uint32_t number) { return std::uint64_t{number} << 34; }
 
 struct LinkState {
     std::atomic<std::uint8_t> flags{0};
@@ -168,16 +166,17 @@ void BuildInquiryBlock(std::uint8_t* b) {
     b[4] = static_cast<std::uint8_t>(kInquiryLength);
 }
 
-// Ends the armed transfer with `status`, if the one armed when we look is
-// still waiting. A notification with nothing armed (a second one for the same
-// transfer, or one for a transfer already given up on) is dropped.
-void EndTransfer(std::uint32_t status) {
+// Ends the armed transfer with `outcome` (kEnded with a status, or with
+// kDropped), if the one armed when we look is still waiting. A notification
+// with nothing armed (a second one for the same transfer, or one for a
+// transfer already given up on) is ignored.
+void EndTransfer(std::uint64_t outcome) {
     std::atomic<std::uint64_t>& inFlight = Link().inFlight;
     std::uint64_t seen = inFlight.load(std::memory_order_acquire);
     if (seen == 0 || (seen & kEnded) != 0) return;
     // Fails if the poll gave up on it or moved on meanwhile: then it was not
     // the transfer this notification belongs to.
-    inFlight.compare_exchange_strong(seen, seen | kEnded | status, std::memory_order_acq_rel);
+    inFlight.compare_exchange_strong(seen, seen | outcome, std::memory_order_acq_rel);
 }
 
 std::uint32_t NextTransferNumber() {
@@ -260,7 +259,7 @@ int RunTransfer(platform::Clock& clock, std::uint32_t commandLength, std::uint8_
         // their values are traced here, on ours.
         platform::Trace("Event code:%08X\n", static_cast<unsigned>(link.lastEvent.load()));
         platform::Trace("Status code:%08X\n", static_cast<unsigned>(result));
-        if (result == kDroppedStatus) {
+        if ((outcome & kDropped) != 0) {
             RetireTransfer();
             return 14;
         }
@@ -461,7 +460,7 @@ void CUsbCamera::OnDriverEvent(std::uint32_t eventCode, std::uint32_t value) {
     if (eventCode == LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_NONE))
         OnIoComplete(value);
     else
-        EndTransfer(kDroppedStatus);
+        EndTransfer(kEnded | kDropped);
 }
 
-void CUsbCamera::OnIoComplete(std::uint32_t status) { EndTransfer(status); }
+void CUsbCamera::OnIoComplete(std::uint32_t status) { EndTransfer(kEnded | status); }
