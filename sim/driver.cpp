@@ -417,11 +417,10 @@ std::uint32_t Simulator::ExecuteIo(LvxExecuteIoBlock& io) {
             reply.sense = MakeSense(kSenseIllegalRequest, kAscInvalidOpcode);
         }
     }
-    if (io.direction == LVX_DIR_IN) {
-        const std::size_t n = std::min<std::size_t>(reply.dataIn.size(), io.dataLength);
-        reply.dataIn.resize(n);
-        rec.dataIn = reply.dataIn;
-    }
+    // Only a transfer to the host carries data back, at most its length.
+    if (io.direction != LVX_DIR_IN) reply.dataIn.clear();
+    if (reply.dataIn.size() > io.dataLength) reply.dataIn.resize(io.dataLength);
+    rec.dataIn = reply.dataIn;
     rec.sense = reply.sense;
 
     if (m_pendingFault && (m_pendingFault->name.empty() || m_pendingFault->name == rec.name)) {
