@@ -25,7 +25,7 @@ constexpr double kRoomLv = 5.0;                  // what the camera sees when no
 constexpr double kFlashRed = 1.05;               // flash colour relative to the bench sources
 constexpr double kFlashBlue = 0.95;
 struct ChartField {
-    double r, g, b;  // transmission per colour
+    double r = 0, g = 0, b = 0;  // transmission per colour
 };
 constexpr ChartField kRedField{0.40, 0.12, 0.05};
 constexpr ChartField kBlueField{0.05, 0.12, 0.50};

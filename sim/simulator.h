@@ -5,8 +5,9 @@
 //
 // Single-threaded: the entry, the bench and every accessor here are meant to
 // be called from one thread (the station's), as the station does. A pending
-// transfer completes when the test calls Simulator::CompletePending, e.g.
-// from a platform::VirtualClock alarm while the station polls.
+// transfer ends when the test calls Simulator::CompletePending or
+// Simulator::InterruptPending, e.g. from a platform::VirtualClock alarm while
+// the station polls, or later.
 
 #include <array>
 #include <cstdint>
@@ -217,7 +218,7 @@ private:
     void QueuePicture(FlashKind flash);
     std::vector<std::uint8_t> McuRespond(const std::vector<std::uint8_t>& cmd, const SimBench& bench);
 
-    std::uint32_t m_deviceId;
+    std::uint32_t m_deviceId = 0;
     UnitProfile m_unit;
     std::vector<std::uint8_t> m_ccd, m_ccdFlash, m_tft, m_tftFlash, m_ram, m_mcuEeprom, m_mcuDram, m_mcuScratch;
     std::vector<std::uint8_t> m_builtFpgain;
@@ -291,16 +292,30 @@ public:
     // The next `times` transfers (of the named command, or any for "") are
     // answered with `sense` and not carried out.
     void InjectSense(const Sense& sense, int times = 1, const std::string& commandName = "");
-    // The next transfer (of the named command, or any) is left pending: it
-    // is carried out (data and sense written at once) and the entry returns
-    // 0 with the pending word set; the event routine is called only by
-    // CompletePending. `never`: it will not complete (HasPending stays
-    // false). Other transfers go on meanwhile.
+    // The next transfer (of the named command, or any) is left pending: the
+    // camera carries it out at the call (data sent is taken then), and the
+    // entry returns 0 with the pending word set. The driver keeps the
+    // caller's data and sense addresses: the data to the host and the sense
+    // are written there only when the transfer completes (CompletePending).
+    // `never`: it will not complete (HasPending stays false). Other
+    // transfers go on meanwhile. Closing its device or the driver cancels it.
     void LeaveNextPending(const std::string& commandName = "", bool never = false);
-    bool HasPending() const { return m_pendingDevice != 0; }
-    // Completes the pending transfer: calls the device's event routine with
-    // LVX_RESULT(LVX_CODE_NOTIFY, 0) and `result`. False if none.
-    bool CompletePending(std::uint32_t result = 0);
+    bool HasPending() const { return !m_pending.empty(); }
+    // Completes the oldest pending transfer: writes its data and sense to the
+    // addresses it was given, then calls the event routine it was given with
+    // LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_NONE) and `result`; `twice` calls
+    // it a second time right after, as a driver that reports one completion
+    // twice. False if none.
+    bool CompletePending(std::uint32_t result = 0, bool twice = false);
+    // Another notification while a transfer is pending: calls the event
+    // routine with `eventCode` (a bus reset, disconnect, status change) and
+    // 0, and drops the oldest pending transfer, which then never completes
+    // and writes nothing. False if none.
+    bool InterruptPending(std::uint32_t eventCode);
+    // false: a driver that does not cancel pending transfers when their
+    // device or the driver closes, and still completes them (into the
+    // addresses they were given) later. Reset sets true.
+    void SetCloseCancelsPending(bool cancels) { m_closeCancelsPending = cancels; }
 
     // ---- the driver entry --------------------------------------------------
     std::uint32_t Entry(std::uint32_t selector, void* block, std::uint32_t driverHandle);
@@ -330,22 +345,34 @@ private:
     std::vector<CommandRecord> m_record;
 
     struct SelectorFault {
-        std::uint32_t selector, result;
-        int times;
+        std::uint32_t selector = 0, result = 0;
+        int times = 0;
     };
     std::vector<SelectorFault> m_selectorFaults;
     struct SenseFault {
-        Sense sense;
-        int times;
+        Sense sense{};
+        int times = 0;
         std::string name;
     };
     std::vector<SenseFault> m_senseFaults;
     struct PendingFault {
         std::string name;
-        bool never;
+        bool never = false;
     };
     std::optional<PendingFault> m_pendingFault;
-    std::uint32_t m_pendingDevice = 0;
+    // A transfer the driver still owes: where its answer goes and whom it
+    // tells.
+    struct PendingTransfer {
+        std::uint32_t deviceId = 0;
+        LvxEventRoutine onEvent = nullptr;
+        std::uint8_t* data = nullptr;  // the caller's buffer (to the host), null if none
+        std::vector<std::uint8_t> dataIn;
+        std::uint8_t* sense = nullptr;  // the caller's sense buffer
+        Sense senseBytes{};
+    };
+    std::vector<PendingTransfer> m_pending;  // oldest first
+    bool m_closeCancelsPending = true;
+    void CancelPending(std::uint32_t deviceId);  // 0: every device
 };
 
 // The process-wide simulator (created on first use with Reset's bus).
