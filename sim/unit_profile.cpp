@@ -388,7 +388,10 @@ FactoryMemories InitialMemories(const UnitProfile& unit) {
         const unsigned value = static_cast<unsigned>(std::floor(v + 0.5)) & 0x3FF;
         PutBe16(ccd, 248 + 2 * static_cast<std::size_t>(i), value << 3);
     }
-    // Defect table at 370: the counts, the zero word, the R entries, the B entries.
+    // Monitor path gains (RAM configuration 1552 once unpacked): unity.
+    for (std::size_t i = 0; i < 4; ++i) PutBe16(ccd, 1400 + 2 * i, 0x0100);
+    // Defect table at 370: the counts, the zero word, the R entries, the B
+    // entries. A long table reaches over the monitor path gains at 1400.
     std::size_t at = 376;
     std::uint16_t counts[2] = {};
     for (bool blue : {false, true}) {
@@ -403,8 +406,6 @@ FactoryMemories InitialMemories(const UnitProfile& unit) {
     if (unit.storedDefectCounts) std::copy(unit.storedDefectCounts->begin(), unit.storedDefectCounts->end(), counts);
     PutBe16(ccd, 370, counts[0]);
     PutBe16(ccd, 372, counts[1]);
-    // Monitor path gains (RAM configuration 1552 once unpacked): unity.
-    for (std::size_t i = 0; i < 4; ++i) PutBe16(ccd, 1400 + 2 * i, 0x0100);
     // Aperture gain table, 8.8 fixed point.
     for (std::size_t g = 0; g < 5; ++g)
         for (std::size_t c = 0; c < 4; ++c)
