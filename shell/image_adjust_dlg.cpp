@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "adjust/pixel_defect_dlg.h"
 #include "platform/clock.h"
 #include "platform/library.h"
 #include "platform/trace.h"
@@ -222,5 +223,8 @@ void CImageAdjustDlg::OnStandard() {
 }
 
 void CImageAdjustDlg::OnPixelDefect() {
-    // The pixel defect editor is not built yet.
+    ui::WaitCursor wait(GetHost());
+    CPixelDefectDlg dlg(GetHost());
+    dlg.m_pCamera = m_pCamera.get();
+    dlg.DoModal();
 }

@@ -168,6 +168,7 @@ public:
     double readNoise2 = 0;
     double shotPerLsb = 0;
     double hotScale = 0;
+    double colourGain[4] = {1, 1, 1, 1};  // table channel: the digital gain stage, which defects pass too
     std::uint64_t seed = 0;
     std::unordered_map<std::uint32_t, double> hot;
     std::vector<std::uint8_t> hotRow = std::vector<std::uint8_t>(kSensorHeight);
@@ -178,7 +179,7 @@ public:
         double v = level[band][TableIndex(ChannelAt(x, y))];
         if (hotRow[static_cast<std::size_t>(y)]) {
             auto it = hot.find(static_cast<std::uint32_t>(y * kSensorWidth + x));
-            if (it != hot.end()) v += it->second * hotScale;
+            if (it != hot.end()) v += it->second * hotScale * colourGain[TableIndex(ChannelAt(x, y))];
         }
         const double sigma = std::sqrt(readNoise2 + shotPerLsb * std::max(v, 0.0));
         const std::uint64_t h = Mix(seed ^ (static_cast<std::uint64_t>(y) << 32 | static_cast<std::uint32_t>(x)));
@@ -240,7 +241,7 @@ std::shared_ptr<const Picture> TakePicture(const UnitProfile& unit, const SimBen
 
     const int group = ApertureGroup(lens.light ? lens.av : 6.0);
     double colour[4];
-    for (int ch = 0; ch < 4; ++ch) colour[ch] = ColourGain(mem, group, ch);
+    for (int ch = 0; ch < 4; ++ch) pic->colourGain[ch] = colour[ch] = ColourGain(mem, group, ch);
 
     for (int band = 0; band < 3; ++band) {
         // Line crawl correction: byte 2 of the band's group for Gr, byte 3 for Gb.

@@ -3,6 +3,7 @@
 
 #include "sim/unit_profile.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -70,6 +71,26 @@ const std::vector<BuiltIn>& BuiltIns() {
          }},
         // The focus mode switch does not reach M.
         {"af-auto", "W73M000000010", [](UnitProfile& u) { u.afStuckAuto = true; }},
+        // Back for rework: three defects already in its table, two of them a
+        // marked pair, and an aperture table from an earlier adjustment.
+        {"stored-defects", "W73E000000011",
+         [](UnitProfile& u) {
+             for (const UnitProfile::HotPixel& hp : {UnitProfile::HotPixel{1000, 1200, 500},
+                                                     UnitProfile::HotPixel{1002, 1200, 450},
+                                                     UnitProfile::HotPixel{300, 455, 400}})
+                 u.hotPixels.push_back(hp);
+             u.storedDefects = {{false, 603 | 0x2000, 1066}, {false, 603 | 0x4000, 1068}, {true, 230, 366}};
+             // Two defects near the level: which of them shows depends on the
+             // colour gains in force.
+             u.hotPixels.push_back({1501, 1101, 200});  // B
+             u.hotPixels.push_back({1500, 1100, 120});  // R
+             for (auto& group : u.apertureGains) group = {1.5, 1.1, 0.9, 0.6};
+         }},
+        // A table entry that no defect can have.
+        {"defect-table-bad", "W73T000000012",
+         [](UnitProfile& u) { u.storedDefects = {{false, 231, 366}, {false, 240, 0xFFFF}}; }},
+        // Counts that no list can hold.
+        {"defect-count-over", "W73O000000013", [](UnitProfile& u) { u.storedDefectCounts = {{600, 0}}; }},
     };
     return list;
 }
@@ -115,6 +136,15 @@ bool ParseInt(const std::string& text, long long& out) {
     const char* last = first + text.size();
     auto [p, ec] = std::from_chars(first, last, out);
     return ec == std::errc() && p == last;
+}
+
+// A 16-bit word, decimal or 0x hexadecimal.
+bool ParseWord(const std::string& text, long long& out) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char* first = text.data() + (hex ? 2 : 0);
+    const char* last = text.data() + text.size();
+    auto [p, ec] = std::from_chars(first, last, out, hex ? 16 : 10);
+    return ec == std::errc() && p == last && out >= 0 && out <= 0xFFFF;
 }
 
 // Applies one "key = value" of a profile file; an empty string or a message.
@@ -176,6 +206,69 @@ std::string ApplyKey(UnitProfile& u, const std::string& key, const std::string& 
         u.hotPixels.push_back({static_cast<int>(x), static_cast<int>(y), level});
         return {};
     }
+    if (key == "stored_defect" || key == "stored_defect_word") {
+        std::istringstream in(value);
+        std::vector<std::string> words;
+        for (std::string w; in >> w;) words.push_back(w);
+        UnitProfile::StoredDefect d;
+        if (key == "stored_defect") {
+            long long x = 0, y = 0;
+            if (words.size() < 2 || words.size() > 3 || !ParseInt(words[0], x) || !ParseInt(words[1], y) ||
+                (words.size() == 3 && words[2] != "left" && words[2] != "right"))
+                return "stored_defect takes column row, and left or right for a member of a marked pair";
+            if (x < 0 || x >= 3034 || y < 0 || y >= 2024) return "stored_defect lies outside the 3034 x 2024 sensor";
+            d.blue = (y & 1) != 0;
+            d.h = static_cast<std::uint16_t>(x + 66);
+            d.v = static_cast<std::uint16_t>((y + (d.blue ? 5 : 6)) / 2);
+            if (words.size() == 3) d.v |= words[2] == "left" ? 0x2000 : 0x4000;
+        } else {
+            long long v = 0, h = 0;
+            if (words.size() != 3 || (words[0] != "r" && words[0] != "b") || !ParseWord(words[1], v) ||
+                !ParseWord(words[2], h))
+                return "stored_defect_word takes r or b, then the V and H words (0..65535, 0x for hex)";
+            d.blue = words[0] == "b";
+            d.v = static_cast<std::uint16_t>(v);
+            d.h = static_cast<std::uint16_t>(h);
+        }
+        u.storedDefects.push_back(d);
+        return {};
+    }
+    if (key == "stored_defect_counts") {
+        std::istringstream in(value);
+        std::string rs, bs, rest;
+        long long r = 0, b = 0;
+        if (!(in >> rs >> bs) || (in >> rest) || !ParseWord(rs, r) || !ParseWord(bs, b))
+            return "stored_defect_counts takes the R and B counts (0..65535)";
+        u.storedDefectCounts = {{static_cast<std::uint16_t>(r), static_cast<std::uint16_t>(b)}};
+        return {};
+    }
+    if (key == "aperture_gain") {
+        std::istringstream in(value);
+        std::string gs, rest;
+        std::array<std::string, 4> ws;
+        long long group = 0;
+        std::array<double, 4> gains{};
+        if (!(in >> gs >> ws[0] >> ws[1] >> ws[2] >> ws[3]) || (in >> rest) || !ParseInt(gs, group) ||
+            !ParseDouble(ws[0], gains[0]) || !ParseDouble(ws[1], gains[1]) || !ParseDouble(ws[2], gains[2]) ||
+            !ParseDouble(ws[3], gains[3]))
+            return "aperture_gain takes the group (1 F1.4 .. 5 F5.6) and the R, Gr, Gb and B gains";
+        if (group < 1 || group > 5) return "aperture_gain groups are 1 (F1.4) to 5 (F5.6)";
+        for (double g : gains)
+            if (g < 0 || g >= 256) return "aperture gains lie in 0..255.99";
+        u.apertureGains[static_cast<std::size_t>(group - 1)] = gains;
+        return {};
+    }
+    if (key == "flash_values") {
+        std::istringstream in(value);
+        std::string ps, ms, rest;
+        long long pre = 0, main = 0;
+        if (!(in >> ps >> ms) || (in >> rest) || !ParseInt(ps, pre) || !ParseInt(ms, main) || pre < -128 ||
+            pre > 127 || main < -128 || main > 127)
+            return "flash_values takes the pre-flash and main-flash values (-128..127)";
+        u.preFlashValue = static_cast<std::int8_t>(pre);
+        u.mainFlashValue = static_cast<std::int8_t>(main);
+        return {};
+    }
     if (key == "clear_hot_pixels") {
         u.hotPixels.clear();
         return {};
@@ -206,6 +299,7 @@ std::string Check(const UnitProfile& u) {
     if (u.readNoise < 0 || u.shotNoise < 0 || u.flashScatter < 0) return "noise figures must not be negative";
     if (u.flashRatedVolts <= 0) return "flash_rated_volts must be positive";
     if (u.converterEfficiency <= 0 || u.converterEfficiency > 1) return "converter_efficiency must lie in (0, 1]";
+    if (u.storedDefects.size() > kStoredDefectRoom) return "at most 390 stored defects fit the table";
     return {};
 }
 
@@ -294,11 +388,29 @@ FactoryMemories InitialMemories(const UnitProfile& unit) {
         const unsigned value = static_cast<unsigned>(std::floor(v + 0.5)) & 0x3FF;
         PutBe16(ccd, 248 + 2 * static_cast<std::size_t>(i), value << 3);
     }
-    // Defect table at 370: empty (the counts and the zero word).
     // Monitor path gains (RAM configuration 1552 once unpacked): unity.
     for (std::size_t i = 0; i < 4; ++i) PutBe16(ccd, 1400 + 2 * i, 0x0100);
-    // Aperture gain table: unity at every aperture.
-    for (std::size_t i = 0; i < 20; ++i) PutBe16(ccd, 1936 + 2 * i, 0x0100);
+    // Defect table at 370: the counts, the zero word, the R entries, the B
+    // entries. A long table reaches over the monitor path gains at 1400.
+    std::size_t at = 376;
+    std::uint16_t counts[2] = {};
+    for (bool blue : {false, true}) {
+        for (const auto& d : unit.storedDefects) {
+            if (d.blue != blue) continue;
+            PutBe16(ccd, at, d.v);
+            PutBe16(ccd, at + 2, d.h);
+            at += 4;
+            ++counts[blue ? 1 : 0];
+        }
+    }
+    if (unit.storedDefectCounts) std::copy(unit.storedDefectCounts->begin(), unit.storedDefectCounts->end(), counts);
+    PutBe16(ccd, 370, counts[0]);
+    PutBe16(ccd, 372, counts[1]);
+    // Aperture gain table, 8.8 fixed point.
+    for (std::size_t g = 0; g < 5; ++g)
+        for (std::size_t c = 0; c < 4; ++c)
+            PutBe16(ccd, 1936 + 8 * g + 2 * c,
+                    static_cast<unsigned>(std::min(std::floor(unit.apertureGains[g][c] * 256 + 0.5), 65535.0)));
 
     // TFT display position blocks (NTSC at 72, PAL at 328): the position
     // fields in mid-range, the other bits as the panel maker sets them.
@@ -316,8 +428,8 @@ FactoryMemories InitialMemories(const UnitProfile& unit) {
     const unsigned ad = 738;
     mcu[2] = static_cast<std::uint8_t>(ad & 0xFF);
     mcu[3] = static_cast<std::uint8_t>(ad >> 8);
-    mcu[243] = 0;
-    mcu[244] = 0;
+    mcu[243] = static_cast<std::uint8_t>(unit.preFlashValue);
+    mcu[244] = static_cast<std::uint8_t>(unit.mainFlashValue);
     const std::uint8_t currents[4] = {33, 52, 31, 49};
     for (std::size_t i = 0; i < 4; ++i) mcu[259 + i] = currents[i];
     return f;

@@ -3,6 +3,7 @@
 // camera core reads the identity, the initial memory contents and the few
 // behaviours it models itself; the physics (sim/model.h) reads the rest.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -72,7 +73,32 @@ struct UnitProfile {
     double ccdPowerW = 1.25;
     double converterEfficiency = 0.9;
     double quiescentA = 0.02;
+
+    // ---- memories as the unit leaves the sensor factory ---------------------
+    // The CCD EEPROM defect table (370...): entries as stored, the R list's
+    // first, and the counts at 370 where they are to differ from the lists.
+    struct StoredDefect {
+        bool blue = false;  // B list (odd RAW rows)
+        std::uint16_t v = 0, h = 0;
+    };
+    std::vector<StoredDefect> storedDefects;
+    std::optional<std::array<std::uint16_t, 2>> storedDefectCounts;
+    // The stored aperture gain table (CCD EEPROM 1936): groups F1.4, F2,
+    // F2.8, F4, F5.6 of the gains R, Gr, Gb, B.
+    std::array<std::array<double, 4>, 5> apertureGains = UnityApertureGains();
+    // Built-in flash adjustment values in the microcontroller EEPROM (243, 244).
+    std::int8_t preFlashValue = 0;
+    std::int8_t mainFlashValue = 0;
+
+    static std::array<std::array<double, 4>, 5> UnityApertureGains() {
+        std::array<std::array<double, 4>, 5> g{};
+        for (auto& group : g) group.fill(1.0);
+        return g;
+    }
 };
+
+// Room for defect entries between 376 and the aperture gain table at 1936.
+constexpr std::size_t kStoredDefectRoom = 390;
 
 // A built-in profile by name, or a profile file (a path); nullopt and a
 // message in `error` when neither exists or the file is malformed.
