@@ -11,14 +11,33 @@
 
 namespace platform {
 
+namespace {
+
+// Whether an existing file may be written by this process.
+bool Writable(const std::string& path, const struct stat& st) {
+    if ((st.st_mode & 0222) == 0) return false;
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+}  // namespace
+
 WriteError WriteFileReplacing(const std::string& path, const std::string& bytes) {
+    struct stat old{};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (exists && !Writable(path, old)) return WriteError::CannotCreate;
+
     std::string tmp = path + ".tmpXXXXXX";
     int fd = ::mkstemp(tmp.data());
     if (fd < 0) return WriteError::CannotCreate;
-    // mkstemp creates 0600; a result file should be readable like any other.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    // mkstemp creates 0600: the file gets the old one's permissions, or those
+    // of any new file.
+    mode_t mode = old.st_mode & 0777;
+    if (!exists) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd, mode);
 
     const char* p = bytes.data();
     size_t left = bytes.size();

@@ -10,11 +10,15 @@ namespace platform {
 
 enum class WriteError {
     None,
-    CannotCreate,  // the temporary file could not be created (no directory, no permission)
+    CannotCreate,  // the target may not be written (read-only), or the temporary file could not be created
     WriteFailed,   // the content could not be written in full (disk full, I/O error)
     CannotReplace, // the complete file could not take the place of the old one
 };
 
+// Writes `bytes` as the file `path`, replacing an existing file as opening it
+// for writing would: a file that the process may not write is left alone. As
+// permission bits do not stop root, a file without any write bit counts as
+// read-only for every user. The replacement keeps the old file's permissions.
 WriteError WriteFileReplacing(const std::string& path, const std::string& bytes);
 
 // Reads a whole file; nullopt when it cannot be opened or read.
