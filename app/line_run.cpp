@@ -9,11 +9,10 @@
 #include <memory>
 #include <ostream>
 
+#include "app/bench_operator_hook.h"
 #include "camera/usb_camera.h"
 #include "platform/clock.h"
-#include "platform/library.h"
 #include "shell/image_adjust_dlg.h"
-#include "sim/bench_api.h"
 #include "ui/scripted/scripted_host.h"
 
 namespace line {
@@ -100,13 +99,6 @@ protected:
         return result;
     }
 };
-
-const SimBenchApi* FindBenchApi() {
-    platform::SharedLibrary* lib = CUsbCamera::DriverLibrary();
-    if (!lib) return nullptr;
-    auto get = lib->Function<SimGetBenchApiFn>(SIM_BENCH_API_ENTRY);
-    return get ? get(SIM_BENCH_API_VERSION) : nullptr;
-}
 
 }  // namespace
 
@@ -214,8 +206,10 @@ std::string CountedIdentification(const std::string& base, int n) {
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
     platform::VirtualClock clock(platform::RealClock().Today());
     ui::scripted::ScriptedHost host(clock);
+    app::BenchOperatorHook hook(host);
 
     LineMainDlg dlg(host);
+    dlg.SetDriverLibraryObserver(&hook);
     dlg.Create();
     // However the run ends, the window closes as the station's does, which
     // frees the driver library.
@@ -229,16 +223,15 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     } closeWindow{host, dlg};
     for (const auto& box : host.MessageBoxes()) err << box.text << "\n";
 
-    const SimBenchApi* bench = FindBenchApi();
+    const SimBenchApi* bench = hook.Bench();
     if (!bench && (!options.units.empty() || options.cameras > 0)) {
         err << "imageadjust-line: --unit and --cameras choose simulated units, but the driver library has no "
                "simulated bench\n";
         return 2;
     }
 
-    // The operator at the bench follows the prompts (the main window has the
-    // simulator's operator watch them when the driver library is the
-    // simulator); here are the windows that want hands.
+    // The operator at the bench follows the prompts; here are the windows
+    // that want hands.
     host.SetDefaultScript([&](ui::Dialog& d, ui::scripted::Script& s) {
         switch (d.Id()) {
             case 157:  // TFT position: choose NTSC, look, confirm

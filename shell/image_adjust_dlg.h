@@ -13,8 +13,8 @@
 #include "shell/standards_copy.h"
 #include "ui/dialog.h"
 
-namespace sim {
-class DiligentOperator;
+namespace platform {
+class SharedLibrary;
 }
 
 class CImageAdjustDlg : public ui::Dialog {
@@ -58,6 +58,18 @@ public:
 
     explicit CImageAdjustDlg(ui::Host& host);
     ~CImageAdjustDlg() override;
+
+    // Told when the window has loaded the driver library and before it frees
+    // it, so that the application can attach what belongs to one particular
+    // library while it is there, and nothing of it outlives the library.
+    class DriverLibraryObserver {
+    public:
+        virtual ~DriverLibraryObserver() = default;
+        virtual void DriverLibraryLoaded(platform::SharedLibrary& library) = 0;
+        virtual void DriverLibraryFreeing(platform::SharedLibrary& library) = 0;
+    };
+    // Set before the window is created; not owned.
+    void SetDriverLibraryObserver(DriverLibraryObserver* observer) { m_libraryObserver = observer; }
 
     void DoDataExchange(ui::DataExchange& dx) override;
     bool OnInitDialog() override;
@@ -116,8 +128,7 @@ public:
 
 private:
     int m_lastResult = 0;
-    std::shared_ptr<sim::DiligentOperator> m_benchOperator;  // on a simulated bench only
-public:
+    DriverLibraryObserver* m_libraryObserver = nullptr;
 
 protected:
     // Runs one item's window and returns its result.
@@ -126,8 +137,6 @@ protected:
 private:
     void InitCameraLink();
     void LoadStandards();
-    void WatchPromptsOnSimulatedBench();
-    void StopWatchingPrompts();
 
     int WriteResultFile();
     void AppendItemLog(const std::string& log);
