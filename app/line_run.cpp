@@ -101,7 +101,7 @@ std::optional<std::uint16_t> ParseSelectionWord(const std::string& s, std::strin
     return static_cast<std::uint16_t>(*v);
 }
 
-// The main window, with the virtual time of each item taken as it runs.
+// The main window, with the time of each item taken as it runs.
 class LineMainDlg : public CImageAdjustDlg {
 public:
     using CImageAdjustDlg::CImageAdjustDlg;
@@ -120,6 +120,21 @@ protected:
         timings.push_back({item, GetHost().Clock().NowMs() - start, result});
         return result;
     }
+};
+
+// The simulator's operator at the bench, and the pace of time that goes with
+// the driver library: virtual for the simulated camera, real for any other.
+class LineBench : public app::BenchOperatorHook {
+public:
+    LineBench(ui::Host& host, platform::VirtualClock& clock) : BenchOperatorHook(host), m_clock(clock) {}
+
+    void DriverLibraryLoaded(platform::SharedLibrary& library) override {
+        BenchOperatorHook::DriverLibraryLoaded(library);
+        m_clock.SetPace(Bench() ? platform::VirtualClock::Pace::Instant : platform::VirtualClock::Pace::RealTime);
+    }
+
+private:
+    platform::VirtualClock& m_clock;
 };
 
 struct PlannedCamera {
@@ -239,7 +254,8 @@ void PrintUsage(std::ostream& out) {
            "\n"
            "Runs the station's main window headless, with an operator who follows\n"
            "every prompt, over one or more cameras, and prints each camera's log,\n"
-           "status line and the virtual time each item took. STD.DAT is read from\n"
+           "status line and the time each item took: virtual time on the simulated\n"
+           "camera, real time with any other driver library. STD.DAT is read from\n"
            "the working directory; result files are written there as by the station.\n"
            "\n"
            "  --items LIST   items, comma-separated, ticked in this order:\n"
@@ -272,9 +288,10 @@ std::optional<std::string> CountedIdentification(const std::string& base, int n)
 }
 
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
-    platform::VirtualClock clock(platform::RealClock().Today());
+    // Real time until the driver library proves to be the simulator.
+    platform::VirtualClock clock(platform::RealClock().Today(), platform::VirtualClock::Pace::RealTime);
     ui::scripted::ScriptedHost host(clock);
-    app::BenchOperatorHook bench(host);
+    LineBench bench(host, clock);
 
     LineMainDlg dlg(host);
     dlg.SetDriverLibraryObserver(&bench);

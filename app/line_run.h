@@ -2,8 +2,9 @@
 // The headless line run: the station's main window in the scripted host, with
 // an operator who follows every prompt, over one or more cameras. It loads
 // the driver library by name exactly as the station does; when that library
-// is the simulator, the operator sets the simulated bench and the units on
-// the bus are chosen by profile.
+// is the simulator, the operator sets the simulated bench, the units on the
+// bus are chosen by profile and time is virtual. With any other library every
+// wait of the station is really waited.
 
 #include <cstdint>
 #include <iosfwd>

@@ -1,13 +1,15 @@
 // The headless line run: its command line, the counted identifications, and
 // whole runs of the main window against the simulated driver library (and
-// against a library without the simulated bench), in a working directory of
-// their own; the program itself once for its exit status and help.
+// against libraries without the simulated bench, in real time), in a working
+// directory of their own; the program itself once for its exit status and help.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -17,7 +19,9 @@
 #include "camera/usb_camera.h"
 #include "platform/clock.h"
 #include "platform/format.h"
+#include "platform/library.h"
 #include "platform/sjis.h"
+#include "tests/app/lvx_camera_driver.h"
 #include "tests/support/driver_library_fixture.h"
 #include "tests/support/work_dir.h"
 
@@ -268,6 +272,81 @@ TEST_F(LineRunTest, LibraryWithoutBenchRefusesUnits) {
             << o.err;
         EXPECT_EQ(o.out, "");
     }
+}
+
+// With a camera's own driver library every wait of the station is really
+// waited: the camera measures them between the commands it receives.
+TEST_F(LineRunTest, AnotherDriverLibraryWaitsInRealTime) {
+    ASSERT_TRUE(fs::exists(BinDir() / "libLvxCamera.so"));
+    // Held open here, so that the camera's record outlives the station's
+    // loading and freeing of the library.
+    auto camera = platform::SharedLibrary::Open("libLvxCamera.so");
+    ASSERT_NE(camera, nullptr);
+    auto record = camera->Function<LvxCameraRecordFn>(LVX_CAMERA_RECORD);
+    camera->Function<LvxCameraResetFn>(LVX_CAMERA_RESET)();
+    CUsbCamera::SetDriverLibraryName("libLvxCamera.so");
+
+    using Steady = std::chrono::steady_clock;
+    const Steady::time_point start = Steady::now();
+    Outcome o = RunLine({"--items", "ccd-flashup"});
+    const double runMs = std::chrono::duration<double, std::milli>(Steady::now() - start).count();
+    EXPECT_EQ(o.status, 0) << o.out << o.err;
+    EXPECT_TRUE(Has(o.out, "status: 終了！　☆☆　ＯＫ　☆☆\n")) << o.out;
+
+    // Each command the camera receives, and the wait the station owes it
+    // before the next: the device search, the pre-check, the item window's
+    // kick-off timer, the flash-up's pauses and the closing of the session.
+    struct Step {
+        const char* command;
+        int waitMs;
+    };
+    const std::vector<Step> steps = {
+        {"OPEN_DRIVER", 0},
+        {"GET_DEVICELIST", 500},  // the camera is not on the bus yet: search again
+        {"GET_DEVICELIST", 500},
+        {"GET_DEVICELIST", 0},
+        {"GET_DEVICELIST", 0},
+        {"GET_DEVICEINFO", 0},
+        {"GET_DEVICEINFO", 0},
+        {"OPEN_DEVICE", 0},
+        {"INQUIRY", 20},
+        {"DCMD_OPEN_SESSION", 20},
+        {"DCMD_CHANGE_MODE 1", 20},
+        {"DCMD_GET_PROPERTY 64", 50},
+        {"DCMD_GET_PROPERTY 10", 50},
+        {"DCMD_GET_PROPERTY 71", 50},
+        {"DXC_OPEN_CHECKER", 100 + 500},
+        {"DXC_CCD_POWERON", 500},
+        {"DXC_UPDATECOMMAND 2102", 1000},
+        {"DXC_UPDATECOMMAND 2F00", 1000},
+        {"DXC_CCD_POWEROFF", 500},
+        {"DXC_OPEN_CHECKER", 200},
+        {"DXC_CLOSE_CHECKER", 20},
+        {"DCMD_CLOSE_SESSION", 0},
+        {"CLOSE_DEVICE", 0},
+        {"CLOSE_DRIVER", 0},
+    };
+    const LvxCameraCall* calls = nullptr;
+    const std::uint32_t n = record(&calls);
+    ASSERT_EQ(n, steps.size());
+    int betweenMs = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_STREQ(calls[i].command, steps[i].command);
+        EXPECT_FALSE(calls[i].refused);
+        if (i + 1 == n) break;
+        betweenMs += steps[i].waitMs;
+        const double waitedMs = (calls[i + 1].steadyNs - calls[i].steadyNs) / 1e6;
+        EXPECT_GE(waitedMs, steps[i].waitMs) << "after " << steps[i].command;
+    }
+    // Before the first command the set-up prompts' pauses; after the last
+    // the OK beep and the cable prompt's pause.
+    const int outsideMs = 500 + 100 + 300 + 100;
+    const double busMs = (calls[n - 1].steadyNs - calls[0].steadyNs) / 1e6;
+    EXPECT_GE(busMs, betweenMs);
+    EXPECT_GE(runMs, betweenMs + outsideMs);
+    std::printf("waits owed %d ms between the commands, %d ms in all; waited %.1f ms and %.1f ms\n", betweenMs,
+                betweenMs + outsideMs, busMs, runMs);
 }
 
 TEST_F(LineRunTest, ProgramExitsWithTheErrorNumberAndPrintsHelp) {
