@@ -1,6 +1,5 @@
 #include "app/line_run.h"
 
-#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdio>

@@ -5,8 +5,8 @@
 
 #include <cctype>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <sstream>
