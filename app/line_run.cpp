@@ -265,7 +265,7 @@ void PrintUsage(std::ostream& out) {
            "  --unit NAME    a unit profile of the simulator (a name or a profile file);\n"
            "                 repeat for several cameras\n"
            "  --cameras N    N cameras of the given units in turn, each with its own\n"
-           "                 identification (the profile's, its trailing digits counting up)\n"
+           "                 identification (the profile's, trailing digits counted up)\n"
            "  --help         this text\n"
            "\n"
            "Exit status: 0 when every camera passed, 2 for a wrong command line or\n"
