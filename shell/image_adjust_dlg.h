@@ -16,8 +16,8 @@
 
 class CAdjustDlg;
 
-namespace sim {
-class DiligentOperator;
+namespace platform {
+class SharedLibrary;
 }
 
 class CImageAdjustDlg : public ui::Dialog {
@@ -61,6 +61,18 @@ public:
 
     explicit CImageAdjustDlg(ui::Host& host);
     ~CImageAdjustDlg() override;
+
+    // Told when the window has loaded the driver library and before it frees
+    // it, so that the application can attach what belongs to one particular
+    // library while it is there, and nothing of it outlives the library.
+    class DriverLibraryObserver {
+    public:
+        virtual ~DriverLibraryObserver() = default;
+        virtual void DriverLibraryLoaded(platform::SharedLibrary& library) = 0;
+        virtual void DriverLibraryFreeing(platform::SharedLibrary& library) = 0;
+    };
+    // Set before the window is created; not owned.
+    void SetDriverLibraryObserver(DriverLibraryObserver* observer) { m_libraryObserver = observer; }
 
     void DoDataExchange(ui::DataExchange& dx) override;
     bool OnInitDialog() override;
@@ -124,8 +136,7 @@ public:
 private:
     int m_lastResult = 0;
     RunRecord m_runRecord;
-    std::shared_ptr<sim::DiligentOperator> m_benchOperator;  // on a simulated bench only
-public:
+    DriverLibraryObserver* m_libraryObserver = nullptr;
 
 protected:
     // Runs one item's window and returns its result.
@@ -138,8 +149,6 @@ protected:
 private:
     void InitCameraLink();
     void LoadStandards();
-    void WatchPromptsOnSimulatedBench();
-    void StopWatchingPrompts();
 
     int RunRecordedItems();
     int WriteResultFile();

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -344,6 +345,46 @@ std::optional<UnitProfile> ProfileFromFile(const std::string& path, const std::s
     return u;
 }
 
+// The length of the well-formed UTF-8 sequence that `s` starts with, and its
+// code point; 0 for a stray, overlong or truncated sequence or a surrogate.
+std::size_t Utf8Sequence(std::string_view s, char32_t* cp) {
+    const auto b0 = static_cast<unsigned char>(s[0]);
+    if (b0 < 0x80) {
+        *cp = b0;
+        return 1;
+    }
+    const std::size_t n = (b0 & 0xE0) == 0xC0 ? 2 : (b0 & 0xF0) == 0xE0 ? 3 : (b0 & 0xF8) == 0xF0 ? 4 : 0;
+    if (n == 0 || s.size() < n) return 0;
+    char32_t v = b0 & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto b = static_cast<unsigned char>(s[k]);
+        if ((b & 0xC0) != 0x80) return 0;
+        v = (v << 6) | (b & 0x3F);
+    }
+    constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (v < kSmallest[n] || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+    *cp = v;
+    return n;
+}
+
+std::string ReadFailure(const std::string& path, platform::ReadError why) {
+    switch (why) {
+        case platform::ReadError::NotRegular:
+            return path + ": not a profile file (a directory, FIFO or device)";
+        case platform::ReadError::TooLarge:
+            return path + ": larger than " + std::to_string(kMaxProfileFileBytes / 1024) +
+                   " KiB, too large for a profile file";
+        case platform::ReadError::ReadFailed:
+            return path + ": the profile file cannot be read";
+        case platform::ReadError::None:
+        case platform::ReadError::Missing:
+            break;
+    }
+    std::string names;
+    for (const auto& n : ProfileNames()) names += (names.empty() ? "" : ", ") + n;
+    return "no unit profile named '" + path + "' and no such profile file (built-in: " + names + ")";
+}
+
 void PutBe16(std::vector<std::uint8_t>& m, std::size_t a, unsigned v) {
     m[a] = static_cast<std::uint8_t>(v >> 8);
     m[a + 1] = static_cast<std::uint8_t>(v);
@@ -353,16 +394,38 @@ void PutBe16(std::vector<std::uint8_t>& m, std::size_t a, unsigned v) {
 
 std::optional<UnitProfile> FindProfile(const std::string& nameOrPath, std::string* error) {
     if (auto u = BuiltInProfile(nameOrPath)) return u;
-    auto text = platform::ReadWholeFile(nameOrPath);
-    if (!text) {
-        if (error) {
-            std::string names;
-            for (const auto& n : ProfileNames()) names += (names.empty() ? "" : ", ") + n;
-            *error = "no unit profile named '" + nameOrPath + "' and no such profile file (built-in: " + names + ")";
+    // A profile file comes from outside: only a small regular file is read
+    // (a FIFO, a device or a directory is refused unopened), and whatever a
+    // message echoes of its name or content is made printable.
+    platform::ReadError why = platform::ReadError::None;
+    auto text = platform::ReadRegularFile(nameOrPath, kMaxProfileFileBytes, &why);
+    std::optional<UnitProfile> unit;
+    if (text)
+        unit = ProfileFromFile(nameOrPath, *text, error);
+    else if (error)
+        *error = ReadFailure(nameOrPath, why);
+    if (!unit && error) *error = Printable(*error);
+    return unit;
+}
+
+std::string Printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const std::size_t n = Utf8Sequence(text.substr(i), &cp);
+        const bool control = cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0);
+        if (n > 0 && !control) {
+            out.append(text.substr(i, n));
+            i += n;
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(text[i]));
+            out += escaped;
+            ++i;
         }
-        return std::nullopt;
     }
-    return ProfileFromFile(nameOrPath, *text, error);
+    return out;
 }
 
 std::vector<std::string> ProfileNames() {

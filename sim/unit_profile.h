@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sim {
@@ -100,10 +101,16 @@ struct UnitProfile {
 // Room for defect entries between 376 and the aperture gain table at 1936.
 constexpr std::size_t kStoredDefectRoom = 390;
 
-// A built-in profile by name, or a profile file (a path); nullopt and a
-// message in `error` when neither exists or the file is malformed.
+// A built-in profile by name, or a profile file (a path): a regular file of
+// at most kMaxProfileFileBytes. nullopt and a printable message in `error`
+// when neither exists or the file is not one or is malformed.
+constexpr std::size_t kMaxProfileFileBytes = 64 * 1024;
 std::optional<UnitProfile> FindProfile(const std::string& nameOrPath, std::string* error = nullptr);
 std::vector<std::string> ProfileNames();
+
+// Text from outside (a file name, a line of a file) fit to be shown: control
+// characters and bytes that are not UTF-8 become \xNN escapes.
+std::string Printable(std::string_view text);
 
 // The memory contents a unit leaves the factory floor with, before any
 // adjustment: the flash copies of the CCD and TFT EEPROM and the
