@@ -3,6 +3,7 @@
 // file, and the report.
 
 #include "adjust/flash_up_dlg.h"
+#include "adjust/sensitivity_dlg.h"
 #include "adjust/tft_position_dlg.h"
 #include "platform/clock.h"
 #include "platform/file_write.h"
@@ -214,6 +215,7 @@ int CImageAdjustDlg::RunItem(Item item) {
         case Item::CcdFlashUp: return RunFlashUp(CFlashUpDlg::kCcdEeprom, true);
         case Item::TftFlashUp: return RunFlashUp(CFlashUpDlg::kTftEeprom, false);
         case Item::TftPosition: return RunTftPosition();
+        case Item::Sensitivity: return RunSensitivity();
         default:
             // An item whose window this station does not have yet: it must
             // not count as passed.
@@ -234,6 +236,16 @@ int CImageAdjustDlg::RunFlashUp(std::uint8_t target, bool appendLog) {
     CFlashUpDlg dlg(GetHost());
     dlg.m_target = target;
     return RunAdjustDialog(dlg, appendLog);
+}
+
+int CImageAdjustDlg::RunSensitivity() {
+    CSensitivityDlg dlg(GetHost());
+    const StandardData& std = m_standards.values;
+    dlg.m_sensBaseline = std.sensBaseline;
+    dlg.m_adjustTolerance = std.sensAdjustTolerance;
+    dlg.m_checkTolerance = std.sensCheckTolerance;
+    dlg.m_initial = m_standards.sensInitial;
+    return RunAdjustDialog(dlg, true);
 }
 
 int CImageAdjustDlg::RunTftPosition() {
