@@ -155,6 +155,7 @@ private:
     void AppendItemLog(const std::string& log);
     int RunFlashUp(std::uint8_t target, bool appendLog);
     int RunTftPosition();
+    int RunSensitivity();
     int RunDefectCorrect();
 
     void RunBaselineDialogue(bool sensitivity);

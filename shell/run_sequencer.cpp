@@ -6,6 +6,7 @@
 #include "adjust/defect_correct_dlg.h"
 #include "adjust/flash_up_dlg.h"
 #include "adjust/result_file.h"
+#include "adjust/sensitivity_dlg.h"
 #include "adjust/tft_position_dlg.h"
 #include "platform/clock.h"
 #include "platform/file_write.h"
@@ -172,6 +173,7 @@ int CImageAdjustDlg::RunItem(Item item) {
         case Item::CcdFlashUp: return RunFlashUp(CFlashUpDlg::kCcdEeprom, true);
         case Item::TftFlashUp: return RunFlashUp(CFlashUpDlg::kTftEeprom, false);
         case Item::TftPosition: return RunTftPosition();
+        case Item::Sensitivity: return RunSensitivity();
         case Item::DefectCorrect: return RunDefectCorrect();
         default:
             // An item whose window this station does not have yet: it must
@@ -193,6 +195,16 @@ int CImageAdjustDlg::RunFlashUp(std::uint8_t target, bool appendLog) {
     CFlashUpDlg dlg(GetHost());
     dlg.m_target = target;
     return RunAdjustDialog(dlg, appendLog);
+}
+
+int CImageAdjustDlg::RunSensitivity() {
+    CSensitivityDlg dlg(GetHost());
+    const StandardData& std = m_standards.values;
+    dlg.m_sensBaseline = std.sensBaseline;
+    dlg.m_adjustTolerance = std.sensAdjustTolerance;
+    dlg.m_checkTolerance = std.sensCheckTolerance;
+    dlg.m_initial = m_standards.sensInitial;
+    return RunAdjustDialog(dlg, true);
 }
 
 int CImageAdjustDlg::RunDefectCorrect() {

@@ -224,10 +224,17 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
             if (length == 0 || address > mem.size() || length > mem.size() - address)
                 return Refuse(kSenseIllegalRequest, kAscOutOfRange);
             Reply r;
-            if (write)
+            if (write) {
                 std::memcpy(mem.data() + address, dataOut, length);
-            else
-                r.dataIn.assign(mem.begin() + address, mem.begin() + address + length);
+                return r;
+            }
+            r.dataIn.assign(mem.begin() + address, mem.begin() + address + length);
+            auto& glitch = m_faults.configRead;
+            const Memory which = family == 2 ? Memory::CcdEeprom : family == 3 ? Memory::TftEeprom : Memory::RamConfig;
+            if (glitch.times > 0 && (!glitch.memory || *glitch.memory == which) && glitch.byte < length) {
+                --glitch.times;
+                r.dataIn[glitch.byte] ^= glitch.flip;
+            }
             return r;
         }
 

@@ -75,7 +75,11 @@ std::uint16_t Be16(const std::vector<std::uint8_t>& m, std::size_t a) {
     return static_cast<std::uint16_t>((Byte(m, a) << 8) | Byte(m, a + 1));
 }
 
-double IsoGain(int value) { return std::pow(10.0, kGainDbPerLsb * value / 20.0); }
+// The analogue gain of a 10-bit ISO value: straight in dB, bowed on some units.
+double IsoGain(const UnitProfile& unit, int value) {
+    const double u = value / 1023.0;
+    return std::pow(10.0, (kGainDbPerLsb * value + unit.isoGainBowDb * 4 * u * (1 - u)) / 20.0);
+}
 
 int IsoValue(const CameraMemories& mem, int code) {
     code = std::clamp(code, 72, 108) & ~1;
@@ -232,8 +236,8 @@ std::shared_ptr<const Picture> TakePicture(const UnitProfile& unit, const SimBen
     const double sB = unit.greenResponse * unit.blueResponse * (1 + (unit.wideOpenBlue - 1) * w) * e.b;
 
     // Analogue ISO gain of the sensitivity code.
-    const double g = IsoGain(IsoValue(mem, exposure.conditions.p5));
-    const double gFactory = IsoGain(unit.factoryIso200);
+    const double g = IsoGain(unit, IsoValue(mem, exposure.conditions.p5));
+    const double gFactory = IsoGain(unit, unit.factoryIso200);
     const double R = sR * g;
     const double B = sB * g;
     const double Gr = (sG + unit.crosstalk * sR) * g;

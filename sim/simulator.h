@@ -152,6 +152,17 @@ struct CameraFaults {
         std::uint8_t status = 0;
     };
     std::optional<ImageInfo> imageInfo;
+    // The next `times` configuration memory reads of `memory` (CcdEeprom,
+    // TftEeprom or RamConfig; any of them when unset) whose data reach byte
+    // `byte` arrive with that byte's bits `flip` inverted, as a glitch on the
+    // wire would leave them; the memory keeps its contents, and shorter
+    // reads pass untouched and do not count.
+    struct ConfigRead {
+        int times = 0;
+        std::optional<Memory> memory;
+        std::uint32_t byte = 0;
+        std::uint8_t flip = 0x01;
+    } configRead;
 };
 
 // The layout of a picture file (big-endian TIFF).

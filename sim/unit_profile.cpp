@@ -72,6 +72,24 @@ const std::vector<BuiltIn>& BuiltIns() {
          }},
         // The focus mode switch does not reach M.
         {"af-auto", "W73M000000010", [](UnitProfile& u) { u.afStuckAuto = true; }},
+        // A sensor 30 % above the line's typical sensitivity (+2.3 dB): the
+        // ISO gains come down at both ends, ISO1600 from clipping. The sensor
+        // factory's table already suits it.
+        {"sensitive", "W73H000000011",
+         [](UnitProfile& u) {
+             u.greenResponse *= 1.3;
+             u.factoryIso200 = 251;
+             u.factoryIso1600 = 798;
+         }},
+        // An ISO amplifier whose gain bows 2.5 dB above the straight law in
+        // mid-range: both ends adjust, the steps between come out too bright.
+        // The factory's table has the ends right for this law.
+        {"gain-bow", "W73G000000012",
+         [](UnitProfile& u) {
+             u.isoGainBowDb = 2.5;
+             u.factoryIso200 = 262;
+             u.factoryIso1600 = 819;
+         }},
         // Back for rework: three defects already in its table, two of them a
         // marked pair, and an aperture table from an earlier adjustment.
         {"stored-defects", "W73E000000011",
@@ -172,6 +190,7 @@ std::string ApplyKey(UnitProfile& u, const std::string& key, const std::string& 
         {"ccd_power_w", &UnitProfile::ccdPowerW},
         {"converter_efficiency", &UnitProfile::converterEfficiency},
         {"quiescent_a", &UnitProfile::quiescentA},
+        {"iso_gain_bow_db", &UnitProfile::isoGainBowDb},
     };
     static const std::map<std::string, std::pair<long long, long long>> intRanges = {
         {"seed", {0, (1ll << 62)}},       {"battery_state", {0, 255}},  {"random_hot_pixels", {0, 100000}},

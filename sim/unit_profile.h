@@ -59,6 +59,11 @@ struct UnitProfile {
     // ISO gain values the sensor factory leaves in the table (10-bit).
     int factoryIso200 = 320;
     int factoryIso1600 = 867;
+    // ISO gain law: 0.033 dB a step of the value, plus a bow that lifts the
+    // middle of the value range by this many dB (a parabola, nothing at 0 and
+    // 1023), so that a table straight in dB between two good ends misses
+    // the steps in between.
+    double isoGainBowDb = 0;
     // Built-in flash: guide numbers (m, ISO100) at the adjustment value 0 and
     // the rated charge; flash-to-flash scatter (fraction, rms).
     double preGuideNumber = 2.5;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 
@@ -22,6 +23,7 @@
 #include "platform/library.h"
 #include "platform/sjis.h"
 #include "tests/app/lvx_camera_driver.h"
+#include "sim/bench_api.h"
 #include "tests/support/driver_library_fixture.h"
 #include "tests/support/work_dir.h"
 
@@ -195,6 +197,39 @@ TEST_F(LineRunTest, CamerasOverUnitsCountTheirIdentificationsUp) {
     EXPECT_TRUE(Has(o.out, "=== camera 3 of 3: unit nominal, identification W73N000000002\n"));
     // The identification reached the camera: the station named the file by it.
     EXPECT_EQ(ResultFiles(), (std::vector<std::string>{"W73N000000001.dat", "W73N000000002.dat"}));
+}
+
+TEST_F(LineRunTest, SensitivityItemGivesEachUnitsNumber) {
+    // What the sensitivity item (and the flash-up after it) ends with on each
+    // built-in unit, with the operator setting the bench from the prompt.
+    const std::map<std::string, int> expected = {
+        {"nominal", 1},          {"insensitive", 39},    {"colour-imbalance", 1}, {"line-crawl", 1},
+        {"weak-flash", 1},       {"many-defects", 1},    {"defect-cluster", 1},   {"battery-ad", 1},
+        {"aperture-falloff", 1}, {"af-auto", 13},        {"sensitive", 1},        {"gain-bow", 41},
+        {"stored-defects", 1},   {"defect-table-bad", 1}, {"defect-count-over", 1},
+    };
+    std::vector<std::string> units;
+    {
+        auto lib = platform::SharedLibrary::Open((BinDir() / "libLvxStor.so").string());
+        ASSERT_TRUE(lib);
+        const SimBenchApi* api = lib->Function<SimGetBenchApiFn>(SIM_BENCH_API_ENTRY)(SIM_BENCH_API_VERSION);
+        std::istringstream names(api->ProfileNames());
+        for (std::string name; std::getline(names, name);) units.push_back(name);
+    }
+    ASSERT_EQ(units.size(), expected.size());
+    for (const std::string& unit : units) {
+        SCOPED_TRACE(unit);
+        ASSERT_TRUE(expected.count(unit));
+        const int number = expected.at(unit);
+        Outcome o = RunLine({"--items", "sensitivity", "--unit", unit});
+        EXPECT_EQ(o.status, number == 1 ? 0 : number) << o.out << o.err;
+        EXPECT_TRUE(Has(o.out, number == 1 ? "status: 終了！　☆☆　ＯＫ　☆☆\n"
+                                           : platform::Format("status: ERROR NO=%d ", number)))
+            << o.out;
+        // The item ran unless the pre-check stopped the run; the flash-up only after it passed.
+        EXPECT_EQ(Has(o.out, "  sensitivity "), number != 13) << o.out;
+        EXPECT_EQ(Has(o.out, "CCD EEPROM flash-up"), number == 1) << o.out;
+    }
 }
 
 TEST_F(LineRunTest, CommandLineIsCheckedBeforeTheFirstCamera) {

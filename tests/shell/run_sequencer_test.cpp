@@ -296,12 +296,12 @@ TEST_F(RunSequencerTest, NothingHappensWithoutSelectionOrAfterCancel) {
 }
 
 TEST_F(RunSequencerTest, ItemWithoutItsWindowIsNoPass) {
-    // The plain window has no sensitivity window to run.
+    // The plain window has no line crawl window to run yet.
     CImageAdjustDlg plain(host_);
     ASSERT_TRUE(plain.Create());
     CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
     host_.ClearRecords();
-    plain.SetSelection(0x0080);
+    plain.SetSelection(0x0200);
     host_.Click(plain, CImageAdjustDlg::IDC_START);
     EXPECT_NE(plain.LastResult(), 1);
     EXPECT_NE(plain.GetDlgItemText(CImageAdjustDlg::IDC_COMMENT), kOkStatus);

@@ -132,6 +132,25 @@ TEST(ModelLevels, IsoWordAndApertureTableScaleTheChannels) {
     EXPECT_NEAR(tinted.G(), base.G(), 0.5);
 }
 
+TEST(ModelLevels, IsoGainFollowsTheUnitsLaw) {
+    const SimBench bench = Viewer(SIM_LENS_TOOL_F8, 3, 13);
+    for (const char* name : {"nominal", "gain-bow"}) {
+        const UnitProfile u = *FindProfile(name);
+        CameraMemories m = Started(u);
+        auto level = [&](int value) {
+            PutWord(m.ramConfig, 400, static_cast<unsigned>(value) << 3);
+            return Measure(*TakePicture(u, bench, m, Shot(24, 0, 72)), 1420, 912, 200, 200).G() - u.clampResidual;
+        };
+        const double base = level(0);
+        // 0.033 dB a step, and the bow: a parabola over the value range, at its top in mid-range.
+        for (int value : {300, 512, 700}) {
+            const double x = value / 1023.0;
+            const double db = 0.033 * value + u.isoGainBowDb * 4 * x * (1 - x);
+            EXPECT_NEAR(level(value) / base, std::pow(10.0, db / 20), 0.01) << name << " " << value;
+        }
+    }
+}
+
 TEST(ModelLevels, LineCrawlCorrectionTakesOutTheGreenDifference) {
     const UnitProfile u = *FindProfile("nominal");
     CameraMemories m = Started(u);
