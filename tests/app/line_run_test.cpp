@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <regex>
 #include <sstream>
 
 #include "app/line_run.h"
@@ -185,6 +186,34 @@ TEST_F(LineRunTest, CamerasOverUnitsCountTheirIdentificationsUp) {
     EXPECT_TRUE(Has(o.out, "=== camera 3 of 3: unit nominal, identification W73N000000002\n"));
     // The identification reached the camera: the station named the file by it.
     EXPECT_EQ(ResultFiles(), (std::vector<std::string>{"W73N000000001.dat", "W73N000000002.dat"}));
+}
+
+TEST_F(LineRunTest, LineCrawlBoxRunsLineCrawlThenTheRatioUpToTheAperture) {
+    struct Case {
+        const char* unit;
+        int status;
+        const char* items;  // the item rows after the status line
+    };
+    // The aperture window does not exist yet: it stops a good unit with 0
+    // (exit status 1).
+    const Case cases[] = {
+        {"nominal", 1, "  line crawl OK|  sensitivity ratio OK|  aperture dependence NG|"},
+        {"colour-offset", 1, "  line crawl OK|  sensitivity ratio OK|  aperture dependence NG|"},
+        {"colour-imbalance", 44, "  line crawl OK|  sensitivity ratio NG|"},
+        {"line-crawl", 49, "  line crawl NG|"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.unit);
+        Outcome o = RunLine({"--items", "line-crawl", "--unit", c.unit});
+        EXPECT_EQ(o.status, c.status) << o.out;
+        // The rows without their times.
+        std::string rows;
+        std::istringstream lines(o.out.substr(o.out.find("status: ")));
+        std::string line;
+        std::getline(lines, line);
+        while (std::getline(lines, line)) rows += std::regex_replace(line, std::regex(" +[0-9.]+ s +"), " ") + "|";
+        EXPECT_EQ(rows, c.items);
+    }
 }
 
 TEST_F(LineRunTest, UnknownProfileIsRefused) {
