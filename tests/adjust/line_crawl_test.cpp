@@ -157,6 +157,28 @@ TEST_F(LineCrawlTest, CoefficientOutOfReachResidualOrRedLevelOutOfLimitFails) {
     }
 }
 
+TEST_F(LineCrawlTest, FailingCommandEndsTheItemWithItsNumberAndNothingAfter) {
+    struct Case {
+        const char* command;  // its first transfer fails
+        int result;
+    };
+    const Case cases[] = {
+        {"DXC_SET_OB", 3}, {"DXC_RAMCONFIG_DATAWRITE", 3}, {"DXC_RAMCONFIG_DATAREAD", 3}, {"DCMD_SET_PROPERTY", 8},
+        {"DXC_CCD_ADJUST_DATA_IN", 7}, {"DXC_CCD_POWERON", 3}, {"DXC_CCDEEPROM_DATAREAD", 3},
+        {"DXC_CCD_POWEROFF", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        Start(Unit("nominal"));
+        sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1, c.command);
+        EXPECT_EQ(Run(), c.result);
+        ASSERT_FALSE(sim::Sim().Commands().empty());
+        EXPECT_EQ(sim::Sim().Commands().back().name, c.command);
+        EXPECT_FALSE(sim::Sim().Commands().back().SenseOk());
+        cam_.SetCcdPower(1);
+    }
+}
+
 TEST(LineCrawlCoefficient, LimitsOfTheCorrectionByte) {
     // Gr, R, Gb, B of the red and of the blue field.
     auto field = [](int gr, int r, int gb, int b) {
