@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "adjust/line_crawl_dlg.h"
+#include "adjust/sens_ratio_dlg.h"
 #include "platform/format.h"
 #include "tests/adjust/bench_item_fixture.h"
 
@@ -64,6 +65,23 @@ protected:
     RunRecord record_;
     std::string log_;
 };
+
+TEST_F(LineCrawlTest, BothWindowsStartHalfASecondAfterTheyOpenFromTheirOwnTimer) {
+    Start(Unit("nominal"));
+    CLineCrawlDlg line(host_);
+    CSensRatioDlg ratio(host_);
+    for (auto [dlg, id, timer] : {std::tuple<CAdjustDlg*, int, int>{&line, 140, 109}, {&ratio, 139, 108}}) {
+        SCOPED_TRACE(id);
+        ASSERT_TRUE(dlg->Create());
+        EXPECT_EQ(dlg->Id(), id);
+        EXPECT_TRUE(host_.HasTimer(*dlg, timer));
+        dlg->DestroyWindow();
+    }
+    host_.ClearRecords();
+    Run();
+    ASSERT_FALSE(host_.MessageBoxes().empty());
+    EXPECT_EQ(host_.MessageBoxes().front().timeMs - host_.Shown().front().timeMs, 500);
+}
 
 TEST_F(LineCrawlTest, UnitsWithinReachPassOnlyWithTheirCorrectionAndStoreIt) {
     for (const char* name : {"nominal", "crosstalk-high", "colour-offset", "colour-imbalance"}) {
