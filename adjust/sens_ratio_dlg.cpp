@@ -37,6 +37,9 @@ constexpr Window kBlueWindow{100, 1500};
 
 int Round(double x) { return static_cast<int>(std::floor(x + 0.5)); }
 
+// |ratio / target - 1| in percent; it passes only below its tolerance.
+double Deviation(double ratio, double target) { return std::abs(ratio / target - 1) * 100; }
+
 }  // namespace
 
 CSensRatioDlg::CSensRatioDlg(ui::Host& host)
@@ -60,8 +63,6 @@ std::optional<CSensRatioDlg::GainBlock> CSensRatioDlg::BuildGainBlock(BlockMode 
     }
     return block;
 }
-
-double CSensRatioDlg::Deviation(double ratio, double target) { return std::abs(ratio / target - 1) * 100; }
 
 int CSensRatioDlg::RunSensRatio() {
     ui::WaitCursor wait(GetHost());

@@ -35,9 +35,6 @@ public:
     // when a gain has no 8.8 word (below 0 or from 256 on).
     static std::optional<GainBlock> BuildGainBlock(BlockMode mode, double grAdj, double gbAdj,
                                                    const std::array<double, 20>& pgain);
-    // |ratio / target - 1| in percent; it passes only below its tolerance.
-    static double Deviation(double ratio, double target);
-
     int RunSensRatio();
 
 protected:

@@ -45,11 +45,28 @@ inline Levels PredictViewer(const sim::UnitProfile& u, int a, int chart) {
     return {adc(sG + u.crosstalk * sR), adc(sR), adc(sG + u.crosstalk * u.crosstalkSkew * sB), adc(sB)};
 }
 
+// A camera that garbles the first byte of what the named write stores (its
+// read-back then differs); empty: none.
+inline std::string g_garbledWrite;
+inline std::uint32_t GarblingEntry(std::uint32_t selector, void* block, std::uint32_t handle) {
+    const std::size_t before = sim::Sim().Commands().size();
+    const std::uint32_t r = SimLvDriverEntry(selector, block, handle);
+    const auto& c = sim::Sim().Commands();
+    if (c.size() > before && !g_garbledWrite.empty() && c.back().name == g_garbledWrite) {
+        const bool ram = g_garbledWrite == "DXC_RAMCONFIG_DATAWRITE";
+        sim::Sim().FirstCamera().Mem(ram ? sim::Memory::RamConfig : sim::Memory::CcdEeprom).at(
+            platform::GetBe32(&c.back().cdb[4])) ^= 0xFF;
+        g_garbledWrite.clear();
+    }
+    return r;
+}
+
 class BenchItemTest : public ::testing::Test {
 protected:
     void SetUp() override {
         sim::Sim().Reset();
-        CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
+        g_garbledWrite.clear();
+        CUsbCamera::BindDriverEntry(&GarblingEntry);
         host_.SetPromptWatcher([this](const std::string& c, const std::string& t) { hands_.Follow(c, t); });
     }
     void TearDown() override {

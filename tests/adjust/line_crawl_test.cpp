@@ -177,22 +177,34 @@ TEST_F(LineCrawlTest, CoefficientOutOfReachResidualOrRedLevelOutOfLimitFails) {
 
 TEST_F(LineCrawlTest, FailingCommandEndsTheItemWithItsNumberAndNothingAfter) {
     struct Case {
-        const char* command;  // its first transfer fails
+        const char* command;  // its first transfer fails, or the write's data is garbled
         int result;
+        bool garbled = false;
     };
     const Case cases[] = {
         {"DXC_SET_OB", 3}, {"DXC_RAMCONFIG_DATAWRITE", 3}, {"DXC_RAMCONFIG_DATAREAD", 3}, {"DCMD_SET_PROPERTY", 8},
         {"DXC_CCD_ADJUST_DATA_IN", 7}, {"DXC_CCD_POWERON", 3}, {"DXC_CCDEEPROM_DATAREAD", 3},
         {"DXC_CCD_POWEROFF", 3},
+        {"DXC_CCDEEPROM_DATAWRITE", 3, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
         Start(Unit("nominal"));
-        sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1, c.command);
+        if (c.garbled)
+            test_support::g_garbledWrite = c.command;
+        else
+            sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1, c.command);
         EXPECT_EQ(Run(), c.result);
         ASSERT_FALSE(sim::Sim().Commands().empty());
-        EXPECT_EQ(sim::Sim().Commands().back().name, c.command);
-        EXPECT_FALSE(sim::Sim().Commands().back().SenseOk());
+        // A garbled write shows in its verifying read, the last command sent.
+        const sim::CommandRecord& last = sim::Sim().Commands().back();
+        if (c.garbled) {
+            const std::string write = c.command;
+            EXPECT_EQ(last.name, write.substr(0, write.size() - 5) + "READ");
+        } else {
+            EXPECT_EQ(last.name, c.command);
+            EXPECT_FALSE(last.SenseOk());
+        }
         cam_.SetCcdPower(1);
     }
 }
