@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,13 @@ protected:
         const auto& c = sim::Sim().Commands();
         return static_cast<int>(std::count_if(c.begin(), c.end(), [&](auto& r) { return r.name == name; }));
     }
+    // The data of every transfer of that name, in order.
+    static std::vector<Bytes> Written(const std::string& name) {
+        std::vector<Bytes> out;
+        for (const auto& c : sim::Sim().Commands())
+            if (c.name == name) out.push_back(c.dataOut);
+        return out;
+    }
     // Every area measurement the camera answered, in tenths as sent, in LSB.
     static std::vector<Means> Measurements() {
         std::vector<Means> out;
@@ -106,6 +114,31 @@ protected:
             out.push_back({at(0), at(1), at(2), at(3)});
         }
         return out;
+    }
+    // A command that fails (its first transfer answered with a sense) or a
+    // verified write whose data the camera garbles ends the item with its
+    // number, and nothing is sent after it.
+    struct FailingCommand {
+        const char* command;
+        int result;
+        bool garbled = false;
+    };
+    void ExpectEachEndsTheItem(const std::vector<FailingCommand>& cases, const std::function<int()>& run) {
+        for (const FailingCommand& c : cases) {
+            SCOPED_TRACE(c.command);
+            Start(Unit("nominal"));
+            if (c.garbled)
+                g_garbledWrite = c.command;
+            else
+                sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1, c.command);
+            EXPECT_EQ(run(), c.result);
+            ASSERT_FALSE(sim::Sim().Commands().empty());
+            const sim::CommandRecord& last = sim::Sim().Commands().back();
+            const std::string name = c.command;  // a garbled write shows in its verifying read
+            EXPECT_EQ(last.name, c.garbled ? name.substr(0, name.size() - 5) + "READ" : name);
+            EXPECT_NE(last.SenseOk(), !c.garbled);
+            cam_.SetCcdPower(1);
+        }
     }
     std::vector<std::string> Prompts() const {
         std::vector<std::string> texts;

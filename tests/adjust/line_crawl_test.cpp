@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "adjust/line_crawl_dlg.h"
-#include "adjust/sens_ratio_dlg.h"
 #include "platform/format.h"
 #include "tests/adjust/bench_item_fixture.h"
 
@@ -66,23 +65,6 @@ protected:
     std::string log_;
 };
 
-TEST_F(LineCrawlTest, BothWindowsStartHalfASecondAfterTheyOpenFromTheirOwnTimer) {
-    Start(Unit("nominal"));
-    CLineCrawlDlg line(host_);
-    CSensRatioDlg ratio(host_);
-    for (auto [dlg, id, timer] : {std::tuple<CAdjustDlg*, int, int>{&line, 140, 109}, {&ratio, 139, 108}}) {
-        SCOPED_TRACE(id);
-        ASSERT_TRUE(dlg->Create());
-        EXPECT_EQ(dlg->Id(), id);
-        EXPECT_TRUE(host_.HasTimer(*dlg, timer));
-        dlg->DestroyWindow();
-    }
-    host_.ClearRecords();
-    Run();
-    ASSERT_FALSE(host_.MessageBoxes().empty());
-    EXPECT_EQ(host_.MessageBoxes().front().timeMs - host_.Shown().front().timeMs, 500);
-}
-
 TEST_F(LineCrawlTest, UnitsWithinReachPassOnlyWithTheirCorrectionAndStoreIt) {
     for (const char* name : {"nominal", "crosstalk-high", "colour-offset", "colour-imbalance"}) {
         SCOPED_TRACE(name);
@@ -92,6 +74,8 @@ TEST_F(LineCrawlTest, UnitsWithinReachPassOnlyWithTheirCorrectionAndStoreIt) {
         const Bytes flash = Mem(sim::Memory::CcdEepromFlash, 160, 12);
         ASSERT_EQ(Run(), 1) << log_;
         EXPECT_EQ(log_.rfind("OK\r\nラインクロール調整\r\n", 0), 0u);
+        EXPECT_EQ(host_.Shown().front().dialogId, 140);  // the routine starts 500 ms after the window
+        EXPECT_EQ(host_.MessageBoxes().front().timeMs - host_.Shown().front().timeMs, 500);
         // Both fields are asked for in both passes.
         EXPECT_EQ(Prompts(), (std::vector<std::string>{kConditions, kRedPrompt, kBluePrompt, kRedPrompt, kBluePrompt}));
 
@@ -116,11 +100,9 @@ TEST_F(LineCrawlTest, UnitsWithinReachPassOnlyWithTheirCorrectionAndStoreIt) {
             << log_;
 
         // Pass 0 measured with K8 = 0, pass 1 with K8; the camera's bytes kept.
-        std::vector<Bytes> writes;
-        for (const auto& c : sim::Sim().Commands())
-            if (c.name == "DXC_RAMCONFIG_DATAWRITE" && c.dataOut.size() == 12) writes.push_back(c.dataOut);
-        EXPECT_EQ(writes, (std::vector<Bytes>{BlockWith(0), BlockWith(k8)}));
-        EXPECT_EQ(Mem(sim::Memory::RamConfig, 1552, 8), (Bytes{1, 0, 1, 0, 1, 0, 1, 0}));
+        const Bytes unity = {1, 0, 1, 0, 1, 0, 1, 0};
+        EXPECT_EQ(Written("DXC_RAMCONFIG_DATAWRITE"), (std::vector<Bytes>{unity, BlockWith(0), BlockWith(k8)}));
+        EXPECT_EQ(Mem(sim::Memory::RamConfig, 1552, 8), unity);
         EXPECT_EQ(Mem(sim::Memory::RamConfig, 312, 12), BlockWith(k8));
         EXPECT_EQ(Mem(sim::Memory::CcdEeprom, 160, 12), BlockWith(k8));
         EXPECT_EQ(Mem(sim::Memory::CcdEepromFlash, 160, 12), flash);  // the flash-up item commits it
@@ -176,37 +158,14 @@ TEST_F(LineCrawlTest, CoefficientOutOfReachResidualOrRedLevelOutOfLimitFails) {
 }
 
 TEST_F(LineCrawlTest, FailingCommandEndsTheItemWithItsNumberAndNothingAfter) {
-    struct Case {
-        const char* command;  // its first transfer fails, or the write's data is garbled
-        int result;
-        bool garbled = false;
-    };
-    const Case cases[] = {
-        {"DXC_SET_OB", 3}, {"DXC_RAMCONFIG_DATAWRITE", 3}, {"DXC_RAMCONFIG_DATAREAD", 3}, {"DCMD_SET_PROPERTY", 8},
-        {"DXC_CCD_ADJUST_DATA_IN", 7}, {"DXC_CCD_POWERON", 3}, {"DXC_CCDEEPROM_DATAREAD", 3},
-        {"DXC_CCD_POWEROFF", 3},
-        {"DXC_CCDEEPROM_DATAWRITE", 3, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.command);
-        Start(Unit("nominal"));
-        if (c.garbled)
-            test_support::g_garbledWrite = c.command;
-        else
-            sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1, c.command);
-        EXPECT_EQ(Run(), c.result);
-        ASSERT_FALSE(sim::Sim().Commands().empty());
-        // A garbled write shows in its verifying read, the last command sent.
-        const sim::CommandRecord& last = sim::Sim().Commands().back();
-        if (c.garbled) {
-            const std::string write = c.command;
-            EXPECT_EQ(last.name, write.substr(0, write.size() - 5) + "READ");
-        } else {
-            EXPECT_EQ(last.name, c.command);
-            EXPECT_FALSE(last.SenseOk());
-        }
-        cam_.SetCcdPower(1);
-    }
+    ExpectEachEndsTheItem(
+        {
+            {"DXC_SET_OB", 3}, {"DXC_RAMCONFIG_DATAWRITE", 3}, {"DXC_RAMCONFIG_DATAREAD", 3}, {"DCMD_SET_PROPERTY", 8},
+            {"DXC_CCD_ADJUST_DATA_IN", 7}, {"DXC_CCD_POWERON", 3}, {"DXC_CCDEEPROM_DATAREAD", 3},
+            {"DXC_CCD_POWEROFF", 3},
+            {"DXC_CCDEEPROM_DATAWRITE", 3, true},
+        },
+        [this] { return Run(); });
 }
 
 TEST(LineCrawlCoefficient, LimitsOfTheCorrectionByte) {
