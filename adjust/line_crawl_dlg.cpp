@@ -36,6 +36,11 @@ constexpr std::size_t kK8Offsets[] = {2, 3, 6, 7, 10, 11};
 // The red field's Gr window, bounds included.
 constexpr int kGrLow = 700, kGrHigh = 2000;
 
+// The residual green difference of a field: |Gb - Gr| / (Gb + Gr) in percent.
+double Residual(const AreaMeasurement& field) {
+    return std::abs(double(field.Gb()) - field.Gr()) / (double(field.Gb()) + field.Gr()) * 100;
+}
+
 }  // namespace
 
 CLineCrawlDlg::CLineCrawlDlg(ui::Host& host)
@@ -63,10 +68,6 @@ CLineCrawlDlg::Coefficient CLineCrawlDlg::ComputeCoefficient(const AreaMeasureme
     }
     c.k8 = static_cast<std::uint8_t>(std::floor(h + 0.5));
     return c;
-}
-
-double CLineCrawlDlg::Residual(const AreaMeasurement& field) {
-    return std::abs(double(field.Gb()) - field.Gr()) / (double(field.Gb()) + field.Gr()) * 100;
 }
 
 int CLineCrawlDlg::MeasureField(const char* prompt, AreaMeasurement* out) {
@@ -126,8 +127,7 @@ int CLineCrawlDlg::RunLineCrawl() {
             const double area1 = Residual(red), area2 = Residual(blue);
             AppendLog(platform::Format("  結果:  AREA1=%2.5f   AREA2= %2.5f ( x <= %2.5f) K=%02X\r\n", area1, area2,
                                        m_redLimit, k8));
-            // Each field to its own limit; a residual that is no number (a
-            // field without green) passes neither.
+            // Each field to its own limit.
             const bool ok1 = area1 <= m_redLimit, ok2 = area2 <= m_blueLimit;
             Record({.pass = 2, .name = "AREA1", .value = area1, .high = m_redLimit, .unit = "%", .passed = ok1});
             Record({.pass = 2, .name = "AREA2", .value = area2, .high = m_blueLimit, .unit = "%", .passed = ok2});

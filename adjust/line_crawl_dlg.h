@@ -29,8 +29,6 @@ public:
         std::uint8_t k8 = 0;
     };
     static Coefficient ComputeCoefficient(const AreaMeasurement& red, const AreaMeasurement& blue);
-    // |Gb - Gr| / (Gb + Gr) in percent.
-    static double Residual(const AreaMeasurement& field);
 
     static constexpr double kLowestK = -5.0;
     static constexpr int kK8Max = 255;
