@@ -157,6 +157,8 @@ private:
     int RunTftPosition();
     int RunSensitivity();
     int RunDefectCorrect();
+    int RunLineCrawl();
+    int RunSensRatio();
 
     void RunBaselineDialogue(bool sensitivity);
     const char* CaptureBaselineShots(bool sensitivity, std::array<AreaMeasurement, 3>& shots);

@@ -5,7 +5,9 @@
 #include "adjust/camera_session.h"
 #include "adjust/defect_correct_dlg.h"
 #include "adjust/flash_up_dlg.h"
+#include "adjust/line_crawl_dlg.h"
 #include "adjust/result_file.h"
+#include "adjust/sens_ratio_dlg.h"
 #include "adjust/sensitivity_dlg.h"
 #include "adjust/tft_position_dlg.h"
 #include "platform/clock.h"
@@ -174,6 +176,8 @@ int CImageAdjustDlg::RunItem(Item item) {
         case Item::TftFlashUp: return RunFlashUp(CFlashUpDlg::kTftEeprom, false);
         case Item::TftPosition: return RunTftPosition();
         case Item::Sensitivity: return RunSensitivity();
+        case Item::LineCrawl: return RunLineCrawl();
+        case Item::SensRatio: return RunSensRatio();
         case Item::DefectCorrect: return RunDefectCorrect();
         default:
             // An item whose window this station does not have yet: it must
@@ -204,6 +208,35 @@ int CImageAdjustDlg::RunSensitivity() {
     dlg.m_adjustTolerance = std.sensAdjustTolerance;
     dlg.m_checkTolerance = std.sensCheckTolerance;
     dlg.m_initial = m_standards.sensInitial;
+    return RunAdjustDialog(dlg, true);
+}
+
+int CImageAdjustDlg::RunLineCrawl() {
+    const StandardData& standards = m_standards.values;
+    CLineCrawlDlg dlg(GetHost());
+    dlg.m_redLimit = standards.lineRedLimit;
+    dlg.m_blueLimit = standards.lineBlueLimit;
+    // The standards hold an area as x, width, y, height.
+    auto area = [](std::uint32_t x, std::uint32_t width, std::uint32_t y, std::uint32_t height) {
+        return MeasureArea{static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y),
+                           static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height)};
+    };
+    dlg.m_redArea = area(standards.lineRedX, standards.lineRedWidth, standards.lineRedY, standards.lineRedHeight);
+    dlg.m_blueArea = area(standards.lineBlueX, standards.lineBlueWidth, standards.lineBlueY, standards.lineBlueHeight);
+    return RunAdjustDialog(dlg, true);
+}
+
+int CImageAdjustDlg::RunSensRatio() {
+    const StandardData& standards = m_standards.values;
+    CSensRatioDlg dlg(GetHost());
+    dlg.m_sampleCount = standards.ratioSampleCount;
+    dlg.m_grTarget = standards.ratioGrBaseline;
+    dlg.m_gbTarget = standards.ratioGbBaseline;
+    dlg.m_grTolerance = standards.ratioGrTolerance;
+    dlg.m_gbTolerance = standards.ratioGbTolerance;
+    dlg.m_grInitial = standards.ratioGrInitial;
+    dlg.m_gbInitial = standards.ratioGbInitial;
+    dlg.m_pgain = standards.pgain;
     return RunAdjustDialog(dlg, true);
 }
 

@@ -424,6 +424,8 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
             if (param == 64 || param == 10 || param == 71 || param == 76 || param == 78 || param == 88)
                 return Invalid();
             m_properties[param] = dataOut[3];
+            // A new shutter speed gives the aperture back to the lens.
+            if (param == 11) m_properties[12] = 0;
             return Ok();
         }
         case 0xE5: {

@@ -1,7 +1,8 @@
 // The optics and electronics of the simulated camera. A picture is a uniform
 // field (what the bench shows fills the view) computed per colour class and per
 // line crawl band once, plus per-sample noise from a hash of (seed, x, y) and
-// the unit's white defects; sim/README.md gives the formulas.
+// the unit's white defects, through the 12-bit converter and the digital
+// stages after it; sim/README.md gives the formulas.
 
 #include "sim/model.h"
 
@@ -34,6 +35,7 @@ constexpr ChartField kBlueField{0.05, 0.12, 0.50};
 constexpr double kGainDbPerLsb = 0.033;    // ISO gain step
 constexpr double kColourGainMin = 0.5;     // the digital gain stage spans one stop either way
 constexpr double kColourGainMax = 2.0;
+constexpr double kFullScale = 4095.0;      // 12-bit converter
 constexpr double kDefectReferenceSeconds = 0.25;  // hot pixel levels are given at 1/4 s
 constexpr int kIsoTableBase = 328;         // RAM configuration address of code 0's word
 constexpr int kLineCrawlBlock = 312;
@@ -80,6 +82,9 @@ double IsoGain(const UnitProfile& unit, int value) {
     const double u = value / 1023.0;
     return std::pow(10.0, (kGainDbPerLsb * value + unit.isoGainBowDb * 4 * u * (1 - u)) / 20.0);
 }
+
+// The 12-bit converter, and every digital stage after it: rounded, held in 0..4095.
+double Digitise(double v) { return std::clamp(std::floor(v + 0.5), 0.0, kFullScale); }
 
 int IsoValue(const CameraMemories& mem, int code) {
     code = std::clamp(code, 72, 108) & ~1;
@@ -167,12 +172,16 @@ Rgb SceneExposure(const UnitProfile& unit, const SimBench& bench, const CameraMe
 
 class FieldPicture : public Picture {
 public:
-    double level[3][4] = {};  // line crawl band x table channel: signal after every gain
+    // Per table channel: the analogue level at the converter (after the ISO
+    // gain), and the digital colour gain. Per line crawl band and channel:
+    // the digital line crawl offset.
+    double analogue[4] = {};
+    double lineCrawl[3][4] = {};
+    double colour[4] = {1, 1, 1, 1};
     double pedestal = 0;
     double readNoise2 = 0;
     double shotPerLsb = 0;
     double hotScale = 0;
-    double colourGain[4] = {1, 1, 1, 1};  // table channel: the digital gain stage, which defects pass too
     std::uint64_t seed = 0;
     std::unordered_map<std::uint32_t, double> hot;
     std::vector<std::uint8_t> hotRow = std::vector<std::uint8_t>(kSensorHeight);
@@ -180,15 +189,18 @@ public:
     std::uint16_t Sample(int x, int y) const override {
         if (x < 0 || y < 0 || x >= kSensorWidth || y >= kSensorHeight) return 0;
         const int band = y * 3 / kSensorHeight;
-        double v = level[band][TableIndex(ChannelAt(x, y))];
+        const int ch = TableIndex(ChannelAt(x, y));
+        double v = analogue[ch];
         if (hotRow[static_cast<std::size_t>(y)]) {
             auto it = hot.find(static_cast<std::uint32_t>(y * kSensorWidth + x));
-            if (it != hot.end()) v += it->second * hotScale * colourGain[TableIndex(ChannelAt(x, y))];
+            if (it != hot.end()) v += it->second * hotScale;  // the colour gains below reach defects too
         }
         const double sigma = std::sqrt(readNoise2 + shotPerLsb * std::max(v, 0.0));
         const std::uint64_t h = Mix(seed ^ (static_cast<std::uint64_t>(y) << 32 | static_cast<std::uint32_t>(x)));
-        v += pedestal + sigma * Gauss(h);
-        return static_cast<std::uint16_t>(std::clamp(std::floor(v + 0.5), 0.0, 4095.0));
+        // Noise and the clamped black are analogue; the converter clips; the
+        // line crawl correction and the colour gains work on what it read.
+        const double adc = Digitise(v + pedestal + sigma * Gauss(h));
+        return static_cast<std::uint16_t>(Digitise((adc + lineCrawl[band][ch]) * colour[ch]));
     }
 };
 
@@ -240,27 +252,28 @@ std::shared_ptr<const Picture> TakePicture(const UnitProfile& unit, const SimBen
     const double gFactory = IsoGain(unit, unit.factoryIso200);
     const double R = sR * g;
     const double B = sB * g;
-    const double Gr = (sG + unit.crosstalk * sR) * g;
-    const double Gb = (sG + unit.crosstalk * sB) * g;
+    pic->analogue[kR] = R;
+    pic->analogue[kB] = B;
+    pic->analogue[kGr] = (sG + unit.crosstalk * sR) * g;
+    pic->analogue[kGb] = (sG + unit.crosstalk * unit.crosstalkSkew * sB) * g;
 
     const int group = ApertureGroup(lens.light ? lens.av : 6.0);
-    double colour[4];
-    for (int ch = 0; ch < 4; ++ch) pic->colourGain[ch] = colour[ch] = ColourGain(mem, group, ch);
+    for (int ch = 0; ch < 4; ++ch) pic->colour[ch] = ColourGain(mem, group, ch);
 
+    // The pedestal the converter sees: the optical black is clamped before it
+    // (what is left shows), unless SetOb 1 (Exposure::obClamp) stops that.
+    pic->pedestal = exposure.obClamp ? unit.blackLevel : unit.clampResidual;
+
+    // Line crawl correction, per band: byte 2 of the band's group for Gr,
+    // byte 3 for Gb, times the blue-minus-red contrast of the neighbours as
+    // the converter read them (a saturated neighbour reads full scale).
+    const double contrast = Digitise(B + pic->pedestal) - Digitise(R + pic->pedestal);
     for (int band = 0; band < 3; ++band) {
-        // Line crawl correction: byte 2 of the band's group for Gr, byte 3 for Gb.
         const std::size_t a = static_cast<std::size_t>(kLineCrawlBlock + 4 * band);
-        const double kGrCorr = Byte(mem.ramConfig, a + 2) / 4096.0;
-        const double kGbCorr = Byte(mem.ramConfig, a + 3) / 4096.0;
-        pic->level[band][kR] = R * colour[kR];
-        pic->level[band][kB] = B * colour[kB];
-        pic->level[band][kGr] = (Gr + kGrCorr * (B - R)) * colour[kGr];
-        pic->level[band][kGb] = (Gb - kGbCorr * (B - R)) * colour[kGb];
+        pic->lineCrawl[band][kGr] = Byte(mem.ramConfig, a + 2) / 4096.0 * contrast;
+        pic->lineCrawl[band][kGb] = -Byte(mem.ramConfig, a + 3) / 4096.0 * contrast;
     }
 
-    // The camera subtracts its optical black; SetOb 1 (Exposure::obClamp)
-    // stops that, and the sensor's raw black level shows.
-    pic->pedestal = exposure.obClamp ? unit.blackLevel : unit.clampResidual;
     pic->readNoise2 = unit.readNoise * unit.readNoise;
     pic->shotPerLsb = unit.shotNoise * g / gFactory;
     const double seconds = std::pow(2.0, -exposure.conditions.p11 / 6.0);

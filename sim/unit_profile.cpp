@@ -110,6 +110,22 @@ const std::vector<BuiltIn>& BuiltIns() {
          [](UnitProfile& u) { u.storedDefects = {{false, 231, 366}, {false, 240, 0xFFFF}}; }},
         // Counts that no list can hold.
         {"defect-count-over", "W73O000000013", [](UnitProfile& u) { u.storedDefectCounts = {{600, 0}}; }},
+        // Red 20 % strong and blue 30 % weak: inside the colour gain stage,
+        // so the ratio adjustment has to correct them.
+        {"colour-offset", "W73R000000011",
+         [](UnitProfile& u) {
+             u.redResponse *= 1.2;
+             u.blueResponse *= 0.7;
+         }},
+        // Four times the usual Gr/Gb crosstalk: well inside the correction byte.
+        {"crosstalk-high", "W73X000000012", [](UnitProfile& u) { u.crosstalk = 0.048; }},
+        // Red filter far too dense: the red level is below the ratio window.
+        {"red-weak", "W73E000000013", [](UnitProfile& u) { u.redResponse *= 0.3; }},
+        // Blue filter far too dense.
+        {"blue-weak", "W73U000000014", [](UnitProfile& u) { u.blueResponse *= 0.3; }},
+        // Blue rows pick up three times the crosstalk of red rows: one
+        // coefficient cannot take out both fields.
+        {"crosstalk-skew", "W73Y000000015", [](UnitProfile& u) { u.crosstalkSkew = 3.0; }},
     };
     return list;
 }
@@ -173,6 +189,7 @@ std::string ApplyKey(UnitProfile& u, const std::string& key, const std::string& 
         {"red_response", &UnitProfile::redResponse},
         {"blue_response", &UnitProfile::blueResponse},
         {"crosstalk", &UnitProfile::crosstalk},
+        {"crosstalk_skew", &UnitProfile::crosstalkSkew},
         {"wide_open_red", &UnitProfile::wideOpenRed},
         {"wide_open_blue", &UnitProfile::wideOpenBlue},
         {"black_level", &UnitProfile::blackLevel},

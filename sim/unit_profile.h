@@ -35,8 +35,9 @@ struct UnitProfile {
     double redResponse = 0.625;
     double blueResponse = 0.5556;
     // Gr/Gb crosstalk: Gr picks up this fraction of its red neighbours,
-    // Gb of its blue ones.
+    // Gb `crosstalkSkew` times as much of its blue ones.
     double crosstalk = 0.012;
+    double crosstalkSkew = 1.0;
     // Red and blue response with the lens wide open (F1.4) relative to small
     // apertures; the effect fades out towards F5.6.
     double wideOpenRed = 0.996;

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <regex>
 #include <sstream>
 
 #include "app/line_run.h"
@@ -206,7 +207,8 @@ TEST_F(LineRunTest, SensitivityItemGivesEachUnitsNumber) {
         {"nominal", 1},          {"insensitive", 39},    {"colour-imbalance", 1}, {"line-crawl", 1},
         {"weak-flash", 1},       {"many-defects", 1},    {"defect-cluster", 1},   {"battery-ad", 1},
         {"aperture-falloff", 1}, {"af-auto", 13},        {"sensitive", 1},        {"gain-bow", 41},
-        {"stored-defects", 1},   {"defect-table-bad", 1}, {"defect-count-over", 1},
+        {"stored-defects", 1},   {"defect-table-bad", 1}, {"defect-count-over", 1}, {"colour-offset", 1},
+        {"crosstalk-high", 1},   {"red-weak", 1},         {"blue-weak", 1},         {"crosstalk-skew", 1},
     };
     std::vector<std::string> units;
     {
@@ -229,6 +231,34 @@ TEST_F(LineRunTest, SensitivityItemGivesEachUnitsNumber) {
         // The item ran unless the pre-check stopped the run; the flash-up only after it passed.
         EXPECT_EQ(Has(o.out, "  sensitivity "), number != 13) << o.out;
         EXPECT_EQ(Has(o.out, "CCD EEPROM flash-up"), number == 1) << o.out;
+    }
+}
+
+TEST_F(LineRunTest, LineCrawlBoxRunsLineCrawlThenTheRatioUpToTheAperture) {
+    struct Case {
+        const char* unit;
+        int status;
+        const char* items;  // the item rows after the status line
+    };
+    // The aperture window does not exist yet: it stops a good unit with 0
+    // (exit status 1).
+    const Case cases[] = {
+        {"nominal", 1, "  line crawl OK|  sensitivity ratio OK|  aperture dependence NG|"},
+        {"colour-offset", 1, "  line crawl OK|  sensitivity ratio OK|  aperture dependence NG|"},
+        {"colour-imbalance", 44, "  line crawl OK|  sensitivity ratio NG|"},
+        {"line-crawl", 49, "  line crawl NG|"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.unit);
+        Outcome o = RunLine({"--items", "line-crawl", "--unit", c.unit});
+        EXPECT_EQ(o.status, c.status) << o.out;
+        // The rows without their times.
+        std::string rows;
+        std::istringstream lines(o.out.substr(o.out.find("status: ")));
+        std::string line;
+        std::getline(lines, line);
+        while (std::getline(lines, line)) rows += std::regex_replace(line, std::regex(" +[0-9.]+ s +"), " ") + "|";
+        EXPECT_EQ(rows, c.items);
     }
 }
 

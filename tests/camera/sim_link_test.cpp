@@ -326,6 +326,9 @@ TEST_F(SimLinkTest, ShootingConditionsStopAtADifferingReadBack) {
     EXPECT_EQ(Camera().Property(11), 45);
     EXPECT_EQ(Camera().Property(12), 18);
     EXPECT_EQ(Camera().Property(5), 72);
+    // A new shutter speed gives the aperture back to the lens.
+    ASSERT_EQ(cam.SetShootingConditions(18, 0, 72, 0), 1);
+    EXPECT_EQ(Camera().Property(12), 0);
 
     Camera().SetStoredProperty(2, 7);
     Camera().SetStoredProperty(5, 9);

@@ -128,7 +128,9 @@ TEST_F(CameraPicture, PropertiesFollowTheBenchAndKeepWhatIsSet) {
     ASSERT_TRUE(link->SetProperty(12, 30).Ok());
     ASSERT_TRUE(link->SetProperty(11, 24).Ok());
     EXPECT_EQ(Prop(11), 24);
-    EXPECT_EQ(Prop(12), 30);  // the aperture stays until it is set again
+    EXPECT_EQ(Prop(12), 0);  // a new shutter speed gives the aperture back to the lens
+    ASSERT_TRUE(link->SetProperty(12, 30).Ok());
+    EXPECT_EQ(Prop(12), 30);
     EXPECT_EQ(link->SetProperty(88, 9).Asc(), sim::kAscInvalidField);
     EXPECT_EQ(link->Dcmd(0xEB, 11, {0, 4, 12, 1}).Asc(), sim::kAscInvalidField);  // id echo differs
     EXPECT_EQ(Prop(11), 24);

@@ -176,6 +176,27 @@ TEST(ModelLevels, LineCrawlCorrectionTakesOutTheGreenDifference) {
     EXPECT_LT(std::abs(blue.gb - blue.gr) / (blue.gb + blue.gr) * 100, 0.1);
 }
 
+// A red field three times too strong saturates the converter: the line crawl
+// correction and the colour gains after it work on full scale, as the
+// station measures it, not on the light that was there.
+TEST(ModelLevels, ConverterClipsBeforeTheDigitalStages) {
+    const UnitProfile u = *FindProfile("colour-imbalance");
+    CameraMemories m = Started(u);
+    const SimBench bench = Viewer(SIM_LENS_TOOL_F8, 0, 13, SIM_CHART_RED);
+    const Means before = Measure(*TakePicture(u, bench, m, Shot(18, 0, 72)), 1420, 912, 200, 200);
+    ASSERT_GT(u.greenResponse * u.redResponse * std::pow(2.0, 13 - 6 - 3) * 0.5 * 0.40 * Gain(320), 5000);
+    EXPECT_EQ(before.r, 4095);
+
+    const int k8 = 40;
+    for (std::size_t g = 0; g < 3; ++g) m.ramConfig[312 + 4 * g + 2] = m.ramConfig[312 + 4 * g + 3] = k8;
+    PutWord(m.ramConfig, 2088 + 32, 128);  // AV5 red gain 0.5
+    const Means after = Measure(*TakePicture(u, bench, m, Shot(18, 0, 72)), 1420, 912, 200, 200);
+    EXPECT_NEAR(after.r, 2048, 0.5);
+    const double shift = k8 / 4096.0 * (before.b - 4095);
+    EXPECT_NEAR(after.gr, before.gr + shift, 0.5);
+    EXPECT_NEAR(after.gb, before.gb - shift, 0.5);
+}
+
 TEST(ModelLevels, FlashFollowsAdjustmentValueChargeAndPopUp) {
     const UnitProfile u = *FindProfile("nominal");
     CameraMemories m = Started(u);
