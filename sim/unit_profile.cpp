@@ -70,6 +70,14 @@ const std::vector<BuiltIn>& BuiltIns() {
          }},
         // The focus mode switch does not reach M.
         {"af-auto", "W73M000000010", [](UnitProfile& u) { u.afStuckAuto = true; }},
+        // Flash tube within reach but off its rating: the pre-flash 0.3 EV
+        // weak, the main flash 0.2 EV strong (a guide number goes with the
+        // square root of the light).
+        {"flash-offset", "W73G000000011",
+         [](UnitProfile& u) {
+             u.preGuideNumber *= std::pow(2.0, -0.3 / 2);
+             u.mainGuideNumber *= std::pow(2.0, 0.2 / 2);
+         }},
     };
     return list;
 }
