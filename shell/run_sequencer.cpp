@@ -214,6 +214,8 @@ int CImageAdjustDlg::RunItem(Item item) {
         case Item::CcdFlashUp: return RunFlashUp(CFlashUpDlg::kCcdEeprom, true);
         case Item::TftFlashUp: return RunFlashUp(CFlashUpDlg::kTftEeprom, false);
         case Item::TftPosition: return RunTftPosition();
+        case Item::BatteryCheck: return RunBcAdjust();
+        case Item::InsideSb: return RunInsideSb();
         default:
             // An item whose window this station does not have yet: it must
             // not count as passed.
