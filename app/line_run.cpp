@@ -14,6 +14,7 @@
 #include "platform/library.h"
 #include "shell/image_adjust_dlg.h"
 #include "sim/bench_api.h"
+#include "sim/operator.h"
 #include "ui/scripted/scripted_host.h"
 
 namespace line {
@@ -239,8 +240,17 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     // The operator at the bench follows the prompts (the main window has the
     // simulator's operator watch them when the driver library is the
     // simulator); here are the windows that want hands.
+    std::optional<sim::DiligentOperator> hands;
+    if (bench) hands.emplace(*bench);
     host.SetDefaultScript([&](ui::Dialog& d, ui::scripted::Script& s) {
         switch (d.Id()) {
+            case 154:  // the current input: type what the ammeter shows, confirm
+                if (!hands) break;
+                s.Do([&](ui::Dialog& input) {
+                     if (auto typed = hands->Answer(input.GetWindowText(), input.GetDlgItemText(1135)))
+                         host.Type(input, 1028, *typed);
+                 }).Click(ui::IDOK);
+                break;
             case 157:  // TFT position: choose NTSC, look, confirm
                 s.Click(1141).Wait(500).Click(1008);
                 break;
