@@ -247,9 +247,11 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
             case 154:  // the current input: type what the ammeter shows, confirm
                 if (!hands) break;
                 s.Do([&](ui::Dialog& input) {
-                     if (auto typed = hands->Answer(input.GetWindowText(), input.GetDlgItemText(1135)))
-                         host.Type(input, 1028, *typed);
-                 }).Click(ui::IDOK);
+                    if (auto typed = hands->Answer(input.GetWindowText(), input.GetDlgItemText(1135))) {
+                        host.Type(input, 1028, *typed);
+                        host.Click(input, ui::IDOK);
+                    }
+                });
                 break;
             case 157:  // TFT position: choose NTSC, look, confirm
                 s.Click(1141).Wait(500).Click(1008);

@@ -291,7 +291,8 @@ TEST_F(InsideSbTest, DeviatingUnitsAndBenchesEndWithTheirNumbers) {
         std::function<int(const ui::scripted::MessageBoxRecord&)> responder;
         std::function<void(sim::Camera&)> fault;
         int result;
-        int pictures;  // flash pictures measured
+        int pictures;         // flash pictures measured
+        int faultAtMs = 0;    // when the fault strikes, from the window's opening
     };
     const sim::UnitProfile nominal = *sim::FindProfile("nominal");
     const std::vector<Case> cases = {
@@ -306,13 +307,20 @@ TEST_F(InsideSbTest, DeviatingUnitsAndBenchesEndWithTheirNumbers) {
          12, 6},
         {"camera never ready after a flash", nominal, {}, [](sim::Camera& c) { c.Faults().neverReady = true; }, 7, 0},
         {"property reply malformed", nominal, {}, [](sim::Camera& c) { c.Faults().propertyReply = {1, 5, {}}; }, 3, 0},
+        // Once property 139 is set (500 + 1000 + 20 + 20 + 100 + 100 + 100 ms),
+        // the read-back of the first shooting condition is malformed.
+        {"shooting conditions not taken", nominal, {},
+         [](sim::Camera& c) { c.Faults().propertyReply = {1, {}, 0}; }, 8, 0, 1845},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         StartUnit(c.unit);
         test_support::BenchOperator hands(host_);
         host_.SetResponder(c.responder);
-        if (c.fault) c.fault(Cam());
+        if (c.fault && c.faultAtMs > 0)
+            host_.VClock().After(c.faultAtMs, [&] { c.fault(Cam()); });
+        else if (c.fault)
+            c.fault(Cam());
         Cam().SetStoredProperty(139, 5);
         const Bytes eepromBefore = Cam().Mem(sim::Memory::McuEeprom);
 
