@@ -43,6 +43,10 @@ constexpr int kReadyPollWaitMs = 100;
 // The green level of a flash picture: the integer half of Gr + Gb.
 int FlashGreen(const AreaMeasurement& m) { return (m.Gr() + m.Gb()) >> 1; }
 
+// A computed value to its integer: add 0.5, truncate toward zero, whatever
+// the sign (-2.7 gives -2).
+int RoundAdjustment(double v) { return static_cast<int>(std::trunc(v + 0.5)); }
+
 }  // namespace
 
 struct CInsideSbDlg::Mode {
@@ -77,8 +81,6 @@ const CInsideSbDlg::Mode CInsideSbDlg::kMainFlash{
 
 CInsideSbDlg::CInsideSbDlg(ui::Host& host)
     : CAdjustDlg(host, res::InsideSbTemplate(), {res::IDT_INSIDE_SB, kIntervalMs}) {}
-
-int CInsideSbDlg::RoundAdjustment(double v) { return static_cast<int>(std::trunc(v + 0.5)); }
 
 CInsideSbDlg::PassJudgement CInsideSbDlg::JudgePass(std::int8_t adj, const std::array<int, 3>& greens, int target,
                                                     double tolerance, int low, int high) {

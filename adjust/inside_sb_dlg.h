@@ -38,8 +38,6 @@ public:
     };
     static PassJudgement JudgePass(std::int8_t adj, const std::array<int, 3>& greens, int target, double tolerance,
                                    int low, int high);
-    // A computed value to its integer: add 0.5, truncate toward zero.
-    static int RoundAdjustment(double v);
 
     int RunInsideSbAdjustment();
 

@@ -100,7 +100,8 @@ TEST_F(BcAdjustTest, NominalUnitStoresTheAdReadingAndTheAmmeterCurrents) {
 
     std::string log = "OK\r\nＢＣ調整\r\n消費電流値調整\r\n7.2[V]時の消費電流（CCD-OFF)\r\n7.2[V]時の消費電流（CCD-ON)\r\n"
                       "7.7[V]時の消費電流（CCD-OFF)\r\n7.7[V]時の消費電流（CCD-ON)\r\nA/D値調整\r\n";
-    for (int i = 0; i < 3; ++i) log += platform::Format("[%d] BC AD = %d[LSB] \r\n", i, readings[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 0; i < 3; ++i)
+        log += platform::Format("[%d] BC AD = %d[LSB] \r\n", static_cast<int>(i), readings[i]);
     log += platform::Format("AVE BC AD = %d[LSB] \r\n調整値書き込み\r\nA/D値調整値= %d[LSB]\r\n消費電流調整値\r\n", ad, ad);
     log += platform::Format("7200mV-OFF = %d  ON = %d  7700mV-OFF = %d  ON = %d[LSB]\r\n", currents[0], currents[1],
                             currents[2], currents[3]);
