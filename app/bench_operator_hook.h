@@ -32,6 +32,8 @@ public:
 
     // The bench API of the loaded library; null unless it is the simulator.
     const SimBenchApi* Bench() const { return m_bench; }
+    // The operator at that bench, who also types what an input box asks.
+    sim::DiligentOperator* Operator() const { return m_operator.get(); }
 
 private:
     void StopWatching();

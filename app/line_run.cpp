@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "app/bench_operator_hook.h"
+#include "sim/operator.h"
 #include "camera/usb_camera.h"
 #include "platform/clock.h"
 #include "shell/image_adjust_dlg.h"
@@ -322,6 +323,15 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     // that want hands.
     host.SetDefaultScript([&](ui::Dialog& d, ui::scripted::Script& s) {
         switch (d.Id()) {
+            case 154:  // the current input: type what the ammeter shows, confirm
+                if (!bench.Operator()) break;
+                s.Do([&](ui::Dialog& input) {
+                    if (auto typed = bench.Operator()->Answer(input.GetWindowText(), input.GetDlgItemText(1135))) {
+                        host.Type(input, 1028, *typed);
+                        host.Click(input, ui::IDOK);
+                    }
+                });
+                break;
             case 157:  // TFT position: choose NTSC, look, confirm
                 s.Click(1141).Wait(500).Click(1008);
                 break;

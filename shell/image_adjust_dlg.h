@@ -159,6 +159,8 @@ private:
     int RunDefectCorrect();
     int RunLineCrawl();
     int RunSensRatio();
+    int RunBcAdjust();
+    int RunInsideSb();
 
     void RunBaselineDialogue(bool sensitivity);
     const char* CaptureBaselineShots(bool sensitivity, std::array<AreaMeasurement, 3>& shots);

@@ -178,6 +178,8 @@ int CImageAdjustDlg::RunItem(Item item) {
         case Item::Sensitivity: return RunSensitivity();
         case Item::LineCrawl: return RunLineCrawl();
         case Item::SensRatio: return RunSensRatio();
+        case Item::BatteryCheck: return RunBcAdjust();
+        case Item::InsideSb: return RunInsideSb();
         case Item::DefectCorrect: return RunDefectCorrect();
         default:
             // An item whose window this station does not have yet: it must

@@ -164,17 +164,19 @@ const std::vector<std::uint8_t>& Camera::PictureFile() {
     return m_file;
 }
 
-void Camera::QueuePicture(FlashKind flash) {
+Exposure Camera::ExposureNow() const {
     Exposure e;
     e.conditions.p11 = Property(11);
     e.conditions.p12 = Property(12);
     e.conditions.p5 = Property(5);
     e.conditions.p2 = Property(2);
-    e.flash = flash;
-    e.chargeVolts = m_modes.chargeVolts;
     e.obClamp = m_modes.ob;
-    e.seed = Mix(m_unit.seed ^ Mix(++m_picturesEver));
-    m_queuedExposure = e;
+    return e;
+}
+
+void Camera::QueuePicture(Exposure exposure) {
+    exposure.seed = Mix(m_unit.seed ^ Mix(++m_picturesEver));
+    m_queuedExposure = std::move(exposure);
     m_pictureQueued = true;
     m_busyPolls = kBusyPollsPerPicture;
 }
@@ -395,7 +397,7 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
             if (!expect(LVX_DIR_NONE, 0) || param > 1) return Invalid();
             if (m_modes.sessionMode != 1) return Sequence();
             if (m_pictureQueued) return Refuse(kSenseNotReady, kAscNotReady, 0x01);
-            QueuePicture(FlashKind::None);
+            QueuePicture(ExposureNow());
             return Ok();
         case 0xF0:
             if (!expect(LVX_DIR_NONE, 0)) return Invalid();

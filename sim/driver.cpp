@@ -94,12 +94,11 @@ std::string CommandName(const std::uint8_t* cdb, std::size_t length) {
 }
 
 Simulator& Sim() {
-    static Simulator* sim = [] {
-        auto* s = new Simulator;  // lives as long as the process, like a loaded driver
-        s->Reset();
-        return s;
-    }();
-    return *sim;
+    // Lives as long as the library: a station that unloads it frees it too.
+    static Simulator sim;
+    static const bool started = (sim.Reset(), true);
+    (void)started;
+    return sim;
 }
 
 std::uint32_t LvDriverEntry(std::uint32_t selector, void* block, std::uint32_t driverHandle) {

@@ -41,9 +41,11 @@ constexpr int kIsoTableBase = 328;         // RAM configuration address of code 
 constexpr int kLineCrawlBlock = 312;
 constexpr int kApertureTable = 2088;
 constexpr int kDefectTable = 370;          // CCD EEPROM
-constexpr int kPreFlashValue = 1267;       // MCU DRAM
-constexpr int kMainFlashValue = 1268;
 constexpr int kMaxDefectEntries = 512;
+// The flash levels at which a unit's guide numbers hold; any other level
+// byte, like the adjustment value, moves the quench point 1/24 EV a step.
+constexpr int kPreFlashRatedLevel = 36;
+constexpr int kMainFlashRatedLevel = 60;
 
 // Aperture table order inside a group.
 enum TableChannel { kR = 0, kGr = 1, kGb = 2, kB = 3 };
@@ -130,8 +132,7 @@ struct Rgb {
 };
 
 // Exposure per colour in units of a correct exposure at ISO200.
-Rgb SceneExposure(const UnitProfile& unit, const SimBench& bench, const CameraMemories& mem, const Exposure& ex,
-                  const LensState& lens) {
+Rgb SceneExposure(const UnitProfile& unit, const SimBench& bench, const Exposure& ex, const LensState& lens) {
     Rgb e;
     if (!lens.light) return e;
     const double tv = ex.conditions.p11 / 6.0;
@@ -150,17 +151,19 @@ Rgb SceneExposure(const UnitProfile& unit, const SimBench& bench, const CameraMe
         e.b += amb * f.b;
     }
 
-    if (ex.flash != FlashKind::None && bench.flashPoppedUp && bench.light == SIM_LIGHT_REFLECTOR &&
-        ex.chargeVolts > 0) {
-        const int addr = ex.flash == FlashKind::Pre ? kPreFlashValue : kMainFlashValue;
-        const int adj = static_cast<std::int8_t>(Byte(mem.mcuDram, static_cast<std::size_t>(addr)));
-        const double gn = (ex.flash == FlashKind::Pre ? unit.preGuideNumber : unit.mainGuideNumber);
+    // The flash lights the standard reflector, and only when popped up.
+    const bool flashLights = bench.flashPoppedUp && bench.light == SIM_LIGHT_REFLECTOR;
+    for (std::size_t i = 0; flashLights && i < ex.flashes.size(); ++i) {
+        const FlashEmission& f = ex.flashes[i];
+        const bool pre = f.kind == FlashKind::Pre;
+        const double gn = pre ? unit.preGuideNumber : unit.mainGuideNumber;
+        const int quench = f.level - (pre ? kPreFlashRatedLevel : kMainFlashRatedLevel) + f.adj;
         const double d = std::max(bench.subjectDistanceM, 0.1);
         const double fnum = std::pow(std::sqrt(2.0), lens.av);
-        const double charge = ex.chargeVolts / unit.flashRatedVolts;
-        const double scatter = 1.0 + unit.flashScatter * Gauss(Mix(ex.seed ^ 0xF1A5F1A5ull));
+        const double charge = f.volts / unit.flashRatedVolts;
+        const double scatter = 1.0 + unit.flashScatter * Gauss(Mix(ex.seed ^ (0xF1A5F1A5ull + i)));
         // Guide number: correct exposure at ISO100 when F = GN / d; ISO200 gains a factor 2.
-        double ef = std::pow(gn * std::sqrt(2.0) / (d * fnum), 2.0) * std::pow(2.0, adj / 24.0) * charge * charge *
+        double ef = std::pow(gn * std::sqrt(2.0) / (d * fnum), 2.0) * std::pow(2.0, quench / 24.0) * charge * charge *
                     (lens.transmission / kStandardLensTransmission) * std::max(scatter, 0.0) * ndLoss *
                     std::pow(2.0, -nd);
         e.r += ef * kFlashRed;
@@ -239,7 +242,7 @@ std::shared_ptr<const Picture> TakePicture(const UnitProfile& unit, const SimBen
                                            const Exposure& exposure) {
     auto pic = std::make_shared<FieldPicture>();
     const LensState lens = Lens(bench, exposure.conditions);
-    const Rgb e = SceneExposure(unit, bench, mem, exposure, lens);
+    const Rgb e = SceneExposure(unit, bench, exposure, lens);
 
     // Sensor at 0 dB: colour response, with the wide-open colour shift.
     const double w = lens.light ? WideOpenWeight(lens.av) : 0.0;

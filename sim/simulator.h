@@ -99,11 +99,11 @@ struct CameraModes {
     int opaline = -1;          // last DXC_CHECK_CHECK_OPALINE byte
     std::uint8_t tftSwitch = 0;  // what DXC_CHECK_TFTSW reads
     int fpgainBuilds = 0;      // DXC_MAKE_FPGAIN_TABLE count since start
-    // The built-in flash (microcontroller operation commands).
-    double chargeVolts = 0;
-    FlashKind armedFlash = FlashKind::None;
-    std::uint8_t flashLevel = 0;
-    std::uint16_t fireWidth = 0;  // last "Gy" value
+    // The built-in flash (microcontroller operation commands; sim/README.md).
+    double chargeVolts = 0;             // on the flash capacitor: "Gw" charges it, a flash drains it
+    std::optional<Exposure> flashShot;  // the shutter open for a flash, from "Gy" until "QQ"
+    std::uint16_t fireWidth = 0;        // last "Gy" value
+    std::uint8_t flashLevel = 0;        // level byte of the last flash command
 };
 
 // One EXECUTE_IO as the library received and answered it.
@@ -163,6 +163,14 @@ struct CameraFaults {
         std::uint32_t byte = 0;
         std::uint8_t flip = 0x01;
     } configRead;
+    // The next `times` microcontroller memory reads of `prefix` ("AR" DRAM,
+    // "AU" EEPROM) at `address` answer their first data byte inverted, as a
+    // disturbed transfer would; the memory keeps what it holds.
+    struct McuRead {
+        int times = 0;
+        std::string prefix;
+        std::uint32_t address = 0;
+    } mcuReadCorrupted;
 };
 
 // The layout of a picture file (big-endian TIFF).
@@ -226,7 +234,9 @@ public:
 private:
     void Start();
     void StorePendingPicture(const SimBench& bench);
-    void QueuePicture(FlashKind flash);
+    // An exposure under the shooting conditions set now, without flash.
+    Exposure ExposureNow() const;
+    void QueuePicture(Exposure exposure);
     std::vector<std::uint8_t> McuRespond(const std::vector<std::uint8_t>& cmd, const SimBench& bench);
 
     std::uint32_t m_deviceId = 0;

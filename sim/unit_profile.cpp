@@ -126,6 +126,14 @@ const std::vector<BuiltIn>& BuiltIns() {
         // Blue rows pick up three times the crosstalk of red rows: one
         // coefficient cannot take out both fields.
         {"crosstalk-skew", "W73Y000000015", [](UnitProfile& u) { u.crosstalkSkew = 3.0; }},
+        // Flash tube within reach but off its rating: the pre-flash 0.3 EV
+        // weak, the main flash 0.2 EV strong (a guide number goes with the
+        // square root of the light).
+        {"flash-offset", "W73G000000011",
+         [](UnitProfile& u) {
+             u.preGuideNumber *= std::pow(2.0, -0.3 / 2);
+             u.mainGuideNumber *= std::pow(2.0, 0.2 / 2);
+         }},
     };
     return list;
 }

@@ -209,6 +209,7 @@ TEST_F(LineRunTest, SensitivityItemGivesEachUnitsNumber) {
         {"aperture-falloff", 1}, {"af-auto", 13},        {"sensitive", 1},        {"gain-bow", 41},
         {"stored-defects", 1},   {"defect-table-bad", 1}, {"defect-count-over", 1}, {"colour-offset", 1},
         {"crosstalk-high", 1},   {"red-weak", 1},         {"blue-weak", 1},         {"crosstalk-skew", 1},
+        {"flash-offset", 1},
     };
     std::vector<std::string> units;
     {
@@ -231,6 +232,28 @@ TEST_F(LineRunTest, SensitivityItemGivesEachUnitsNumber) {
         // The item ran unless the pre-check stopped the run; the flash-up only after it passed.
         EXPECT_EQ(Has(o.out, "  sensitivity "), number != 13) << o.out;
         EXPECT_EQ(Has(o.out, "CCD EEPROM flash-up"), number == 1) << o.out;
+    }
+}
+
+TEST_F(LineRunTest, BatteryAndFlashItemsEndWithTheirUnitsNumbers) {
+    struct Case {
+        const char* item;
+        const char* unit;
+        int status;
+        const char* shown;
+    };
+    for (const Case& c : {
+             // The currents the operator read off the ammeter (sim/README.md).
+             Case{"battery", "nominal", 0, "7200mV-OFF = 33  ON = 52  7700mV-OFF = 31  ON = 49[LSB]\r\n"},
+             Case{"battery", "battery-ad", 23, "status: ERROR NO=23 "},
+             Case{"flash", "nominal", 0, "プリ調整値：00  本調整値：00\r\n"},
+             Case{"flash", "flash-offset", 0, "プリ調整値：07  本調整値：FC\r\n"},
+             Case{"flash", "weak-flash", 52, "status: ERROR NO=52 "},
+         }) {
+        SCOPED_TRACE(std::string(c.item) + " " + c.unit);
+        Outcome o = RunLine({"--items", c.item, "--unit", c.unit});
+        EXPECT_EQ(o.status, c.status) << o.out << o.err;
+        EXPECT_TRUE(Has(o.out, c.shown)) << o.out;
     }
 }
 
@@ -422,6 +445,8 @@ TEST_F(LineRunTest, ProgramExitsWithTheErrorNumberAndPrintsHelp) {
     EXPECT_EQ(run("--items ccd-flashup --unit af-auto"), 13);
     EXPECT_TRUE(Has(ReadFile("out.txt"), "status: ERROR NO=13 "));
     EXPECT_EQ(run("--items ccd-flashup"), 0);
+    EXPECT_EQ(run("--items flash"), 0);
+    EXPECT_EQ(run("--items battery"), 0);
     EXPECT_EQ(run("--help"), 0);
     EXPECT_EQ(ReadFile("out.txt").rfind("usage: imageadjust-line --items LIST", 0), 0u);
     EXPECT_EQ(run("--cameras 2"), 2);

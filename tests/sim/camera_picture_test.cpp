@@ -164,7 +164,7 @@ TEST_F(CameraPicture, APictureIsStoredAfterTheBusyPollsAndCounted) {
     EXPECT_EQ(Prop(88), 1);
     EXPECT_EQ(Cam().LastExposure().conditions.p11, 24);
     EXPECT_EQ(Cam().LastExposure().conditions.p5, 84);
-    EXPECT_EQ(Cam().LastExposure().flash, sim::FlashKind::None);
+    EXPECT_TRUE(Cam().LastExposure().flashes.empty());
     const std::uint64_t seed = Cam().LastExposure().seed;
     ASSERT_TRUE(link->TakePictureAndWait());
     EXPECT_EQ(Prop(88), 2);

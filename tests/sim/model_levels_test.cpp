@@ -197,13 +197,15 @@ TEST(ModelLevels, ConverterClipsBeforeTheDigitalStages) {
     EXPECT_NEAR(after.gb, before.gb - shift, 0.5);
 }
 
-TEST(ModelLevels, FlashFollowsAdjustmentValueChargeAndPopUp) {
+TEST(ModelLevels, FlashFollowsAdjustmentValueLevelChargeAndPopUp) {
     const UnitProfile u = *FindProfile("nominal");
-    CameraMemories m = Started(u);
-    auto flash = [&](FlashKind kind, const SimBench& bench, double volts, std::uint64_t seed = 3) {
-        Exposure e = Shot(45, kind == FlashKind::Pre ? 18 : 30, 72, seed);
-        e.flash = kind;
-        e.chargeVolts = volts;
+    const CameraMemories m = Started(u);
+    // One flash at the mode's rated level (36 pre, 60 main) unless given.
+    auto flash = [&](FlashKind kind, const SimBench& bench, double volts, int adj = 0, int levelStep = 0,
+                     std::uint64_t seed = 3) {
+        const bool pre = kind == FlashKind::Pre;
+        Exposure e = Shot(45, pre ? 18 : 30, 72, seed);
+        e.flashes.push_back({kind, (pre ? 36 : 60) + levelStep, adj, volts});
         return Measure(*TakePicture(u, bench, m, e), 1400, 900, 300, 300).G();
     };
     // Guide number formula: E = (GN * sqrt(2) / (d * F))^2 at ISO200 with
@@ -211,14 +213,16 @@ TEST(ModelLevels, FlashFollowsAdjustmentValueChargeAndPopUp) {
     const double ePre = std::pow(u.preGuideNumber * std::sqrt(2.0) / (1.414 * 2.8284), 2);
     const double predicted = u.greenResponse * ePre * (1 + u.crosstalk * 0.59) * Gain(320) + u.clampResidual;
     double sum = 0;
-    for (std::uint64_t seed = 1; seed <= 8; ++seed) sum += flash(FlashKind::Pre, Reflector(), 33.0, seed);
+    for (std::uint64_t seed = 1; seed <= 8; ++seed) sum += flash(FlashKind::Pre, Reflector(), 33.0, 0, 0, seed);
     EXPECT_NEAR(sum / 8, predicted, predicted * 0.015);
 
+    // The adjustment value and the level byte: 24 steps per EV each; the
+    // charge: its square.
     const double main0 = flash(FlashKind::Main, Reflector(), 33.0);
-    m.mcuDram[1268] = 24;  // +1 EV
-    EXPECT_NEAR(flash(FlashKind::Main, Reflector(), 33.0) / main0, 2.0, 0.08);
-    m.mcuDram[1268] = static_cast<std::uint8_t>(-24);
-    EXPECT_NEAR(flash(FlashKind::Main, Reflector(), 33.0) / main0, 0.5, 0.02);
+    EXPECT_NEAR(flash(FlashKind::Main, Reflector(), 33.0, 24) / main0, 2.0, 0.08);
+    EXPECT_NEAR(flash(FlashKind::Main, Reflector(), 33.0, -24) / main0, 0.5, 0.02);
+    EXPECT_NEAR(flash(FlashKind::Main, Reflector(), 33.0, 0, -24) / main0, 0.5, 0.02);
+    EXPECT_NEAR(flash(FlashKind::Main, Reflector(), 33.0 * 0.3) / main0, 0.09, 0.01);
 
     SimBench down = Reflector();
     down.flashPoppedUp = 0;

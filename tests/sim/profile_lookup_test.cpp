@@ -27,7 +27,8 @@ std::string WriteTemp(const std::string& name, const std::string& text) {
 TEST(ProfileLookup, BuiltInsHaveDistinctValidIdentities) {
     const auto names = ProfileNames();
     for (const char* expected : {"nominal", "insensitive", "colour-imbalance", "line-crawl", "weak-flash",
-                                 "many-defects", "defect-cluster", "battery-ad", "aperture-falloff", "af-auto"})
+                                 "many-defects", "defect-cluster", "battery-ad", "aperture-falloff", "af-auto",
+                                 "flash-offset"})
         EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
     std::set<std::string> ids;
     std::set<std::uint64_t> seeds;
