@@ -23,6 +23,10 @@ struct Block {
 constexpr Block kMirroredBlocks[] = {{160, 12}, {248, 38}, {370, 1936 - 370}, {1936, 40}};
 constexpr std::size_t kFpgainAddress = 2088;
 constexpr std::size_t kFpgainSize = 40;
+// The aperture gains the camera builds from RAM configuration and holds in force.
+std::vector<std::uint8_t> FpgainTableOf(const std::vector<std::uint8_t>& ram) {
+    return {ram.begin() + kFpgainAddress, ram.begin() + kFpgainAddress + kFpgainSize};
+}
 constexpr std::size_t kUnityGainAddress = 1552;
 constexpr std::size_t kMcuDramMirror = 1024;  // EEPROM value's DRAM copy at its address + 1024
 constexpr int kBusyPollsPerPicture = 3;
@@ -122,7 +126,7 @@ void Camera::Start() {
     for (int i = 0; i < 4; ++i) platform::PutBe16(&m_ram[kUnityGainAddress + 2 * i], 256);
     for (const Block& b : kMirroredBlocks)
         std::copy_n(m_ccdFlash.begin() + b.address, b.size, m_ram.begin() + b.address + kRamMirrorOffset);
-    m_builtFpgain.assign(m_ram.begin() + kFpgainAddress, m_ram.begin() + kFpgainAddress + kFpgainSize);
+    m_builtFpgain = FpgainTableOf(m_ram);
     m_mcuDram.assign(kMcuDramSize, 0);
     for (std::size_t a = 0; a < kMcuEepromSize && a + kMcuDramMirror < kMcuDramSize; ++a)
         m_mcuDram[a + kMcuDramMirror] = m_mcuEeprom[a];
@@ -260,7 +264,7 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
                     return Ok();
                 case 0x22:
                     if (lo != 0) break;
-                    m_builtFpgain.assign(m_ram.begin() + kFpgainAddress, m_ram.begin() + kFpgainAddress + kFpgainSize);
+                    m_builtFpgain = FpgainTableOf(m_ram);
                     ++m_modes.fpgainBuilds;
                     return Ok();
                 default: break;
@@ -284,6 +288,8 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
                             std::copy_n(m_ram.begin() + b.address + kRamMirrorOffset, b.size,
                                         m_ccd.begin() + b.address);
                     }
+                    // As at start: the aperture gains just unpacked are the ones in force.
+                    if (code == 0x2F00 || code == 0x5F00) m_builtFpgain = FpgainTableOf(m_ram);
                     return Ok();
                 case 0x3101:  // discard edits
                 case 0x3F00:  // unpack flash into the working copy (the display follows it)

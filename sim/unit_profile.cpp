@@ -70,6 +70,8 @@ const std::vector<BuiltIn>& BuiltIns() {
          }},
         // The focus mode switch does not reach M.
         {"af-auto", "W73M000000010", [](UnitProfile& u) { u.afStuckAuto = true; }},
+        // Red more than a stop short wide open: beyond the colour gain stage.
+        {"deep-falloff", "W73P000000011", [](UnitProfile& u) { u.wideOpenRed = 0.45; }},
     };
     return list;
 }
