@@ -146,6 +146,7 @@ private:
     void AppendItemLog(const std::string& log);
     int RunFlashUp(std::uint8_t target, bool appendLog);
     int RunTftPosition();
+    int RunAperture();
 
     void RunBaselineDialogue(bool sensitivity);
     const char* CaptureBaselineShots(bool sensitivity, std::array<AreaMeasurement, 3>& shots);

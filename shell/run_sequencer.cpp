@@ -2,6 +2,7 @@
 // camera's pre-check, the selected items in their fixed order, the result
 // file, and the report.
 
+#include "adjust/aperture_dlg.h"
 #include "adjust/flash_up_dlg.h"
 #include "adjust/tft_position_dlg.h"
 #include "platform/clock.h"
@@ -214,6 +215,7 @@ int CImageAdjustDlg::RunItem(Item item) {
         case Item::CcdFlashUp: return RunFlashUp(CFlashUpDlg::kCcdEeprom, true);
         case Item::TftFlashUp: return RunFlashUp(CFlashUpDlg::kTftEeprom, false);
         case Item::TftPosition: return RunTftPosition();
+        case Item::Aperture: return RunAperture();
         default:
             // An item whose window this station does not have yet: it must
             // not count as passed.
@@ -234,6 +236,12 @@ int CImageAdjustDlg::RunFlashUp(std::uint8_t target, bool appendLog) {
     CFlashUpDlg dlg(GetHost());
     dlg.m_target = target;
     return RunAdjustDialog(dlg, appendLog);
+}
+
+int CImageAdjustDlg::RunAperture() {
+    CApertureDlg dlg(GetHost());
+    dlg.m_tolerance = m_standards.values.pgainF14Tolerance;
+    return RunAdjustDialog(dlg, true);
 }
 
 int CImageAdjustDlg::RunTftPosition() {
