@@ -108,14 +108,6 @@ TEST(StationWindow, StandardsWindowsAreLaidOutReadably) {
     const fs::path bin = test_support::BinDir();
     if (!fs::exists(bin / "libLvxStor.so")) GTEST_SKIP() << "libLvxStor.so is not built beside the tests";
 
-    // bin/ lies in the build folder; the screenshots go beside it.
-    const fs::path artefacts = bin.parent_path() / "artefacts";
-    fs::create_directories(artefacts);
-    const fs::path standardsShot = artefacts / "standards_window.png";
-    const fs::path apertureShot = artefacts / "aperture_standards_window.png";
-    fs::remove(standardsShot);
-    fs::remove(apertureShot);
-
     // The sample standards, so that every edit shows a value.
     test_support::WorkDir work("standards_window_test");
     fs::copy_file(bin / "STD.DAT", "STD.DAT");
@@ -124,6 +116,17 @@ TEST(StationWindow, StandardsWindowsAreLaidOutReadably) {
     char name[] = "app_tests";
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
+
+    // bin/ lies in the build folder; the screenshots go beside it, named
+    // after the platform unless it is the X server's.
+    const fs::path artefacts = bin.parent_path() / "artefacts";
+    fs::create_directories(artefacts);
+    const std::string platform = QGuiApplication::platformName().toStdString();
+    const std::string suffix = platform == "xcb" ? "" : "-" + platform;
+    const fs::path standardsShot = artefacts / ("standards_window" + suffix + ".png");
+    const fs::path apertureShot = artefacts / ("aperture_standards_window" + suffix + ".png");
+    fs::remove(standardsShot);
+    fs::remove(apertureShot);
     ui::qt::QtHost host;
     CUsbCamera::SetDriverLibraryName("libLvxStor.so");
     CImageAdjustDlg dlg(host);
