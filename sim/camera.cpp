@@ -23,13 +23,14 @@ struct Block {
 constexpr Block kMirroredBlocks[] = {{160, 12}, {248, 38}, {370, 1936 - 370}, {1936, 40}};
 constexpr std::size_t kFpgainAddress = 2088;
 constexpr std::size_t kFpgainSize = 40;
+constexpr std::size_t kUnityGainAddress = 1552;
+constexpr std::size_t kMcuDramMirror = 1024;  // EEPROM value's DRAM copy at its address + 1024
+constexpr int kBusyPollsPerPicture = 3;
+
 // The aperture gains the camera builds from RAM configuration and holds in force.
 std::vector<std::uint8_t> FpgainTableOf(const std::vector<std::uint8_t>& ram) {
     return {ram.begin() + kFpgainAddress, ram.begin() + kFpgainAddress + kFpgainSize};
 }
-constexpr std::size_t kUnityGainAddress = 1552;
-constexpr std::size_t kMcuDramMirror = 1024;  // EEPROM value's DRAM copy at its address + 1024
-constexpr int kBusyPollsPerPicture = 3;
 
 const char kFirmwareVersion[] = "M740 RISC FIRMWARE VER 1.00";
 

@@ -93,9 +93,9 @@ int ApertureGroup(double av) { return std::clamp(static_cast<int>(std::lround(av
 
 // Share of the wide-open colour shift that is left at AV 1 (F1.4), 2, 3, 4
 // and 5 (F5.6), for red and for blue: full wide open, gone at F5.6, and in
-// between as the 50 mm lens's rays reach the sensor's corner of each colour.
-// The aperture adjustment carries its F1.4 correction to F2 .. F4 with the
-// same shares, so that an adjusted unit is right at every aperture.
+// between as the steepest rays of the closing stop leave each colour's
+// pixels. The aperture adjustment carries its F1.4 correction to F2 .. F4
+// with the same shares, so that an adjusted unit is right at every aperture.
 constexpr double kWideOpenRedShare[5] = {1.0, 0.6579, 0.2862, 0.1237, 0.0};
 constexpr double kWideOpenBlueShare[5] = {1.0, 0.6786, 0.1241, 0.0011, 0.0};
 

@@ -80,7 +80,8 @@ std::vector<Levels> AnsweredLevels() {
     return out;
 }
 
-// The F1.4 deviations of one measurement (F8 levels, then F1.4 levels).
+// The F1.4/F8 ratios of one measurement, which are also the deviations the
+// gains divide out.
 std::pair<double, double> Deviations(const Levels& f8, const Levels& f14) {
     return {(f14.r / f8.r) / (f14.g / f8.g), (f14.b / f8.b) / (f14.g / f8.g)};
 }
@@ -231,24 +232,24 @@ TEST_F(ApertureTest, UnitsEndWithTheGainsTheirMeasurementsCallFor) {
         const Table expected = ExpectedGains(old, dR, dB);
         const std::vector<RunMeasurement>& m = record_.Measurements();
         ASSERT_EQ(m.size(), c.adjusted ? 8u : 4u);
+        // Each measurement: both G levels against 700..1800, then the F1.4/F8
+        // ratios against 1 +- 2 %, as pass 1 and 2.
         for (std::size_t i = 0; i < m.size(); ++i) {
-            const int pass = static_cast<int>(i / 4) + 1;
             const Levels& f8 = answered[2 * (i / 4)];
             const Levels& f14 = answered[2 * (i / 4) + 1];
-            const double ratio[2] = {(f14.r / f14.g) / (f8.r / f8.g), (f14.b / f14.g) / (f8.b / f8.g)};
+            const auto [gr, gb] = Deviations(f8, f14);
             const char* names[4] = {"F8 GLevel", "F1.4 GLevel", "GR", "GB"};
-            const double values[4] = {f8.g, f14.g, ratio[0], ratio[1]};
+            const double values[4] = {f8.g, f14.g, gr, gb};
+            const bool level = i % 4 < 2;
             SCOPED_TRACE(names[i % 4]);
             EXPECT_EQ(m[i].item, "aperture");
-            EXPECT_EQ(m[i].pass, pass);
+            EXPECT_EQ(m[i].pass, static_cast<int>(i / 4) + 1);
             EXPECT_EQ(m[i].name, names[i % 4]);
             EXPECT_DOUBLE_EQ(m[i].value, values[i % 4]);
-            const bool level = i % 4 < 2;
             EXPECT_EQ(m[i].low.value(), level ? 700 : 0.98);
             EXPECT_EQ(m[i].high.value(), level ? 1800 : 1.02);
             EXPECT_EQ(m[i].unit, level ? "LSB" : "");
-            const bool passed = level || std::abs(values[i % 4] - 1) <= 0.02;
-            EXPECT_EQ(m[i].passed, passed);
+            EXPECT_EQ(m[i].passed, level || std::abs(values[i % 4] - 1) <= 0.02);
         }
 
         if (!c.adjusted) {
