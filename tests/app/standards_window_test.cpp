@@ -139,25 +139,43 @@ TEST(StationWindow, StandardsWindowsAreLaidOutReadably) {
         if (QPushButton* b = window ? Button(window, text) : nullptr)
             QMetaObject::invokeMethod(b, &QPushButton::click, Qt::QueuedConnection);
     };
-    // The operator: STANDARD, 絞り依存性, then Cancel in each, then close.
-    QTimer::singleShot(600, [&] { dlg.PostCommand(CImageAdjustDlg::IDC_STANDARD); });
-    QTimer::singleShot(1400, [&] {
-        standards = Take(standardsTitle, standardsShot);
-        click(VisibleWindow(standardsTitle), QString::fromUtf8("絞り依存性"));
+    // The operator, step by step as each window appears: STANDARD, 絞り依存性,
+    // then Cancel in each, then close. Clicks are queued, so that a window's
+    // modal loop runs outside this timer.
+    int step = 0;
+    QTimer operatorTimer;
+    QObject::connect(&operatorTimer, &QTimer::timeout, [&] {
+        QWidget* standardsWindow = VisibleWindow(standardsTitle);
+        QWidget* apertureWindow = VisibleWindow(apertureTitle);
+        if (step == 0 && dlg.GetWindow()) {
+            dlg.PostCommand(CImageAdjustDlg::IDC_STANDARD);
+            ++step;
+        } else if (step == 1 && standardsWindow) {
+            standards = Take(standardsTitle, standardsShot);
+            click(standardsWindow, QString::fromUtf8("絞り依存性"));
+            ++step;
+        } else if (step == 2 && apertureWindow) {
+            aperture = Take(apertureTitle, apertureShot);
+            click(apertureWindow, cancel);
+            ++step;
+        } else if (step == 3 && !apertureWindow && standardsWindow) {
+            click(standardsWindow, cancel);
+            ++step;
+        } else if (step == 4 && !standardsWindow) {
+            dlg.PostClose();
+            ++step;
+        }
     });
-    QTimer::singleShot(2200, [&] {
-        aperture = Take(apertureTitle, apertureShot);
-        click(VisibleWindow(apertureTitle), cancel);
-    });
-    QTimer::singleShot(2800, [&] { click(VisibleWindow(standardsTitle), cancel); });
-    QTimer::singleShot(3400, [&] { dlg.PostClose(); });
+    operatorTimer.start(200);
     // Whatever stands in the way, the test ends.
-    QTimer::singleShot(20000, [&] {
+    QTimer::singleShot(30000, [&] {
         while (QWidget* modal = QApplication::activeModalWidget()) modal->close();
         dlg.PostClose();
     });
     dlg.DoModal();
+    operatorTimer.stop();
 
+    EXPECT_EQ(step, 5);
     ASSERT_TRUE(standards.opened);
     ASSERT_TRUE(aperture.opened);
     EXPECT_TRUE(standards.saved) << standardsShot;
