@@ -102,9 +102,6 @@ public:
     static const std::array<ItemRow, 10>& ItemTable();
     // The item's name in the run record and on the line run's command line.
     static const char* ItemKey(Item item);
-    // The result of an item whose window this station does not have: it
-    // stops the run like a failure.
-    static constexpr int kItemNotAvailable = 0;
 
     int RunSelectedItems();
     int PreCheckCamera();
@@ -161,6 +158,7 @@ private:
     int RunSensRatio();
     int RunBcAdjust();
     int RunInsideSb();
+    int RunAperture();
 
     void RunBaselineDialogue(bool sensitivity);
     const char* CaptureBaselineShots(bool sensitivity, std::array<AreaMeasurement, 3>& shots);

@@ -2,6 +2,7 @@
 // camera's pre-check, the selected items in their fixed order, the result
 // file, and the report.
 
+#include "adjust/aperture_dlg.h"
 #include "adjust/camera_session.h"
 #include "adjust/defect_correct_dlg.h"
 #include "adjust/flash_up_dlg.h"
@@ -172,21 +173,18 @@ void CImageAdjustDlg::AppendItemLog(const std::string& log) {
 
 int CImageAdjustDlg::RunItem(Item item) {
     switch (item) {
-        case Item::CcdFlashUp: return RunFlashUp(CFlashUpDlg::kCcdEeprom, true);
-        case Item::TftFlashUp: return RunFlashUp(CFlashUpDlg::kTftEeprom, false);
-        case Item::TftPosition: return RunTftPosition();
         case Item::Sensitivity: return RunSensitivity();
         case Item::LineCrawl: return RunLineCrawl();
         case Item::SensRatio: return RunSensRatio();
         case Item::BatteryCheck: return RunBcAdjust();
         case Item::InsideSb: return RunInsideSb();
+        case Item::Aperture: return RunAperture();
         case Item::DefectCorrect: return RunDefectCorrect();
-        default:
-            // An item whose window this station does not have yet: it must
-            // not count as passed.
-            platform::Trace("ITEM %d NOT AVAILABLE\r\n", static_cast<int>(item));
-            return kItemNotAvailable;
+        case Item::CcdFlashUp: return RunFlashUp(CFlashUpDlg::kCcdEeprom, true);
+        case Item::TftPosition: return RunTftPosition();
+        case Item::TftFlashUp: return RunFlashUp(CFlashUpDlg::kTftEeprom, false);
     }
+    return 0;  // not an item of the table
 }
 
 int CImageAdjustDlg::RunAdjustDialog(CAdjustDlg& dlg, bool appendLog) {
@@ -239,6 +237,12 @@ int CImageAdjustDlg::RunSensRatio() {
     dlg.m_grInitial = standards.ratioGrInitial;
     dlg.m_gbInitial = standards.ratioGbInitial;
     dlg.m_pgain = standards.pgain;
+    return RunAdjustDialog(dlg, true);
+}
+
+int CImageAdjustDlg::RunAperture() {
+    CApertureDlg dlg(GetHost());
+    dlg.m_tolerance = m_standards.values.pgainF14Tolerance;
     return RunAdjustDialog(dlg, true);
 }
 

@@ -27,6 +27,11 @@ constexpr std::size_t kUnityGainAddress = 1552;
 constexpr std::size_t kMcuDramMirror = 1024;  // EEPROM value's DRAM copy at its address + 1024
 constexpr int kBusyPollsPerPicture = 3;
 
+// The aperture gains the camera builds from RAM configuration and holds in force.
+std::vector<std::uint8_t> FpgainTableOf(const std::vector<std::uint8_t>& ram) {
+    return {ram.begin() + kFpgainAddress, ram.begin() + kFpgainAddress + kFpgainSize};
+}
+
 const char kFirmwareVersion[] = "M740 RISC FIRMWARE VER 1.00";
 
 Camera::Reply Refuse(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq = 0) {
@@ -122,7 +127,7 @@ void Camera::Start() {
     for (int i = 0; i < 4; ++i) platform::PutBe16(&m_ram[kUnityGainAddress + 2 * i], 256);
     for (const Block& b : kMirroredBlocks)
         std::copy_n(m_ccdFlash.begin() + b.address, b.size, m_ram.begin() + b.address + kRamMirrorOffset);
-    m_builtFpgain.assign(m_ram.begin() + kFpgainAddress, m_ram.begin() + kFpgainAddress + kFpgainSize);
+    m_builtFpgain = FpgainTableOf(m_ram);
     m_mcuDram.assign(kMcuDramSize, 0);
     for (std::size_t a = 0; a < kMcuEepromSize && a + kMcuDramMirror < kMcuDramSize; ++a)
         m_mcuDram[a + kMcuDramMirror] = m_mcuEeprom[a];
@@ -269,7 +274,7 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
                     return Ok();
                 case 0x22:
                     if (lo != 0) break;
-                    m_builtFpgain.assign(m_ram.begin() + kFpgainAddress, m_ram.begin() + kFpgainAddress + kFpgainSize);
+                    m_builtFpgain = FpgainTableOf(m_ram);
                     ++m_modes.fpgainBuilds;
                     return Ok();
                 default: break;
@@ -293,6 +298,8 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
                             std::copy_n(m_ram.begin() + b.address + kRamMirrorOffset, b.size,
                                         m_ccd.begin() + b.address);
                     }
+                    // As at start: the aperture gains just unpacked are the ones in force.
+                    if (code == 0x2F00 || code == 0x5F00) m_builtFpgain = FpgainTableOf(m_ram);
                     return Ok();
                 case 0x3101:  // discard edits
                 case 0x3F00:  // unpack flash into the working copy (the display follows it)

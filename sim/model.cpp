@@ -102,10 +102,21 @@ double ColourGain(const CameraMemories& mem, int group, int ch) {
 // (F4), AV5 for F5.6 and smaller.
 int ApertureGroup(double av) { return std::clamp(static_cast<int>(std::lround(av)), 1, 5) - 1; }
 
-// Weight of the wide-open colour shift at an aperture: full at F1.4, gone at F5.6.
-double WideOpenWeight(double av) {
-    const double w = std::clamp((5.0 - av) / 4.0, 0.0, 1.0);
-    return w * w;
+// Share of the wide-open colour shift that is left at AV 1 (F1.4), 2, 3, 4
+// and 5 (F5.6), for red and for blue: full wide open, gone at F5.6, and in
+// between as the steepest rays of the closing stop leave each colour's
+// pixels. The aperture adjustment carries its F1.4 correction to F2 .. F4
+// with the same shares, so that an adjusted unit is right at every aperture.
+constexpr double kWideOpenRedShare[5] = {1.0, 0.6579, 0.2862, 0.1237, 0.0};
+constexpr double kWideOpenBlueShare[5] = {1.0, 0.6786, 0.1241, 0.0011, 0.0};
+
+// The share at any aperture value, straight between the whole stops.
+double WideOpenWeight(const double (&share)[5], double av) {
+    if (av <= 1.0) return share[0];
+    if (av >= 5.0) return share[4];
+    const int stop = static_cast<int>(av);  // 1..4
+    const double f = av - stop;
+    return share[stop - 1] + (share[stop] - share[stop - 1]) * f;
 }
 
 struct LensState {
@@ -143,9 +154,12 @@ Rgb SceneExposure(const UnitProfile& unit, const SimBench& bench, const Exposure
         const bool atSource = bench.closest != 0;
         const double lv = atSource ? bench.lightLevel : kRoomLv;
         const double amb = std::pow(2.0, lv - lens.av - tv - nd) * lens.transmission * ndLoss;
+        // The colour bar chart is a transparency on the viewer's face: the
+        // light box across the bench is not seen through it.
         ChartField f{1, 1, 1};
-        if (atSource && bench.chart == SIM_CHART_RED) f = kRedField;
-        if (atSource && bench.chart == SIM_CHART_BLUE) f = kBlueField;
+        const bool throughChart = atSource && bench.light == SIM_LIGHT_VIEWER;
+        if (throughChart && bench.chart == SIM_CHART_RED) f = kRedField;
+        if (throughChart && bench.chart == SIM_CHART_BLUE) f = kBlueField;
         e.r += amb * f.r;
         e.g += amb * f.g;
         e.b += amb * f.b;
@@ -245,10 +259,11 @@ std::shared_ptr<const Picture> TakePicture(const UnitProfile& unit, const SimBen
     const Rgb e = SceneExposure(unit, bench, exposure, lens);
 
     // Sensor at 0 dB: colour response, with the wide-open colour shift.
-    const double w = lens.light ? WideOpenWeight(lens.av) : 0.0;
-    const double sR = unit.greenResponse * unit.redResponse * (1 + (unit.wideOpenRed - 1) * w) * e.r;
+    const double wR = lens.light ? WideOpenWeight(kWideOpenRedShare, lens.av) : 0.0;
+    const double wB = lens.light ? WideOpenWeight(kWideOpenBlueShare, lens.av) : 0.0;
+    const double sR = unit.greenResponse * unit.redResponse * (1 + (unit.wideOpenRed - 1) * wR) * e.r;
     const double sG = unit.greenResponse * e.g;
-    const double sB = unit.greenResponse * unit.blueResponse * (1 + (unit.wideOpenBlue - 1) * w) * e.b;
+    const double sB = unit.greenResponse * unit.blueResponse * (1 + (unit.wideOpenBlue - 1) * wB) * e.b;
 
     // Analogue ISO gain of the sensitivity code.
     const double g = IsoGain(unit, IsoValue(mem, exposure.conditions.p5));

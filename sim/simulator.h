@@ -70,7 +70,8 @@ inline constexpr std::size_t kMcuScratchSize = 256;
 //   0x5F00 CCD EEPROM flash unpacked into RAM configuration only
 //   0x5E00 RAM configuration's blocks packed back into the CCD working copy
 // Unpacking copies the blocks 160 (12), 248 (38), 370..1935 and 1936 (40)
-// to their address + 152; the camera does the same at start, where RAM
+// to their address + 152 and puts the unpacked aperture gains in force (as
+// DXC_MAKE_FPGAIN_TABLE would); the camera does the same at start, where RAM
 // configuration 1552..1559 (no EEPROM block behind it) starts as four
 // words of 256.
 

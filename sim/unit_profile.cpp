@@ -134,6 +134,8 @@ const std::vector<BuiltIn>& BuiltIns() {
              u.preGuideNumber *= std::pow(2.0, -0.3 / 2);
              u.mainGuideNumber *= std::pow(2.0, 0.2 / 2);
          }},
+        // Red more than a stop short wide open: beyond the colour gain stage.
+        {"deep-falloff", "W73P000000011", [](UnitProfile& u) { u.wideOpenRed = 0.45; }},
     };
     return list;
 }

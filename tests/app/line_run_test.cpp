@@ -209,7 +209,7 @@ TEST_F(LineRunTest, SensitivityItemGivesEachUnitsNumber) {
         {"aperture-falloff", 1}, {"af-auto", 13},        {"sensitive", 1},        {"gain-bow", 41},
         {"stored-defects", 1},   {"defect-table-bad", 1}, {"defect-count-over", 1}, {"colour-offset", 1},
         {"crosstalk-high", 1},   {"red-weak", 1},         {"blue-weak", 1},         {"crosstalk-skew", 1},
-        {"flash-offset", 1},
+        {"flash-offset", 1},     {"deep-falloff", 1},
     };
     std::vector<std::string> units;
     {
@@ -257,17 +257,18 @@ TEST_F(LineRunTest, BatteryAndFlashItemsEndWithTheirUnitsNumbers) {
     }
 }
 
-TEST_F(LineRunTest, LineCrawlBoxRunsLineCrawlThenTheRatioUpToTheAperture) {
+TEST_F(LineRunTest, LineCrawlBoxRunsLineCrawlRatioApertureAndFlashUp) {
     struct Case {
         const char* unit;
         int status;
         const char* items;  // the item rows after the status line
     };
-    // The aperture window does not exist yet: it stops a good unit with 0
-    // (exit status 1).
+    // The box runs line crawl, the ratio and the aperture, then the flash-up.
     const Case cases[] = {
-        {"nominal", 1, "  line crawl OK|  sensitivity ratio OK|  aperture dependence NG|"},
-        {"colour-offset", 1, "  line crawl OK|  sensitivity ratio OK|  aperture dependence NG|"},
+        {"nominal", 0,
+         "  line crawl OK|  sensitivity ratio OK|  aperture dependence OK|  CCD EEPROM flash-up OK|"},
+        {"colour-offset", 0,
+         "  line crawl OK|  sensitivity ratio OK|  aperture dependence OK|  CCD EEPROM flash-up OK|"},
         {"colour-imbalance", 44, "  line crawl OK|  sensitivity ratio NG|"},
         {"line-crawl", 49, "  line crawl NG|"},
     };

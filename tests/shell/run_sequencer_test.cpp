@@ -295,68 +295,6 @@ TEST_F(RunSequencerTest, NothingHappensWithoutSelectionOrAfterCancel) {
     EXPECT_EQ(host_.VClock().NowMs(), 0);
 }
 
-TEST_F(RunSequencerTest, ItemWithoutItsWindowIsNoPass) {
-    // The plain window has no built-in flash window to run yet.
-    CImageAdjustDlg plain(host_);
-    ASSERT_TRUE(plain.Create());
-    CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
-    host_.ClearRecords();
-    plain.SetSelection(0x2000);
-    host_.Click(plain, CImageAdjustDlg::IDC_START);
-    EXPECT_NE(plain.LastResult(), 1);
-    EXPECT_NE(plain.GetDlgItemText(CImageAdjustDlg::IDC_COMMENT), kOkStatus);
-    EXPECT_EQ(host_.LastBitmap(plain, CImageAdjustDlg::IDC_PICTURE), CImageAdjustDlg::IDB_NG);
-    EXPECT_TRUE(host_.Shown().empty());  // and no flash-up after it
-    plain.m_pCamera->DisconnectCamera();
-}
-
-TEST_F(RunSequencerTest, LineCrawlAndRatioWindowsTakeTheirStandards) {
-    CImageAdjustDlg plain(host_);
-    ASSERT_TRUE(plain.Create());
-    CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
-    StandardData& s = plain.m_standards.values;
-    // The standards hold an area as x, width, y, height; the camera is asked x, y, width, height.
-    s.lineRedX = 1300, s.lineRedWidth = 120, s.lineRedY = 900, s.lineRedHeight = 80;
-    s.ratioSampleCount = 2;
-    s.ratioGrBaseline = 1.61022, s.ratioGbBaseline = 1.81295;
-    s.ratioGrTolerance = s.ratioGbTolerance = 2;
-    s.ratioGrInitial = s.ratioGbInitial = 1;
-    for (std::size_t i = 0; i < 20; ++i) s.pgain[i] = 1 + i / 32.0;
-    // The ratio bench, without an operator to set it: the line crawl finds
-    // no red field there and stops at once.
-    SimBench bench = sim::Sim().Bench();
-    bench.lens = SIM_LENS_TOOL_F8, bench.light = SIM_LIGHT_VIEWER, bench.lightLevel = 13, bench.closest = 1;
-    sim::Sim().SetBench(bench);
-
-    struct Case {
-        std::uint16_t selection;
-        int result;
-    };
-    for (const Case& c : {Case{0x0200, 51}, Case{0x0100, 1}}) {
-        SCOPED_TRACE(c.selection);
-        sim::Sim().ClearCommands();
-        plain.SetSelection(c.selection);
-        host_.Click(plain, CImageAdjustDlg::IDC_START);
-        EXPECT_EQ(plain.LastResult(), c.result);
-        std::vector<const sim::CommandRecord*> areas;
-        for (const auto& r : sim::Sim().Commands())
-            if (r.name == "DXC_CCD_ADJUST_DATA_IN") areas.push_back(&r);
-        if (c.selection == 0x0200) {
-            ASSERT_EQ(areas.size(), 1u);
-            const auto& cdb = areas[0]->cdb;
-            EXPECT_EQ((std::vector<int>{cdb[4] << 8 | cdb[5], cdb[6] << 8 | cdb[7], cdb[12] << 8 | cdb[13],
-                                        cdb[14] << 8 | cdb[15]}),
-                      (std::vector<int>{1300, 900, 120, 80}));
-            continue;
-        }
-        EXPECT_EQ(areas.size(), 2u);  // one pass of two captures
-        const auto& stored = sim::Sim().FirstCamera().Mem(sim::Memory::CcdEeprom);
-        for (std::size_t i = 0; i < 20; ++i)
-            EXPECT_EQ(stored[1936 + 2 * i] << 8 | stored[1937 + 2 * i], static_cast<int>(256 + 8 * i)) << i;
-    }
-    plain.m_pCamera->DisconnectCamera();
-}
-
 TEST_F(RunSequencerTest, BatteryWarningDoesNotStopTheRun) {
     sim::Sim().ClearDevices();
     sim::UnitProfile unit = *sim::FindProfile("nominal");
