@@ -51,6 +51,13 @@ protected:
     // followed by the item's lines, caption "MESSAGEM", OK only.
     void ShowConditions(const std::string& lines);
     void Pause(int ms) { Sleep(ms); }
+    // A camera command's result: true when it succeeded, after the pause the
+    // camera needs before the next one.
+    bool Step(int result, int pauseMs) {
+        if (result != 1) return false;
+        Pause(pauseMs);
+        return true;
+    }
     // A judged value for the run's record (beside the log, which it does not change).
     void Record(RunMeasurement m) {
         if (m_pRecord) m_pRecord->Add(std::move(m));

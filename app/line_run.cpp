@@ -1,58 +1,54 @@
 #include "app/line_run.h"
 
-#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <iomanip>
 #include <map>
-#include <memory>
 #include <ostream>
 
+#include "app/bench_operator_hook.h"
+#include "sim/operator.h"
 #include "camera/usb_camera.h"
 #include "platform/clock.h"
-#include "platform/library.h"
 #include "shell/image_adjust_dlg.h"
-#include "sim/bench_api.h"
 #include "ui/scripted/scripted_host.h"
 
 namespace line {
 
 namespace {
 
+using Item = CImageAdjustDlg::Item;
+
 struct ItemName {
     const char* name;
     int box;
+    Item item;
     const char* label;
 };
 
 constexpr ItemName kItems[] = {
-    {"ccd-flashup", CImageAdjustDlg::IDC_CCD_FLASH_UP, "CCD EEPROM flash-up"},
-    {"tft-flashup", CImageAdjustDlg::IDC_TFT_FLASH_UP, "TFT EEPROM flash-up"},
-    {"sensitivity", CImageAdjustDlg::IDC_SENSITIVITY, "sensitivity"},
-    {"line-crawl", CImageAdjustDlg::IDC_LINE_CRAWL, "line crawl"},
-    {"ratio", CImageAdjustDlg::IDC_SENS_RATIO, "sensitivity ratio"},
-    {"aperture", CImageAdjustDlg::IDC_APERTURE, "aperture dependence"},
-    {"battery", CImageAdjustDlg::IDC_BATTERY_CHECK, "battery check"},
-    {"flash", CImageAdjustDlg::IDC_INSIDE_SB, "built-in flash"},
-    {"tft-position", CImageAdjustDlg::IDC_TFT_POSITION, "TFT display position"},
-    {"defect", CImageAdjustDlg::IDC_DEFECT_CORRECT, "CCD defect correction"},
+    {"ccd-flashup", CImageAdjustDlg::IDC_CCD_FLASH_UP, Item::CcdFlashUp, "CCD EEPROM flash-up"},
+    {"tft-flashup", CImageAdjustDlg::IDC_TFT_FLASH_UP, Item::TftFlashUp, "TFT EEPROM flash-up"},
+    {"sensitivity", CImageAdjustDlg::IDC_SENSITIVITY, Item::Sensitivity, "sensitivity"},
+    {"line-crawl", CImageAdjustDlg::IDC_LINE_CRAWL, Item::LineCrawl, "line crawl"},
+    {"ratio", CImageAdjustDlg::IDC_SENS_RATIO, Item::SensRatio, "sensitivity ratio"},
+    {"aperture", CImageAdjustDlg::IDC_APERTURE, Item::Aperture, "aperture dependence"},
+    {"battery", CImageAdjustDlg::IDC_BATTERY_CHECK, Item::BatteryCheck, "battery check"},
+    {"flash", CImageAdjustDlg::IDC_INSIDE_SB, Item::InsideSb, "built-in flash"},
+    {"tft-position", CImageAdjustDlg::IDC_TFT_POSITION, Item::TftPosition, "TFT display position"},
+    {"defect", CImageAdjustDlg::IDC_DEFECT_CORRECT, Item::DefectCorrect, "CCD defect correction"},
 };
 
-const char* ItemLabel(CImageAdjustDlg::Item item) {
-    using I = CImageAdjustDlg::Item;
-    switch (item) {
-        case I::Sensitivity: return "sensitivity";
-        case I::LineCrawl: return "line crawl";
-        case I::SensRatio: return "sensitivity ratio";
-        case I::BatteryCheck: return "battery check";
-        case I::InsideSb: return "built-in flash";
-        case I::Aperture: return "aperture dependence";
-        case I::DefectCorrect: return "CCD defect correction";
-        case I::CcdFlashUp: return "CCD EEPROM flash-up";
-        case I::TftPosition: return "TFT display position";
-        case I::TftFlashUp: return "TFT EEPROM flash-up";
-    }
+const ItemName* FindItem(const std::string& name) {
+    for (const auto& item : kItems)
+        if (name == item.name) return &item;
+    return nullptr;
+}
+
+const char* ItemLabel(Item item) {
+    for (const auto& row : kItems)
+        if (row.item == item) return row.label;
     return "?";
 }
 
@@ -63,24 +59,49 @@ std::uint16_t ItemBits() {
     return bits;
 }
 
-// A selection word that selects at least one item and nothing else: a word
-// of no item bits would run nothing and still end as a passed run.
-std::optional<std::uint16_t> ParseSelectionWord(const std::string& s) {
-    if (s.empty() || !std::isdigit(static_cast<unsigned char>(s[0]))) return std::nullopt;
-    char* end = nullptr;
-    unsigned long v = std::strtoul(s.c_str(), &end, 0);
-    if (*end != '\0' || v == 0 || v > 0xFFFF || (v & ~static_cast<unsigned long>(ItemBits())) != 0)
+// A number as the line run takes it: decimal, or hexadecimal after 0x. No
+// sign, no blank, and no leading zero, which other tools read as octal.
+std::optional<unsigned long> ParseNumber(const std::string& s) {
+    const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+    if (s.empty() || (!hex && s.size() > 1 && s[0] == '0')) return std::nullopt;
+    const char* first = s.data() + (hex ? 2 : 0);
+    const char* last = s.data() + s.size();
+    unsigned long v = 0;
+    auto [end, ec] = std::from_chars(first, last, v, hex ? 16 : 10);
+    if (ec != std::errc() || end != last) return std::nullopt;
+    return v;
+}
+
+// Whether a text was meant as a number: blanks and a sign aside, it starts
+// with a digit.
+bool LooksLikeNumber(const std::string& s) {
+    std::size_t i = s.find_first_not_of(" \t");
+    if (i != std::string::npos && (s[i] == '+' || s[i] == '-')) ++i;
+    return i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]));
+}
+
+// A selection word selects at least one item and nothing else: a word of no
+// item bits would run nothing and still end as a passed run.
+std::optional<std::uint16_t> ParseSelectionWord(const std::string& s, std::string* error = nullptr) {
+    const auto v = ParseNumber(s);
+    if (!v) {
+        if (error)
+            *error = "\"" + s + "\" is not a selection word: write it in decimal or as 0x hex, without sign, blanks or "
+                     "leading zeros";
         return std::nullopt;
-    return static_cast<std::uint16_t>(v);
+    }
+    if (*v == 0 || *v > 0xFFFF || (*v & ~static_cast<unsigned long>(ItemBits())) != 0) {
+        if (error) {
+            char bits[16];
+            std::snprintf(bits, sizeof bits, "0x%04X", ItemBits());
+            *error = "selection word \"" + s + "\" must select items and only items (bits of " + bits + ")";
+        }
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(*v);
 }
 
-const ItemName* FindItem(const std::string& name) {
-    for (const auto& item : kItems)
-        if (name == item.name) return &item;
-    return nullptr;
-}
-
-// The main window, with the virtual time of each item taken as it runs.
+// The main window, with the time of each item taken as it runs.
 class LineMainDlg : public CImageAdjustDlg {
 public:
     using CImageAdjustDlg::CImageAdjustDlg;
@@ -101,11 +122,71 @@ protected:
     }
 };
 
-const SimBenchApi* FindBenchApi() {
-    platform::SharedLibrary* lib = CUsbCamera::DriverLibrary();
-    if (!lib) return nullptr;
-    auto get = lib->Function<SimGetBenchApiFn>(SIM_BENCH_API_ENTRY);
-    return get ? get(SIM_BENCH_API_VERSION) : nullptr;
+// The simulator's operator at the bench, and the pace of time that goes with
+// the driver library: virtual for the simulated camera, real for any other.
+class LineBench : public app::BenchOperatorHook {
+public:
+    LineBench(ui::Host& host, platform::VirtualClock& clock) : BenchOperatorHook(host), m_clock(clock) {}
+
+    void DriverLibraryLoaded(platform::SharedLibrary& library) override {
+        BenchOperatorHook::DriverLibraryLoaded(library);
+        m_clock.SetPace(Bench() ? platform::VirtualClock::Pace::Instant : platform::VirtualClock::Pace::RealTime);
+    }
+
+private:
+    platform::VirtualClock& m_clock;
+};
+
+struct PlannedCamera {
+    std::string unit;            // none without the simulated bench
+    std::string identification;  // likewise
+};
+
+// The cameras of the run, every unit resolved and every identification a
+// camera's own (two cameras of one identification would write one result
+// file); nullopt and a message in `error` otherwise. Without the simulated
+// bench, the one camera is whatever is on the bus.
+std::optional<std::vector<PlannedCamera>> PlanCameras(const Options& options, const SimBenchApi* bench,
+                                                      std::string* error) {
+    if (!bench) return std::vector<PlannedCamera>(1);
+    std::vector<std::string> units = options.units;
+    if (units.empty()) units.push_back("nominal");
+
+    std::map<std::string, std::string> baseOf;
+    for (const std::string& unit : units) {
+        if (baseOf.count(unit)) continue;
+        const char* base = bench->ProfileIdentification(unit.c_str());
+        if (!base) {
+            *error = bench->LastError();
+            return std::nullopt;
+        }
+        baseOf[unit] = base;
+    }
+
+    const int count = options.cameras > 0 ? options.cameras : static_cast<int>(units.size());
+    std::vector<PlannedCamera> plan;
+    std::map<std::string, int> countOf;   // cameras of each unit so far
+    std::map<std::string, int> cameraOf;  // the camera (1-based) of each identification
+    for (int k = 0; k < count; ++k) {
+        const std::string& unit = units[static_cast<std::size_t>(k) % units.size()];
+        const std::string& base = baseOf[unit];
+        const auto id = CountedIdentification(base, countOf[unit]++);
+        if (!id) {
+            const bool digits = !base.empty() && std::isdigit(static_cast<unsigned char>(base.back()));
+            *error = "camera " + std::to_string(k + 1) + " cannot have an identification of its own: " +
+                     (digits ? "the trailing digits of " + base + " do not count that far"
+                             : base + " does not end in digits to count up");
+            return std::nullopt;
+        }
+        const auto [earlier, fresh] = cameraOf.emplace(*id, k + 1);
+        if (!fresh) {
+            *error = "cameras " + std::to_string(earlier->second) + " and " + std::to_string(k + 1) +
+                     " would both be identified as " + *id + ", and write one result file";
+            return std::nullopt;
+        }
+        plan.push_back({unit, *id});
+    }
+    return plan;
 }
 
 }  // namespace
@@ -132,16 +213,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             while (start <= v->size()) {
                 std::size_t comma = v->find(',', start);
                 std::string name = v->substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-                if (!FindItem(name) && !ParseSelectionWord(name)) {
-                    if (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) {
-                        char bits[16];
-                        std::snprintf(bits, sizeof bits, "0x%04X", ItemBits());
-                        *error = "selection word \"" + name + "\" must select items and only items (bits of " +
-                                 bits + ")";
-                    } else {
+                if (!FindItem(name)) {
+                    if (!LooksLikeNumber(name)) {
                         *error = "unknown item \"" + name + "\"";
+                        return std::nullopt;
                     }
-                    return std::nullopt;
+                    if (!ParseSelectionWord(name, error)) return std::nullopt;
                 }
                 o.items.push_back(name);
                 if (comma == std::string::npos) break;
@@ -154,13 +231,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         } else if (a == "--cameras") {
             auto v = value();
             if (!v) return std::nullopt;
-            char* end = nullptr;
-            long n = std::strtol(v->c_str(), &end, 10);
-            if (*end != '\0' || n < 1 || n > 1000) {
-                *error = "--cameras takes a number from 1 to 1000";
+            const auto n = ParseNumber(*v);
+            if (!n || *n < 1 || *n > 1000) {
+                *error = "--cameras takes a number from 1 to 1000 (decimal or 0x hex)";
                 return std::nullopt;
             }
-            o.cameras = static_cast<int>(n);
+            o.cameras = static_cast<int>(*n);
         } else {
             *error = "unknown option \"" + a + "\"";
             return std::nullopt;
@@ -178,44 +254,47 @@ void PrintUsage(std::ostream& out) {
            "\n"
            "Runs the station's main window headless, with an operator who follows\n"
            "every prompt, over one or more cameras, and prints each camera's log,\n"
-           "status line and the virtual time each item took. STD.DAT is read from\n"
+           "status line and the time each item took: virtual time on the simulated\n"
+           "camera, real time with any other driver library. STD.DAT is read from\n"
            "the working directory; result files are written there as by the station.\n"
            "\n"
            "  --items LIST   items, comma-separated, ticked in this order:\n"
            "                 ccd-flashup tft-flashup sensitivity line-crawl ratio aperture\n"
-           "                 battery flash tft-position defect, or a selection word (0x1300)\n"
+           "                 battery flash tft-position defect, or a selection word\n"
+           "                 (decimal or 0x hex: 0x1300) whose items join those before it\n"
            "  --save         tick SAVE: write the result file of each camera\n"
            "  --unit NAME    a unit profile of the simulator (a name or a profile file);\n"
            "                 repeat for several cameras\n"
            "  --cameras N    N cameras of the given units in turn, each with its own\n"
-           "                 identification (the profile's, counting up)\n"
+           "                 identification (the profile's, trailing digits counted up)\n"
            "  --help         this text\n"
            "\n"
-           "Exit status: 0 when every camera passed, else the first failing camera's\n"
-           "error number (1 when it does not fit).\n";
+           "Exit status: 0 when every camera passed, 2 for a wrong command line or\n"
+           "units that cannot be had, else the first failing camera's error number\n"
+           "(1 when it does not fit).\n";
 }
 
-std::string CountedIdentification(const std::string& base, int n) {
+std::optional<std::string> CountedIdentification(const std::string& base, int n) {
     std::string id = base;
-    // Count up the trailing digits, carrying as on an odometer.
+    // Count up the trailing digits, carrying as on an odometer; a carry out
+    // of the first of them would start again from zero.
     for (int step = 0; step < n; ++step) {
-        for (std::size_t i = id.size(); i-- > 0;) {
-            if (!std::isdigit(static_cast<unsigned char>(id[i]))) break;
-            if (id[i] != '9') {
-                ++id[i];
-                break;
-            }
-            id[i] = '0';
-        }
+        std::size_t i = id.size();
+        while (i > 0 && id[i - 1] == '9') id[--i] = '0';
+        if (i == 0 || !std::isdigit(static_cast<unsigned char>(id[i - 1]))) return std::nullopt;
+        ++id[i - 1];
     }
     return id;
 }
 
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
-    platform::VirtualClock clock(platform::RealClock().Today());
+    // Real time until the driver library proves to be the simulator.
+    platform::VirtualClock clock(platform::RealClock().Today(), platform::VirtualClock::Pace::RealTime);
     ui::scripted::ScriptedHost host(clock);
+    LineBench bench(host, clock);
 
     LineMainDlg dlg(host);
+    dlg.SetDriverLibraryObserver(&bench);
     dlg.Create();
     // However the run ends, the window closes as the station's does, which
     // frees the driver library.
@@ -229,18 +308,30 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     } closeWindow{host, dlg};
     for (const auto& box : host.MessageBoxes()) err << box.text << "\n";
 
-    const SimBenchApi* bench = FindBenchApi();
-    if (!bench && (!options.units.empty() || options.cameras > 0)) {
-        err << "imageadjust-line: --unit and --cameras choose simulated units, but the driver library has no "
-               "simulated bench\n";
+    auto refuse = [&err](const std::string& message) {
+        err << "imageadjust-line: " << message << "\n";
         return 2;
-    }
+    };
+    const SimBenchApi* api = bench.Bench();
+    if (!api && (!options.units.empty() || options.cameras > 0))
+        return refuse("--unit and --cameras choose simulated units, but the driver library has no simulated bench");
+    std::string error;
+    const auto cameras = PlanCameras(options, api, &error);
+    if (!cameras) return refuse(error);
 
-    // The operator at the bench follows the prompts (the main window has the
-    // simulator's operator watch them when the driver library is the
-    // simulator); here are the windows that want hands.
+    // The operator at the bench follows the prompts; here are the windows
+    // that want hands.
     host.SetDefaultScript([&](ui::Dialog& d, ui::scripted::Script& s) {
         switch (d.Id()) {
+            case 154:  // the current input: type what the ammeter shows, confirm
+                if (!bench.Operator()) break;
+                s.Do([&](ui::Dialog& input) {
+                    if (auto typed = bench.Operator()->Answer(input.GetWindowText(), input.GetDlgItemText(1135))) {
+                        host.Type(input, 1028, *typed);
+                        host.Click(input, ui::IDOK);
+                    }
+                });
+                break;
             case 157:  // TFT position: choose NTSC, look, confirm
                 s.Click(1141).Wait(500).Click(1008);
                 break;
@@ -257,7 +348,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
             host.SetCheck(dlg, named->box, true);
             dlg.DispatchCommand(named->box);
         } else {
-            dlg.SetSelection(*ParseSelectionWord(item));
+            // A word adds its items to those named before it.
+            dlg.SetSelection(static_cast<std::uint16_t>(dlg.m_itemFlags | *ParseSelectionWord(item)));
         }
     }
     if (options.save) {
@@ -265,24 +357,16 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         dlg.DispatchCommand(CImageAdjustDlg::IDC_SAVE);
     }
 
-    std::vector<std::string> units = options.units;
-    if (units.empty() && bench) units.push_back("nominal");
-    const int cameras = options.cameras > 0 ? options.cameras : std::max<int>(1, static_cast<int>(units.size()));
-
     int exitStatus = 0;
-    std::map<std::string, int> seen;
-    for (int k = 0; k < cameras; ++k) {
-        std::string heading = "=== camera " + std::to_string(k + 1) + " of " + std::to_string(cameras);
-        if (bench) {
-            const std::string& unit = units[static_cast<std::size_t>(k) % units.size()];
-            const char* base = bench->ProfileIdentification(unit.c_str());
-            std::string id = CountedIdentification(base ? base : "", seen[unit]++);
-            bench->ClearDevices();
-            if (bench->AddCamera(unit.c_str(), base ? id.c_str() : nullptr) != 0) {
-                err << "imageadjust-line: " << bench->LastError() << "\n";
-                return 2;
-            }
-            heading += ": unit " + unit + ", identification " + id;
+    const std::size_t count = cameras->size();
+    for (std::size_t k = 0; k < count; ++k) {
+        const PlannedCamera& camera = (*cameras)[k];
+        std::string heading = "=== camera " + std::to_string(k + 1) + " of " + std::to_string(count);
+        if (api) {
+            api->ClearDevices();
+            if (api->AddCamera(camera.unit.c_str(), camera.identification.c_str()) != 0)
+                return refuse(api->LastError());
+            heading += ": unit " + camera.unit + ", identification " + camera.identification;
         }
         out << heading << "\n";
 

@@ -2,12 +2,16 @@
 
 #include <QApplication>
 
+#include "app/bench_operator_hook.h"
 #include "shell/image_adjust_app.h"
 #include "ui/qt/qt_host.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ui::qt::QtHost host;
+    // On a demo bench the driver library is the simulator, whose operator
+    // then sets the bench as the prompts ask.
+    app::BenchOperatorHook bench(host);
     CImageAdjustApp theApp;
-    return theApp.Run(host);
+    return theApp.Run(host, &bench);
 }

@@ -12,9 +12,13 @@
  * When it finishes, the library calls the event routine registered with
  * LVX_SEL_OPEN_DEVICE with an event code whose main code is LVX_CODE_NOTIFY
  * (sub code LVX_INF_NONE) and the transfer's result as the second argument;
- * the data and sense buffers of the transfer are complete before that call.
- * The call may come from a thread of the library's own, so the station keeps
- * the completion flag and status in atomics and only reads them in its poll.
+ * the data and sense buffers of the transfer are written only then, and are
+ * complete before that call. Any other notification while a transfer is
+ * pending (bus reset, disconnect, status change) means the library has
+ * dropped it: it writes nothing more and no completion follows. Closing the
+ * device (LVX_SEL_CLOSE_DEVICE) cancels its pending transfer likewise. The
+ * call may come from a thread of the library's own, so the station keeps what
+ * it hears in atomics and only reads them in its poll.
  */
 #ifndef LVX_DRIVER_H
 #define LVX_DRIVER_H

@@ -28,9 +28,9 @@ constexpr std::uint32_t kMemoryReadLimit = kMcuFrame - 2;  // the reply is n + 2
 constexpr std::uint8_t kMcuOk = 'a';
 
 struct ConfigCodes {
-    std::uint16_t write, read;
-    const char* writeName;
-    const char* readName;
+    std::uint16_t write = 0, read = 0;
+    const char* writeName = nullptr;
+    const char* readName = nullptr;
 };
 constexpr ConfigCodes kConfigCodes[3] = {
     {0x2081, 0x2080, "DXC_CCDEEPROM_DATAWRITE", "DXC_CCDEEPROM_DATAREAD"},
@@ -41,9 +41,9 @@ constexpr ConfigCodes kConfigCodes[3] = {
 constexpr std::uint16_t kUpdateCodes[8] = {0x2101, 0x2102, 0x2F00, 0x3101, 0x3102, 0x3F00, 0x5F00, 0x5E00};
 
 struct AreaPrefixes {
-    char read[3];
-    int readAddressBytes;
-    char write[3];
+    char read[3] = {};
+    int readAddressBytes = 0;
+    char write[3] = {};
 };
 constexpr AreaPrefixes kAreaPrefixes[3] = {
     {"AR", 3, "AS"},  // area 3, DRAM
@@ -61,7 +61,7 @@ std::uint32_t BuildMemoryAccess(std::uint8_t* out, const char* prefix, int addre
     out[len++] = static_cast<std::uint8_t>(prefix[0]);
     out[len++] = static_cast<std::uint8_t>(prefix[1]);
     if (addressBytes == 3) {
-        std::uint8_t be[4];
+        std::uint8_t be[4] = {};
         platform::PutBe32(be, address);
         std::memcpy(out + len, be + 1, 3);
         len += 3;
@@ -186,7 +186,7 @@ int CUsbCamera::SetLanguage(std::uint8_t language) {
 int CUsbCamera::ResetMenu(const std::uint8_t* data22) {
     if (!data22) return 6;
     TraceCommand("DXC_MENU_RESET");
-    std::uint8_t data[22];
+    std::uint8_t data[22] = {};
     std::memcpy(data, data22, sizeof data);
     return ExecuteCheckerCommand(kSet, 0x6500, 0, sizeof data, 0, LVX_DIR_OUT, data);
 }

@@ -130,7 +130,7 @@ int CUsbCamera::DcmdGetProperty(std::uint8_t id, std::uint8_t* value) {
 
 int CUsbCamera::DcmdSetProperty(std::uint8_t id, std::uint8_t value) {
     TraceCommand("DCMD_SET_PROPERTY");
-    std::uint8_t data[kPropertySize];
+    std::uint8_t data[kPropertySize] = {};
     BuildProperty(data, id, value);
     return ExecuteCameraCommand(DCMD_SET_PROPERTY, id, sizeof data, LVX_DIR_OUT, data);
 }
@@ -152,7 +152,7 @@ int CUsbCamera::DcmdGetDateTime(CameraDateTime* dt) {
 
 int CUsbCamera::DcmdSetDateTime(const CameraDateTime& dt) {
     TraceCommand("DCMD_SET_DATETIME");
-    std::uint8_t data[kDateTimeSize];
+    std::uint8_t data[kDateTimeSize] = {};
     BuildDateTime(data, dt);
     return ExecuteCameraCommand(DCMD_SET_DATETIME, 0, sizeof data, LVX_DIR_OUT, data);
 }

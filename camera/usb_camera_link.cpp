@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
@@ -34,14 +36,32 @@ constexpr std::size_t kCommandBlockSize = 16;
 constexpr std::size_t kInquiryBlockSize = 6;
 constexpr std::uint32_t kInquiryLength = 36;
 
-// One transfer runs at a time. Its command block, sense buffer and parameter
-// block live here rather than on the stack, so a library that finishes an
-// abandoned transfer late writes into memory that still exists.
+// One transfer runs at a time, and the library is handed only storage of
+// the link's own: the parameter block, command block, sense and data. Only a
+// transfer that completes good copies its data to the caller. One that does
+// not complete (given up on, or dropped by the library) keeps its storage for
+// the life of the program and the next transfer gets fresh storage, so a
+// library that finishes an abandoned transfer late writes into memory that
+// still exists and that no caller and no later transfer reads.
 struct Transfer {
     std::uint8_t command[kCommandBlockSize] = {};
     std::uint8_t sense[LVX_SENSE_LENGTH] = {};
     LvxExecuteIoBlock io = {};
+    // Grows to the largest transfer so far: the raw picture moves many
+    // equal blocks, and none of them should cost an allocation.
+    std::vector<std::uint8_t> data;
 };
+
+// What the event routine and the poll share about the transfer in flight:
+// 0 when none is armed; else its number in bits 34-63, bit 32 once it has
+// ended, bit 33 if it ended by another notification than its completion (the
+// library dropped it), and the completion status in bits 0-31. The event
+// routine names no transfer, so it may end only the one armed when it looked,
+// and only once.
+constexpr std::uint64_t kEnded = std::uint64_t{1} << 32;
+constexpr std::uint64_t kDropped = std::uint64_t{1} << 33;
+constexpr std::uint32_t kMaxTransferNumber = 0x3FFFFFFFu;
+constexpr std::uint64_t Armed(std::uint32_t number) { return std::uint64_t{number} << 34; }
 
 struct LinkState {
     std::atomic<std::uint8_t> flags{0};
@@ -51,9 +71,10 @@ struct LinkState {
     std::atomic<std::uint32_t> driverHandle{0};
     std::atomic<std::uint32_t> deviceHandle{0};
     std::atomic<std::uint32_t> lastEvent{0};
-    std::atomic<std::uint32_t> completed{0};
-    std::atomic<std::uint32_t> completionStatus{0};
-    Transfer transfer;
+    std::atomic<std::uint64_t> inFlight{0};
+    std::uint32_t lastTransferNumber = 0;
+    std::unique_ptr<Transfer> transfer = std::make_unique<Transfer>();
+    std::vector<std::unique_ptr<Transfer>> abandoned;
 };
 
 LinkState& Link() {
@@ -145,17 +166,63 @@ void BuildInquiryBlock(std::uint8_t* b) {
     b[4] = static_cast<std::uint8_t>(kInquiryLength);
 }
 
-// Sends the command block held in the transfer and waits for a pending
-// transfer. `presetStatus` is what counts as the completion status if the
-// library never reports one; a transfer still pending after the whole wait
-// fails whatever the preset.
+// Ends the armed transfer with `outcome` (kEnded with a status, or with
+// kDropped), if the one armed when we look is still waiting. A notification
+// with nothing armed (a second one for the same transfer, or one for a
+// transfer already given up on) is ignored.
+void EndTransfer(std::uint64_t outcome) {
+    std::atomic<std::uint64_t>& inFlight = Link().inFlight;
+    std::uint64_t seen = inFlight.load(std::memory_order_acquire);
+    if (seen == 0 || (seen & kEnded) != 0) return;
+    // Fails if the poll gave up on it or moved on meanwhile: then it was not
+    // the transfer this notification belongs to.
+    inFlight.compare_exchange_strong(seen, seen | outcome, std::memory_order_acq_rel);
+}
+
+std::uint32_t NextTransferNumber() {
+    LinkState& link = Link();
+    link.lastTransferNumber = link.lastTransferNumber % kMaxTransferNumber + 1;
+    return link.lastTransferNumber;
+}
+
+// A transfer that did not complete keeps its storage: the library may still
+// write into it.
+void RetireTransfer() {
+    LinkState& link = Link();
+    link.abandoned.push_back(std::move(link.transfer));
+    link.transfer = std::make_unique<Transfer>();
+}
+
+// The library still holds a transfer that the link gives up on. Closing the
+// device cancels it; as its late completion could not be told from the next
+// transfer's, no transfer goes out until the caller connects again.
+void CloseAbandonedDevice() {
+    LinkState& link = Link();
+    ClearFlag(kFlagDevice);
+    LvxCloseDeviceBlock block{};
+    block.deviceHandle = link.deviceHandle.load();
+    std::uint32_t result = 0;
+    CallEntry(LVX_SEL_CLOSE_DEVICE, &block, link.driverHandle.load(), &result);
+}
+
+// Sends the command block held in the transfer and waits up to `polls` polls
+// for a pending one; a transfer still pending after the whole wait fails.
+// `data` is the caller's: sent from (LVX_DIR_OUT) or, once the transfer has
+// completed good, filled (LVX_DIR_IN).
 int RunTransfer(platform::Clock& clock, std::uint32_t commandLength, std::uint8_t direction, std::uint32_t length,
-                std::uint8_t* data, int polls, std::uint32_t presetStatus) {
+                std::uint8_t* data, int polls) {
     LinkState& link = Link();
     if (!link.entry.load()) return 2;
     if (length != 0 && !data) return 6;
+    // A failed open leaves the last session's handle behind: never use it.
+    if (!HasFlag(kFlagDevice)) return 14;
 
-    Transfer& t = link.transfer;
+    Transfer& t = *link.transfer;
+    if (t.data.size() < length) t.data.resize(length);
+    if (direction == LVX_DIR_OUT)
+        std::memcpy(t.data.data(), data, length);
+    else if (length != 0)
+        std::memset(t.data.data(), 0, length);
     std::memset(t.sense, 0, sizeof t.sense);
     t.io = LvxExecuteIoBlock{};
     t.io.deviceHandle = link.deviceHandle.load();
@@ -163,30 +230,46 @@ int RunTransfer(platform::Clock& clock, std::uint32_t commandLength, std::uint8_
     t.io.commandLength = commandLength;
     t.io.command = t.command;
     t.io.dataLength = length;
-    t.io.data = length != 0 ? data : nullptr;
+    t.io.data = length != 0 ? t.data.data() : nullptr;
     t.io.senseLength = LVX_SENSE_LENGTH;
     t.io.sense = t.sense;
 
-    link.completed.store(0);
-    link.completionStatus.store(presetStatus);
+    // Armed before the call: the library may complete from its own thread
+    // before the entry returns.
+    const std::uint32_t number = NextTransferNumber();
+    link.inFlight.store(Armed(number), std::memory_order_release);
 
     platform::Trace("LVX_SEL_EXECUTE_IO\r\n");
     std::uint32_t result = 0;
     CallEntry(LVX_SEL_EXECUTE_IO, &t.io, link.driverHandle.load(), &result);
 
     if (result == 0 && t.io.pending != 0) {
-        for (int i = 0; i < polls && link.completed.load(std::memory_order_acquire) == 0; ++i)
+        for (int i = 0; i < polls && (link.inFlight.load(std::memory_order_acquire) & kEnded) == 0; ++i)
             clock.Sleep(kPollIntervalMs);
-        if (link.completed.load(std::memory_order_acquire) == 0) return 14;
-        result = link.completionStatus.load();
+        // Disarmed at once: a notification that races the last poll still
+        // counts, and none after it can reach this transfer.
+        const std::uint64_t outcome = link.inFlight.exchange(0, std::memory_order_acq_rel);
+        if ((outcome & kEnded) == 0) {
+            RetireTransfer();
+            CloseAbandonedDevice();
+            return 14;
+        }
+        result = static_cast<std::uint32_t>(outcome);
         // The notification routines may run on the library's thread, so
         // their values are traced here, on ours.
         platform::Trace("Event code:%08X\n", static_cast<unsigned>(link.lastEvent.load()));
         platform::Trace("Status code:%08X\n", static_cast<unsigned>(result));
+        if ((outcome & kDropped) != 0) {
+            RetireTransfer();
+            return 14;
+        }
+    } else {
+        link.inFlight.store(0, std::memory_order_release);
     }
     if (result != 0) return 14;
     for (std::uint8_t s : t.sense)
         if (s != 0) return 14;
+    if (direction == LVX_DIR_IN && length != 0) std::memcpy(data, t.data.data(), length);
     return 1;
 }
 
@@ -335,9 +418,8 @@ int CUsbCamera::OpenDevice(std::uint32_t deviceId) {
 int CUsbCamera::InquiryDevice() {
     platform::Trace("COMMAND : INQUIRY\r\n");
     std::uint8_t reply[kInquiryLength] = {};
-    BuildInquiryBlock(Link().transfer.command);
-    // Preset -1: an INQUIRY that never completes must not pass.
-    return RunTransfer(clock_, kInquiryBlockSize, LVX_DIR_IN, kInquiryLength, reply, kCameraPolls, 0xFFFFFFFFu);
+    BuildInquiryBlock(Link().transfer->command);
+    return RunTransfer(clock_, kInquiryBlockSize, LVX_DIR_IN, kInquiryLength, reply, kCameraPolls);
 }
 
 int CUsbCamera::DisconnectCamera() {
@@ -360,23 +442,25 @@ int CUsbCamera::DisconnectCamera() {
 int CUsbCamera::ExecuteCheckerCommand(std::uint8_t cls, std::uint16_t code, std::uint32_t address,
                                       std::uint32_t length, std::uint32_t parameter, std::uint8_t direction,
                                       std::uint8_t* data) {
-    BuildCheckerBlock(Link().transfer.command, cls, code, address, length, parameter);
-    return RunTransfer(clock_, kCommandBlockSize, direction, length, data, kCheckerPolls, 0);
+    BuildCheckerBlock(Link().transfer->command, cls, code, address, length, parameter);
+    return RunTransfer(clock_, kCommandBlockSize, direction, length, data, kCheckerPolls);
 }
 
 int CUsbCamera::ExecuteCameraCommand(std::uint8_t opcode, std::uint8_t parameter, std::uint32_t length,
                                      std::uint8_t direction, std::uint8_t* data) {
-    BuildCameraBlock(Link().transfer.command, opcode, parameter, length);
-    return RunTransfer(clock_, kCommandBlockSize, direction, length, data, kCameraPolls, 0);
+    BuildCameraBlock(Link().transfer->command, opcode, parameter, length);
+    return RunTransfer(clock_, kCommandBlockSize, direction, length, data, kCameraPolls);
 }
 
 void CUsbCamera::OnDriverEvent(std::uint32_t eventCode, std::uint32_t value) {
     Link().lastEvent.store(eventCode);
-    if (LVX_MAIN_CODE(eventCode) == LVX_CODE_NOTIFY) OnIoComplete(value);
+    // Only a completion completes. Any other notification while a transfer
+    // is pending (bus reset, disconnect, status change) means the library
+    // has dropped it, and its buffers hold nothing.
+    if (eventCode == LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_NONE))
+        OnIoComplete(value);
+    else
+        EndTransfer(kEnded | kDropped);
 }
 
-void CUsbCamera::OnIoComplete(std::uint32_t status) {
-    LinkState& link = Link();
-    link.completionStatus.store(status);
-    link.completed.store(1, std::memory_order_release);
-}
+void CUsbCamera::OnIoComplete(std::uint32_t status) { EndTransfer(kEnded | status); }

@@ -1,6 +1,5 @@
 #include "platform/clock.h"
 
-#include <chrono>
 #include <ctime>
 #include <thread>
 
@@ -22,23 +21,48 @@ LocalDate RealClock::Today() const {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
 }
 
+VirtualClock::VirtualClock(LocalDate today, Pace pace) : pace_(Pace::Instant), today_(today) { SetPace(pace); }
+
+void VirtualClock::SetPace(Pace pace) {
+    now_ = NowMs();
+    origin_ = Steady::now() - std::chrono::milliseconds(now_);
+    pace_ = pace;
+}
+
+std::int64_t VirtualClock::NowMs() const {
+    if (pace_ == Pace::Instant) return now_;
+    // The millisecond under way counts as begun: a wait measured from this
+    // time then never ends before its length has really passed.
+    return std::chrono::ceil<std::chrono::milliseconds>(Steady::now() - origin_).count();
+}
+
+LocalDate VirtualClock::Today() const { return pace_ == Pace::Instant ? today_ : RealClock().Today(); }
+
 void VirtualClock::Sleep(int ms) {
     if (ms <= 0) return;
     slept_ += ms;
-    AdvanceTo(now_ + ms);
+    AdvanceTo(NowMs() + ms);
 }
 
 void VirtualClock::AdvanceTo(std::int64_t t) {
     while (!alarms_.empty() && alarms_.begin()->first <= t) {
         auto node = alarms_.extract(alarms_.begin());
-        if (node.key() > now_) now_ = node.key();
+        WaitUntil(node.key());
         node.mapped()();
     }
-    if (t > now_) now_ = t;
+    WaitUntil(t);
+}
+
+void VirtualClock::WaitUntil(std::int64_t t) {
+    if (pace_ == Pace::Instant) {
+        if (t > now_) now_ = t;
+    } else {
+        std::this_thread::sleep_until(origin_ + std::chrono::milliseconds(t));
+    }
 }
 
 void VirtualClock::After(int delayMs, std::function<void()> action) {
-    alarms_.emplace(now_ + (delayMs > 0 ? delayMs : 0), std::move(action));
+    alarms_.emplace(NowMs() + (delayMs > 0 ? delayMs : 0), std::move(action));
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -11,14 +12,33 @@
 
 namespace platform {
 
+namespace {
+
+// Whether an existing file may be written by this process.
+bool Writable(const std::string& path, const struct stat& st) {
+    if ((st.st_mode & 0222) == 0) return false;
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+}  // namespace
+
 WriteError WriteFileReplacing(const std::string& path, const std::string& bytes) {
+    struct stat old{};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (exists && !Writable(path, old)) return WriteError::CannotCreate;
+
     std::string tmp = path + ".tmpXXXXXX";
     int fd = ::mkstemp(tmp.data());
     if (fd < 0) return WriteError::CannotCreate;
-    // mkstemp creates 0600; a result file should be readable like any other.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    // mkstemp creates 0600: the file gets the old one's permissions, or those
+    // of any new file.
+    mode_t mode = old.st_mode & 0777;
+    if (!exists) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd, mode);
 
     const char* p = bytes.data();
     size_t left = bytes.size();
@@ -51,6 +71,46 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     ss << in.rdbuf();
     if (in.bad()) return std::nullopt;
     return ss.str();
+}
+
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes, ReadError* error) {
+    auto fail = [error](ReadError e) -> std::optional<std::string> {
+        if (error) *error = e;
+        return std::nullopt;
+    };
+    auto missingOr = [](int err) {
+        return err == ENOENT || err == ENOTDIR ? ReadError::Missing : ReadError::ReadFailed;
+    };
+
+    // What is not a regular file is refused by its name, unopened; the file
+    // opened is checked again, as it may have been swapped meanwhile, and
+    // opened without waiting, as it may now be a FIFO.
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) return fail(missingOr(errno));
+    if (!S_ISREG(st.st_mode)) return fail(ReadError::NotRegular);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fail(missingOr(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &st) != 0) return fail(ReadError::ReadFailed);
+    if (!S_ISREG(st.st_mode)) return fail(ReadError::NotRegular);
+    if (static_cast<std::size_t>(st.st_size) > maxBytes) return fail(ReadError::TooLarge);
+
+    // The file may grow while it is read: one byte beyond the limit tells.
+    std::string text;
+    char chunk[4096];
+    while (text.size() <= maxBytes) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail(ReadError::ReadFailed);
+        if (n == 0) break;
+        text.append(chunk, std::min(static_cast<std::size_t>(n), maxBytes + 1 - text.size()));
+    }
+    if (text.size() > maxBytes) return fail(ReadError::TooLarge);
+    if (error) *error = ReadError::None;
+    return text;
 }
 
 }  // namespace platform

@@ -19,5 +19,7 @@ const ui::DialogTemplate& ApertureTemplate();        // 160
 const ui::DialogTemplate& DefectCorrectTemplate();   // 161
 const ui::DialogTemplate& FlashUpTemplate();         // 134
 const ui::DialogTemplate& TftPositionTemplate();     // 157
+const ui::DialogTemplate& CurrentInputTemplate();    // 154, the battery check's current input
+const ui::DialogTemplate& PixelDefectTemplate();     // 163, the pixel defect editor
 
 }  // namespace res

@@ -28,13 +28,11 @@ struct Acquisition {
     bool pauseBeforeEach;  // 100 ms before every capture, or once before the first
 };
 
-constexpr Acquisition kSensitivity = {"感度基準値取得\r\n", "・ＮＤフィルター：　ＮＤ３\r\n", 24, {1360, 862, 300, 300},
-                                      false};
+constexpr Acquisition kSensitivity = {"感度基準値取得\r\n", kNd3Line, 24, {1360, 862, 300, 300}, false};
 constexpr Acquisition kRatio = {"感度比取得\r\n\r\n", "・ＮＤフィルター：　無し\r\n", 42, {1420, 912, 200, 200}, true};
 
 std::string Conditions(const Acquisition& a) {
-    return std::string(kConditionsHeading) + "・レンズ　：　工具レンズ　固定絞り：Ｆ８\r\n" + a.ndLine +
-           "・カラービュアー：　ＬＶ１３\r\n" + "・カメラ－ビュアー距離：　最至近\r\n" + "・カラーバーチャート　：　無し";
+    return std::string(kConditionsHeading) + kToolLensLine + a.ndLine + kViewerLines;
 }
 
 // Minimum, maximum and sum of one channel over the captures.

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "adjust/result_file.h"  // kLogDateFormat
+
 inline constexpr int kFirstErrorNumber = 3;
 inline constexpr int kLastErrorNumber = 74;
 inline constexpr std::size_t kErrorMessageCount = kLastErrorNumber - kFirstErrorNumber + 1;
@@ -23,7 +25,6 @@ const std::array<ErrorMessageSlot, kErrorMessageCount>& ErrorMessageSlots();
 inline constexpr const char* kStatusOk = "終了！　☆☆　ＯＫ　☆☆";
 inline constexpr const char* kStatusErrorFormat = "ERROR NO=%d ";  // followed by the message
 inline constexpr const char* kStatusRunning = "調整点検中！！";
-inline constexpr const char* kLogDateFormat = "%d年%d月%d日\r\n";  // year, month 1-12, day
 
 // The status line after a run: the OK text for 1, otherwise the number and
 // its message (only the number where it has no message).

@@ -1,9 +1,8 @@
 #include "shell/image_adjust_app.h"
 
-#include "shell/image_adjust_dlg.h"
-
-int CImageAdjustApp::Run(ui::Host& host) {
+int CImageAdjustApp::Run(ui::Host& host, CImageAdjustDlg::DriverLibraryObserver* observer) {
     CImageAdjustDlg dlg(host);
+    dlg.SetDriverLibraryObserver(observer);
     dlg.DoModal();
     return 0;
 }

@@ -2,6 +2,8 @@
 // CImageAdjustApp: the application object. It shows the main window modally;
 // the program ends when that window closes.
 
+#include "shell/image_adjust_dlg.h"
+
 namespace ui {
 class Host;
 }
@@ -9,6 +11,7 @@ class Host;
 class CImageAdjustApp {
 public:
     // Runs the main window (no parent) in `host` until it closes; returns the
-    // program's exit code.
-    int Run(ui::Host& host);
+    // program's exit code. `observer` (optional) hears of the window's driver
+    // library.
+    int Run(ui::Host& host, CImageAdjustDlg::DriverLibraryObserver* observer = nullptr);
 };

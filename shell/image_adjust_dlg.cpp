@@ -4,14 +4,13 @@
 #include <initializer_list>
 #include <vector>
 
+#include "adjust/pixel_defect_dlg.h"
 #include "platform/clock.h"
 #include "platform/library.h"
 #include "platform/trace.h"
 #include "res/templates.h"
 #include "shell/about_dlg.h"
 #include "shell/error_messages.h"
-#include "sim/bench_api.h"
-#include "sim/operator.h"
 #include "standards/standard_dlg.h"
 
 namespace {
@@ -66,14 +65,7 @@ CImageAdjustDlg::CImageAdjustDlg(ui::Host& host) : ui::Dialog(host, res::MainDia
     OnCommand(IDC_RATIO_BASELINE, [this] { OnRatioBaseline(); });
 }
 
-CImageAdjustDlg::~CImageAdjustDlg() { StopWatchingPrompts(); }
-
-void CImageAdjustDlg::StopWatchingPrompts() {
-    // The operator reads the bench through the driver library: it must stop
-    // before the library goes.
-    if (m_benchOperator) GetHost().SetPromptWatcher({});
-    m_benchOperator.reset();
-}
+CImageAdjustDlg::~CImageAdjustDlg() = default;
 
 void CImageAdjustDlg::DoDataExchange(ui::DataExchange& dx) {
     dx.Text(IDC_COMMENT, m_comment);
@@ -107,26 +99,13 @@ void CImageAdjustDlg::InitCameraLink() {
                        IDC_BATTERY_CHECK, IDC_TFT_POSITION, IDC_TFT_FLASH_UP, IDC_SAVE})
             CheckDlgButton(id, false);
         m_saveResult = 0;
-        WatchPromptsOnSimulatedBench();
+        if (platform::SharedLibrary* library = CUsbCamera::DriverLibrary(); library && m_libraryObserver)
+            m_libraryObserver->DriverLibraryLoaded(*library);
     } else {
         // The window still opens: the standards and the defect editor work
         // without a camera, and camera work reports its own failure.
         AppMessageBox(kDriverLoadFailed);
     }
-}
-
-void CImageAdjustDlg::WatchPromptsOnSimulatedBench() {
-    // On a demo bench the driver library is the simulator: its operator sets
-    // the simulated bench as each prompt appears; the person still answers.
-    // A real camera's library has no bench, and nothing here touches it.
-    platform::SharedLibrary* library = CUsbCamera::DriverLibrary();
-    auto get = library ? library->Function<SimGetBenchApiFn>(SIM_BENCH_API_ENTRY) : nullptr;
-    const SimBenchApi* bench = get ? get(SIM_BENCH_API_VERSION) : nullptr;
-    if (!bench) return;
-    auto hands = std::make_shared<sim::DiligentOperator>(*bench);
-    m_benchOperator = hands;
-    GetHost().SetPromptWatcher(
-        [hands](const std::string& caption, const std::string& text) { hands->Follow(caption, text); });
 }
 
 void CImageAdjustDlg::SetSelection(std::uint16_t flags) {
@@ -163,8 +142,9 @@ void CImageAdjustDlg::OnPaint() {
 }
 
 void CImageAdjustDlg::OnClose() {
-    StopWatchingPrompts();
     if (CUsbCamera::LinkFlags() & 0x01) {
+        if (platform::SharedLibrary* library = CUsbCamera::DriverLibrary(); library && m_pCamera && m_libraryObserver)
+            m_libraryObserver->DriverLibraryFreeing(*library);
         CUsbCamera::SetLinkFlags(CUsbCamera::LinkFlags() & ~0x01);
         if (m_pCamera) m_pCamera->FreeDriverLibrary();
         platform::Trace("FREE LIBRARY\r\n");
@@ -222,5 +202,8 @@ void CImageAdjustDlg::OnStandard() {
 }
 
 void CImageAdjustDlg::OnPixelDefect() {
-    // The pixel defect editor is not built yet.
+    ui::WaitCursor wait(GetHost());
+    CPixelDefectDlg dlg(GetHost());
+    dlg.m_pCamera = m_pCamera.get();
+    dlg.DoModal();
 }

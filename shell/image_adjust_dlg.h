@@ -16,8 +16,8 @@
 
 class CAdjustDlg;
 
-namespace sim {
-class DiligentOperator;
+namespace platform {
+class SharedLibrary;
 }
 
 class CImageAdjustDlg : public ui::Dialog {
@@ -62,6 +62,18 @@ public:
     explicit CImageAdjustDlg(ui::Host& host);
     ~CImageAdjustDlg() override;
 
+    // Told when the window has loaded the driver library and before it frees
+    // it, so that the application can attach what belongs to one particular
+    // library while it is there, and nothing of it outlives the library.
+    class DriverLibraryObserver {
+    public:
+        virtual ~DriverLibraryObserver() = default;
+        virtual void DriverLibraryLoaded(platform::SharedLibrary& library) = 0;
+        virtual void DriverLibraryFreeing(platform::SharedLibrary& library) = 0;
+    };
+    // Set before the window is created; not owned.
+    void SetDriverLibraryObserver(DriverLibraryObserver* observer) { m_libraryObserver = observer; }
+
     void DoDataExchange(ui::DataExchange& dx) override;
     bool OnInitDialog() override;
     void OnSysCommand(int command) override;
@@ -90,9 +102,6 @@ public:
     static const std::array<ItemRow, 10>& ItemTable();
     // The item's name in the run record and on the line run's command line.
     static const char* ItemKey(Item item);
-    // The result of an item whose window this station does not have: it
-    // stops the run like a failure.
-    static constexpr int kItemNotAvailable = 0;
 
     int RunSelectedItems();
     int PreCheckCamera();
@@ -124,8 +133,7 @@ public:
 private:
     int m_lastResult = 0;
     RunRecord m_runRecord;
-    std::shared_ptr<sim::DiligentOperator> m_benchOperator;  // on a simulated bench only
-public:
+    DriverLibraryObserver* m_libraryObserver = nullptr;
 
 protected:
     // Runs one item's window and returns its result.
@@ -138,14 +146,19 @@ protected:
 private:
     void InitCameraLink();
     void LoadStandards();
-    void WatchPromptsOnSimulatedBench();
-    void StopWatchingPrompts();
 
     int RunRecordedItems();
     int WriteResultFile();
     void AppendItemLog(const std::string& log);
     int RunFlashUp(std::uint8_t target, bool appendLog);
     int RunTftPosition();
+    int RunSensitivity();
+    int RunDefectCorrect();
+    int RunLineCrawl();
+    int RunSensRatio();
+    int RunBcAdjust();
+    int RunInsideSb();
+    int RunAperture();
 
     void RunBaselineDialogue(bool sensitivity);
     const char* CaptureBaselineShots(bool sensitivity, std::array<AreaMeasurement, 3>& shots);

@@ -2,7 +2,14 @@
 // camera's pre-check, the selected items in their fixed order, the result
 // file, and the report.
 
+#include "adjust/aperture_dlg.h"
+#include "adjust/camera_session.h"
+#include "adjust/defect_correct_dlg.h"
 #include "adjust/flash_up_dlg.h"
+#include "adjust/line_crawl_dlg.h"
+#include "adjust/result_file.h"
+#include "adjust/sens_ratio_dlg.h"
+#include "adjust/sensitivity_dlg.h"
 #include "adjust/tft_position_dlg.h"
 #include "platform/clock.h"
 #include "platform/file_write.h"
@@ -20,29 +27,9 @@ constexpr const char* kConnectBatteryTool = "電池工具（抵抗無し）を�
 constexpr const char* kConnectAcAdapter = "ＡＣアダプターをカメラに接続してください";
 constexpr const char* kRemoveCables = "カメラから各種ケーブル類を取り外してください";
 constexpr const char* kNoItem = "項目が選択されてません";
-constexpr const char* kBatteryUnusable = "バッテリーが動作不可状態だよ";
 constexpr const char* kFileNotOpened = "指定のファイルを開けませんでした";
 
-// The camera's identification: 14 bytes of CCD EEPROM at 16, of which
-// bytes 1 to 13 name the result file.
-constexpr std::uint32_t kIdentificationAddress = 16;
-constexpr std::uint32_t kIdentificationLength = 14;
-
 constexpr std::uint16_t kBatteryCheckBit = 0x0010;
-
-std::string ResultFileName(const std::uint8_t* identification, std::size_t length) {
-    // The name comes from bytes the camera sends: keep it inside the working
-    // directory and the file system's rules. Printable ASCII stays as it is.
-    std::string name;
-    for (std::size_t i = 1; i < length && i <= 13; ++i) {
-        std::uint8_t c = identification[i];
-        if (c == 0) break;
-        bool safe = c >= 0x20 && c < 0x7F && c != '/' && c != '\\';
-        name += safe ? static_cast<char>(c) : '_';
-    }
-    if (name.empty()) return {};
-    return name + ".dat";
-}
 
 }  // namespace
 
@@ -164,28 +151,7 @@ int CImageAdjustDlg::WriteResultFile() {
     return 1;
 }
 
-int CImageAdjustDlg::PreCheckCamera() {
-    CUsbCamera& camera = *m_pCamera;
-    if (camera.ConnectCamera() != 1) return 4;
-    Sleep(20);
-    if (camera.ResumeSession() != 1) return 5;
-    Sleep(20);
-
-    std::uint8_t value = 0;
-    if (camera.DcmdGetProperty(64, &value) != 1) return 3;  // AF mode
-    if (value != 0) return 13;
-    Sleep(50);
-    if (camera.DcmdGetProperty(10, &value) != 1) return 3;  // exposure mode
-    if (value != 3) return 14;
-    Sleep(50);
-    if (camera.DcmdGetProperty(71, &value) != 1) return 3;  // battery state
-    if (value == 3) MessageBox(kBatteryUnusable, kCaptionMessage);
-    Sleep(50);
-
-    if (camera.OpenChecker() != 1) return 3;
-    Sleep(100);
-    return 1;
-}
+int CImageAdjustDlg::PreCheckCamera() { return station::PreCheckCamera(*this, *m_pCamera); }
 
 int CImageAdjustDlg::DispatchItems() {
     for (const ItemRow& row : ItemTable()) {
@@ -198,11 +164,7 @@ int CImageAdjustDlg::DispatchItems() {
     return 1;
 }
 
-int CImageAdjustDlg::ReleaseCamera() {
-    m_pCamera->DisconnectCamera();
-    Sleep(500);
-    return 1;
-}
+int CImageAdjustDlg::ReleaseCamera() { return station::ReleaseCamera(*this, *m_pCamera); }
 
 void CImageAdjustDlg::AppendItemLog(const std::string& log) {
     m_log += log;
@@ -211,15 +173,18 @@ void CImageAdjustDlg::AppendItemLog(const std::string& log) {
 
 int CImageAdjustDlg::RunItem(Item item) {
     switch (item) {
+        case Item::Sensitivity: return RunSensitivity();
+        case Item::LineCrawl: return RunLineCrawl();
+        case Item::SensRatio: return RunSensRatio();
+        case Item::BatteryCheck: return RunBcAdjust();
+        case Item::InsideSb: return RunInsideSb();
+        case Item::Aperture: return RunAperture();
+        case Item::DefectCorrect: return RunDefectCorrect();
         case Item::CcdFlashUp: return RunFlashUp(CFlashUpDlg::kCcdEeprom, true);
-        case Item::TftFlashUp: return RunFlashUp(CFlashUpDlg::kTftEeprom, false);
         case Item::TftPosition: return RunTftPosition();
-        default:
-            // An item whose window this station does not have yet: it must
-            // not count as passed.
-            platform::Trace("ITEM %d NOT AVAILABLE\r\n", static_cast<int>(item));
-            return kItemNotAvailable;
+        case Item::TftFlashUp: return RunFlashUp(CFlashUpDlg::kTftEeprom, false);
     }
+    return 0;  // not an item of the table
 }
 
 int CImageAdjustDlg::RunAdjustDialog(CAdjustDlg& dlg, bool appendLog) {
@@ -234,6 +199,58 @@ int CImageAdjustDlg::RunFlashUp(std::uint8_t target, bool appendLog) {
     CFlashUpDlg dlg(GetHost());
     dlg.m_target = target;
     return RunAdjustDialog(dlg, appendLog);
+}
+
+int CImageAdjustDlg::RunSensitivity() {
+    CSensitivityDlg dlg(GetHost());
+    const StandardData& std = m_standards.values;
+    dlg.m_sensBaseline = std.sensBaseline;
+    dlg.m_adjustTolerance = std.sensAdjustTolerance;
+    dlg.m_checkTolerance = std.sensCheckTolerance;
+    dlg.m_initial = m_standards.sensInitial;
+    return RunAdjustDialog(dlg, true);
+}
+
+int CImageAdjustDlg::RunLineCrawl() {
+    const StandardData& standards = m_standards.values;
+    CLineCrawlDlg dlg(GetHost());
+    dlg.m_redLimit = standards.lineRedLimit;
+    dlg.m_blueLimit = standards.lineBlueLimit;
+    // The standards hold an area as x, width, y, height.
+    auto area = [](std::uint32_t x, std::uint32_t width, std::uint32_t y, std::uint32_t height) {
+        return MeasureArea{static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y),
+                           static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height)};
+    };
+    dlg.m_redArea = area(standards.lineRedX, standards.lineRedWidth, standards.lineRedY, standards.lineRedHeight);
+    dlg.m_blueArea = area(standards.lineBlueX, standards.lineBlueWidth, standards.lineBlueY, standards.lineBlueHeight);
+    return RunAdjustDialog(dlg, true);
+}
+
+int CImageAdjustDlg::RunSensRatio() {
+    const StandardData& standards = m_standards.values;
+    CSensRatioDlg dlg(GetHost());
+    dlg.m_sampleCount = standards.ratioSampleCount;
+    dlg.m_grTarget = standards.ratioGrBaseline;
+    dlg.m_gbTarget = standards.ratioGbBaseline;
+    dlg.m_grTolerance = standards.ratioGrTolerance;
+    dlg.m_gbTolerance = standards.ratioGbTolerance;
+    dlg.m_grInitial = standards.ratioGrInitial;
+    dlg.m_gbInitial = standards.ratioGbInitial;
+    dlg.m_pgain = standards.pgain;
+    return RunAdjustDialog(dlg, true);
+}
+
+int CImageAdjustDlg::RunAperture() {
+    CApertureDlg dlg(GetHost());
+    dlg.m_tolerance = m_standards.values.pgainF14Tolerance;
+    return RunAdjustDialog(dlg, true);
+}
+
+int CImageAdjustDlg::RunDefectCorrect() {
+    CDefectCorrectDlg dlg(GetHost());
+    dlg.m_judgementLevel = static_cast<std::uint16_t>(m_standards.values.defectLevel);
+    dlg.m_maxWrites = m_standards.values.defectMaxWrites;
+    return RunAdjustDialog(dlg, true);
 }
 
 int CImageAdjustDlg::RunTftPosition() {

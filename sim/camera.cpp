@@ -27,6 +27,11 @@ constexpr std::size_t kUnityGainAddress = 1552;
 constexpr std::size_t kMcuDramMirror = 1024;  // EEPROM value's DRAM copy at its address + 1024
 constexpr int kBusyPollsPerPicture = 3;
 
+// The aperture gains the camera builds from RAM configuration and holds in force.
+std::vector<std::uint8_t> FpgainTableOf(const std::vector<std::uint8_t>& ram) {
+    return {ram.begin() + kFpgainAddress, ram.begin() + kFpgainAddress + kFpgainSize};
+}
+
 const char kFirmwareVersion[] = "M740 RISC FIRMWARE VER 1.00";
 
 Camera::Reply Refuse(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq = 0) {
@@ -122,7 +127,7 @@ void Camera::Start() {
     for (int i = 0; i < 4; ++i) platform::PutBe16(&m_ram[kUnityGainAddress + 2 * i], 256);
     for (const Block& b : kMirroredBlocks)
         std::copy_n(m_ccdFlash.begin() + b.address, b.size, m_ram.begin() + b.address + kRamMirrorOffset);
-    m_builtFpgain.assign(m_ram.begin() + kFpgainAddress, m_ram.begin() + kFpgainAddress + kFpgainSize);
+    m_builtFpgain = FpgainTableOf(m_ram);
     m_mcuDram.assign(kMcuDramSize, 0);
     for (std::size_t a = 0; a < kMcuEepromSize && a + kMcuDramMirror < kMcuDramSize; ++a)
         m_mcuDram[a + kMcuDramMirror] = m_mcuEeprom[a];
@@ -164,17 +169,19 @@ const std::vector<std::uint8_t>& Camera::PictureFile() {
     return m_file;
 }
 
-void Camera::QueuePicture(FlashKind flash) {
+Exposure Camera::ExposureNow() const {
     Exposure e;
     e.conditions.p11 = Property(11);
     e.conditions.p12 = Property(12);
     e.conditions.p5 = Property(5);
     e.conditions.p2 = Property(2);
-    e.flash = flash;
-    e.chargeVolts = m_modes.chargeVolts;
     e.obClamp = m_modes.ob;
-    e.seed = Mix(m_unit.seed ^ Mix(++m_picturesEver));
-    m_queuedExposure = e;
+    return e;
+}
+
+void Camera::QueuePicture(Exposure exposure) {
+    exposure.seed = Mix(m_unit.seed ^ Mix(++m_picturesEver));
+    m_queuedExposure = std::move(exposure);
     m_pictureQueued = true;
     m_busyPolls = kBusyPollsPerPicture;
 }
@@ -224,10 +231,17 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
             if (length == 0 || address > mem.size() || length > mem.size() - address)
                 return Refuse(kSenseIllegalRequest, kAscOutOfRange);
             Reply r;
-            if (write)
+            if (write) {
                 std::memcpy(mem.data() + address, dataOut, length);
-            else
-                r.dataIn.assign(mem.begin() + address, mem.begin() + address + length);
+                return r;
+            }
+            r.dataIn.assign(mem.begin() + address, mem.begin() + address + length);
+            auto& glitch = m_faults.configRead;
+            const Memory which = family == 2 ? Memory::CcdEeprom : family == 3 ? Memory::TftEeprom : Memory::RamConfig;
+            if (glitch.times > 0 && (!glitch.memory || *glitch.memory == which) && glitch.byte < length) {
+                --glitch.times;
+                r.dataIn[glitch.byte] ^= glitch.flip;
+            }
             return r;
         }
 
@@ -260,7 +274,7 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
                     return Ok();
                 case 0x22:
                     if (lo != 0) break;
-                    m_builtFpgain.assign(m_ram.begin() + kFpgainAddress, m_ram.begin() + kFpgainAddress + kFpgainSize);
+                    m_builtFpgain = FpgainTableOf(m_ram);
                     ++m_modes.fpgainBuilds;
                     return Ok();
                 default: break;
@@ -284,6 +298,8 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
                             std::copy_n(m_ram.begin() + b.address + kRamMirrorOffset, b.size,
                                         m_ccd.begin() + b.address);
                     }
+                    // As at start: the aperture gains just unpacked are the ones in force.
+                    if (code == 0x2F00 || code == 0x5F00) m_builtFpgain = FpgainTableOf(m_ram);
                     return Ok();
                 case 0x3101:  // discard edits
                 case 0x3F00:  // unpack flash into the working copy (the display follows it)
@@ -388,7 +404,7 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
             if (!expect(LVX_DIR_NONE, 0) || param > 1) return Invalid();
             if (m_modes.sessionMode != 1) return Sequence();
             if (m_pictureQueued) return Refuse(kSenseNotReady, kAscNotReady, 0x01);
-            QueuePicture(FlashKind::None);
+            QueuePicture(ExposureNow());
             return Ok();
         case 0xF0:
             if (!expect(LVX_DIR_NONE, 0)) return Invalid();
@@ -417,6 +433,8 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
             if (param == 64 || param == 10 || param == 71 || param == 76 || param == 78 || param == 88)
                 return Invalid();
             m_properties[param] = dataOut[3];
+            // A new shutter speed gives the aperture back to the lens.
+            if (param == 11) m_properties[12] = 0;
             return Ok();
         }
         case 0xE5: {

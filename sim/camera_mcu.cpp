@@ -8,6 +8,12 @@
 //                 3 bad argument or address, 4 nothing asked), 0
 // Apart from "SS" and "QQ" the channel serves commands only in inspection
 // mode.
+//
+// The built-in flash takes its picture in four steps (sim/README.md): "Gy"
+// opens the shutter for a flash exposure, "Gw" charges the flash capacitor,
+// "G{" (pre-flash) or "G}" (main flash) fires the flash at its level from
+// that charge, and leaving inspection mode ends the exposure, after which the
+// camera reads the picture out and stores it.
 
 #include <algorithm>
 #include <numeric>
@@ -21,6 +27,11 @@ namespace {
 
 constexpr std::size_t kDramMirror = 1024;
 constexpr std::size_t kBatteryReadingAddress = 2566;
+constexpr std::size_t kPreFlashValue = 1267;  // DRAM: the adjustment value of each flash mode
+constexpr std::size_t kMainFlashValue = 1268;
+// The flash tube goes out when the capacitor has fallen to this share of its
+// charge; what the tube does not take stays on it.
+constexpr double kFlashTubeExtinction = 0.3;
 
 std::vector<std::uint8_t> Done(const std::vector<std::uint8_t>& cmd) {
     return {'a', cmd[0], cmd.size() > 1 ? cmd[1] : std::uint8_t{0}};
@@ -44,11 +55,11 @@ std::vector<std::uint8_t> Camera::McuRespond(const std::vector<std::uint8_t>& cm
         return Done(cmd);
     }
     if (name == "QQ") {
-        // An armed flash fires as inspection mode ends: the camera takes the
-        // flash picture by itself.
-        if (m_modes.inspection && m_modes.armedFlash != FlashKind::None && !m_pictureQueued) {
-            QueuePicture(m_modes.armedFlash);
-            m_modes.armedFlash = FlashKind::None;
+        // The release sequence waits for the microcontroller: a flash
+        // exposure ends as inspection mode does.
+        if (m_modes.flashShot) {
+            QueuePicture(std::move(*m_modes.flashShot));
+            m_modes.flashShot.reset();
         }
         m_modes.inspection = false;
         return Done(cmd);
@@ -72,7 +83,15 @@ std::vector<std::uint8_t> Camera::McuRespond(const std::vector<std::uint8_t>& cm
         const std::size_t n = cmd[2 + width];
         std::vector<std::uint8_t>& mem = *a.mem;
         if (n == 0 || address > mem.size() || n > mem.size() - address) return Refused(3);
-        if (read) return ReadAnswer(mem.data() + address, n);
+        if (read) {
+            std::vector<std::uint8_t> answer = ReadAnswer(mem.data() + address, n);
+            auto& fault = m_faults.mcuReadCorrupted;
+            if (fault.times > 0 && fault.prefix == name && fault.address == address) {
+                --fault.times;
+                answer[0] = static_cast<std::uint8_t>(~answer[0]);
+            }
+            return answer;
+        }
         if (cmd.size() != 2 + width + 1 + n) return Refused(3);
         std::copy_n(cmd.begin() + 3 + static_cast<std::ptrdiff_t>(width), n, mem.begin() + address);
         return Done(cmd);
@@ -93,24 +112,38 @@ std::vector<std::uint8_t> Camera::McuRespond(const std::vector<std::uint8_t>& cm
         return Done(cmd);
     }
     if (name == "GA") {
-        if (m_pictureQueued) return Refused(3);
-        QueuePicture(FlashKind::None);
-        return Done(cmd);
-    }
-    if (name == "Gw") {
-        if (cmd.size() != 4) return Refused(3);
-        m_modes.chargeVolts = word(2) / 10.0;
-        return Done(cmd);
-    }
-    if (name == "G{" || name == "G}") {
-        if (cmd.size() != 5) return Refused(3);
-        m_modes.armedFlash = name == "G{" ? FlashKind::Pre : FlashKind::Main;
-        m_modes.flashLevel = cmd[2];
+        if (m_pictureQueued || m_modes.flashShot) return Refused(3);
+        QueuePicture(ExposureNow());
         return Done(cmd);
     }
     if (name == "Gy") {
-        if (cmd.size() != 4) return Refused(3);
+        // The shutter opens for a flash exposure; one at a time, and not
+        // while the last picture is still being read out.
+        if (cmd.size() != 4 || word(2) == 0) return Refused(3);
+        if (m_pictureQueued || m_modes.flashShot) return Refused(3);
         m_modes.fireWidth = word(2);
+        m_modes.flashShot = ExposureNow();
+        return Done(cmd);
+    }
+    if (name == "Gw") {
+        // The charger only ever raises the capacitor's voltage.
+        if (cmd.size() != 4) return Refused(3);
+        m_modes.chargeVolts = std::max(m_modes.chargeVolts, word(2) / 10.0);
+        return Done(cmd);
+    }
+    if (name == "G{" || name == "G}") {
+        // The flash fires now, from the charge there is; its light reaches
+        // a picture only while a flash exposure is open.
+        if (cmd.size() != 5) return Refused(3);
+        const bool pre = name == "G{";
+        FlashEmission flash;
+        flash.kind = pre ? FlashKind::Pre : FlashKind::Main;
+        flash.level = cmd[2];
+        flash.adj = static_cast<std::int8_t>(m_mcuDram[pre ? kPreFlashValue : kMainFlashValue]);
+        flash.volts = m_modes.chargeVolts;
+        if (m_modes.flashShot) m_modes.flashShot->flashes.push_back(flash);
+        m_modes.chargeVolts *= kFlashTubeExtinction;
+        m_modes.flashLevel = cmd[2];
         return Done(cmd);
     }
     if (name == "AY" || name == "AZ") {

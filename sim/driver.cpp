@@ -94,12 +94,11 @@ std::string CommandName(const std::uint8_t* cdb, std::size_t length) {
 }
 
 Simulator& Sim() {
-    static Simulator* sim = [] {
-        auto* s = new Simulator;  // lives as long as the process, like a loaded driver
-        s->Reset();
-        return s;
-    }();
-    return *sim;
+    // Lives as long as the library: a station that unloads it frees it too.
+    static Simulator sim;
+    static const bool started = (sim.Reset(), true);
+    (void)started;
+    return sim;
 }
 
 std::uint32_t LvDriverEntry(std::uint32_t selector, void* block, std::uint32_t driverHandle) {
@@ -136,7 +135,8 @@ void Simulator::Reset() {
     m_selectorFaults.clear();
     m_senseFaults.clear();
     m_pendingFault.reset();
-    m_pendingDevice = 0;
+    m_pending.clear();
+    m_closeCancelsPending = true;
     AddCamera("nominal");
 }
 
@@ -156,7 +156,7 @@ double Simulator::ReadAmmeter() const {
 
 void Simulator::ClearDevices() {
     m_devices.clear();
-    m_pendingDevice = 0;
+    m_pending.clear();  // unplugged: nothing will answer them
 }
 
 std::uint32_t Simulator::AddCamera(const std::string& profile, const std::string& identification) {
@@ -249,12 +249,30 @@ void Simulator::LeaveNextPending(const std::string& commandName, bool never) {
     m_pendingFault = PendingFault{commandName, never};
 }
 
-bool Simulator::CompletePending(std::uint32_t result) {
-    if (m_pendingDevice == 0) return false;
-    Device* d = DeviceById(m_pendingDevice);
-    m_pendingDevice = 0;
-    if (d && d->onEvent) d->onEvent(LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_NONE), result);
+bool Simulator::CompletePending(std::uint32_t result, bool twice) {
+    if (m_pending.empty()) return false;
+    const PendingTransfer p = std::move(m_pending.front());
+    m_pending.erase(m_pending.begin());
+    if (p.data && !p.dataIn.empty()) std::memcpy(p.data, p.dataIn.data(), p.dataIn.size());
+    std::memcpy(p.sense, p.senseBytes.data(), LVX_SENSE_LENGTH);
+    if (p.onEvent) {
+        p.onEvent(LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_NONE), result);
+        if (twice) p.onEvent(LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_NONE), result);
+    }
     return true;
+}
+
+bool Simulator::InterruptPending(std::uint32_t eventCode) {
+    if (m_pending.empty()) return false;
+    const LvxEventRoutine onEvent = m_pending.front().onEvent;
+    m_pending.erase(m_pending.begin());
+    if (onEvent) onEvent(eventCode, 0);
+    return true;
+}
+
+void Simulator::CancelPending(std::uint32_t deviceId) {
+    if (!m_closeCancelsPending) return;
+    std::erase_if(m_pending, [&](const PendingTransfer& p) { return deviceId == 0 || p.deviceId == deviceId; });
 }
 
 Simulator::Device* Simulator::DeviceById(std::uint32_t id) {
@@ -331,7 +349,7 @@ std::uint32_t Simulator::Entry(std::uint32_t selector, void* block, std::uint32_
             auto* b = static_cast<LvxCloseDeviceBlock*>(block);
             Device* d = DeviceByHandle(b->deviceHandle);
             if (!d) return DriverError(LVX_ERR_INVALIDPARAM);
-            if (m_pendingDevice == d->id) m_pendingDevice = 0;
+            CancelPending(d->id);
             d->handle = 0;
             d->onEvent = nullptr;
             return 0;
@@ -341,7 +359,7 @@ std::uint32_t Simulator::Entry(std::uint32_t selector, void* block, std::uint32_
                 d.handle = 0;
                 d.onEvent = nullptr;
             }
-            m_pendingDevice = 0;
+            CancelPending(0);
             m_driverOpen = false;
             m_driverHandle = 0;
             return 0;
@@ -369,7 +387,6 @@ std::uint32_t Simulator::ExecuteIo(LvxExecuteIoBlock& io) {
 
     auto finish = [&](std::uint32_t result) {
         rec.result = result;
-        std::memcpy(rec.sense.data(), io.sense, LVX_SENSE_LENGTH);
         m_record.push_back(std::move(rec));
         return result;
     };
@@ -399,21 +416,26 @@ std::uint32_t Simulator::ExecuteIo(LvxExecuteIoBlock& io) {
             reply.sense = MakeSense(kSenseIllegalRequest, kAscInvalidOpcode);
         }
     }
-    if (io.direction == LVX_DIR_IN) {
-        const std::size_t n = std::min<std::size_t>(reply.dataIn.size(), io.dataLength);
-        if (n > 0) std::memcpy(io.data, reply.dataIn.data(), n);
-        rec.dataIn.assign(reply.dataIn.begin(), reply.dataIn.begin() + static_cast<std::ptrdiff_t>(n));
-    }
-    std::memcpy(io.sense, reply.sense.data(), LVX_SENSE_LENGTH);
+    // Only a transfer to the host carries data back, at most its length.
+    if (io.direction != LVX_DIR_IN) reply.dataIn.clear();
+    if (reply.dataIn.size() > io.dataLength) reply.dataIn.resize(io.dataLength);
+    rec.dataIn = reply.dataIn;
+    rec.sense = reply.sense;
 
     if (m_pendingFault && (m_pendingFault->name.empty() || m_pendingFault->name == rec.name)) {
-        // One that never completes is not remembered: nothing will call its
-        // event routine.
-        if (!m_pendingFault->never) m_pendingDevice = d->id;
+        // The answer waits for the completion, in the caller's buffers as a
+        // real driver's DMA would write it. One that never completes is not
+        // remembered: nothing will write it or call its event routine.
+        if (!m_pendingFault->never)
+            m_pending.push_back({d->id, d->onEvent, io.direction == LVX_DIR_IN ? io.data : nullptr,
+                                 std::move(reply.dataIn), io.sense, reply.sense});
         m_pendingFault.reset();
         io.pending = 1;
         rec.pending = true;
+        return finish(0);
     }
+    if (!reply.dataIn.empty()) std::memcpy(io.data, reply.dataIn.data(), reply.dataIn.size());
+    std::memcpy(io.sense, reply.sense.data(), LVX_SENSE_LENGTH);
     return finish(0);
 }
 

@@ -1,7 +1,8 @@
 // The optics and electronics of the simulated camera. A picture is a uniform
 // field (what the bench shows fills the view) computed per colour class and per
 // line crawl band once, plus per-sample noise from a hash of (seed, x, y) and
-// the unit's white defects; sim/README.md gives the formulas.
+// the unit's white defects, through the 12-bit converter and the digital
+// stages after it; sim/README.md gives the formulas.
 
 #include "sim/model.h"
 
@@ -25,7 +26,7 @@ constexpr double kRoomLv = 5.0;                  // what the camera sees when no
 constexpr double kFlashRed = 1.05;               // flash colour relative to the bench sources
 constexpr double kFlashBlue = 0.95;
 struct ChartField {
-    double r, g, b;  // transmission per colour
+    double r = 0, g = 0, b = 0;  // transmission per colour
 };
 constexpr ChartField kRedField{0.40, 0.12, 0.05};
 constexpr ChartField kBlueField{0.05, 0.12, 0.50};
@@ -34,14 +35,17 @@ constexpr ChartField kBlueField{0.05, 0.12, 0.50};
 constexpr double kGainDbPerLsb = 0.033;    // ISO gain step
 constexpr double kColourGainMin = 0.5;     // the digital gain stage spans one stop either way
 constexpr double kColourGainMax = 2.0;
+constexpr double kFullScale = 4095.0;      // 12-bit converter
 constexpr double kDefectReferenceSeconds = 0.25;  // hot pixel levels are given at 1/4 s
 constexpr int kIsoTableBase = 328;         // RAM configuration address of code 0's word
 constexpr int kLineCrawlBlock = 312;
 constexpr int kApertureTable = 2088;
 constexpr int kDefectTable = 370;          // CCD EEPROM
-constexpr int kPreFlashValue = 1267;       // MCU DRAM
-constexpr int kMainFlashValue = 1268;
 constexpr int kMaxDefectEntries = 512;
+// The flash levels at which a unit's guide numbers hold; any other level
+// byte, like the adjustment value, moves the quench point 1/24 EV a step.
+constexpr int kPreFlashRatedLevel = 36;
+constexpr int kMainFlashRatedLevel = 60;
 
 // Aperture table order inside a group.
 enum TableChannel { kR = 0, kGr = 1, kGb = 2, kB = 3 };
@@ -75,7 +79,14 @@ std::uint16_t Be16(const std::vector<std::uint8_t>& m, std::size_t a) {
     return static_cast<std::uint16_t>((Byte(m, a) << 8) | Byte(m, a + 1));
 }
 
-double IsoGain(int value) { return std::pow(10.0, kGainDbPerLsb * value / 20.0); }
+// The analogue gain of a 10-bit ISO value: straight in dB, bowed on some units.
+double IsoGain(const UnitProfile& unit, int value) {
+    const double u = value / 1023.0;
+    return std::pow(10.0, (kGainDbPerLsb * value + unit.isoGainBowDb * 4 * u * (1 - u)) / 20.0);
+}
+
+// The 12-bit converter, and every digital stage after it: rounded, held in 0..4095.
+double Digitise(double v) { return std::clamp(std::floor(v + 0.5), 0.0, kFullScale); }
 
 int IsoValue(const CameraMemories& mem, int code) {
     code = std::clamp(code, 72, 108) & ~1;
@@ -91,10 +102,21 @@ double ColourGain(const CameraMemories& mem, int group, int ch) {
 // (F4), AV5 for F5.6 and smaller.
 int ApertureGroup(double av) { return std::clamp(static_cast<int>(std::lround(av)), 1, 5) - 1; }
 
-// Weight of the wide-open colour shift at an aperture: full at F1.4, gone at F5.6.
-double WideOpenWeight(double av) {
-    const double w = std::clamp((5.0 - av) / 4.0, 0.0, 1.0);
-    return w * w;
+// Share of the wide-open colour shift that is left at AV 1 (F1.4), 2, 3, 4
+// and 5 (F5.6), for red and for blue: full wide open, gone at F5.6, and in
+// between as the steepest rays of the closing stop leave each colour's
+// pixels. The aperture adjustment carries its F1.4 correction to F2 .. F4
+// with the same shares, so that an adjusted unit is right at every aperture.
+constexpr double kWideOpenRedShare[5] = {1.0, 0.6579, 0.2862, 0.1237, 0.0};
+constexpr double kWideOpenBlueShare[5] = {1.0, 0.6786, 0.1241, 0.0011, 0.0};
+
+// The share at any aperture value, straight between the whole stops.
+double WideOpenWeight(const double (&share)[5], double av) {
+    if (av <= 1.0) return share[0];
+    if (av >= 5.0) return share[4];
+    const int stop = static_cast<int>(av);  // 1..4
+    const double f = av - stop;
+    return share[stop - 1] + (share[stop] - share[stop - 1]) * f;
 }
 
 struct LensState {
@@ -121,8 +143,7 @@ struct Rgb {
 };
 
 // Exposure per colour in units of a correct exposure at ISO200.
-Rgb SceneExposure(const UnitProfile& unit, const SimBench& bench, const CameraMemories& mem, const Exposure& ex,
-                  const LensState& lens) {
+Rgb SceneExposure(const UnitProfile& unit, const SimBench& bench, const Exposure& ex, const LensState& lens) {
     Rgb e;
     if (!lens.light) return e;
     const double tv = ex.conditions.p11 / 6.0;
@@ -133,25 +154,30 @@ Rgb SceneExposure(const UnitProfile& unit, const SimBench& bench, const CameraMe
         const bool atSource = bench.closest != 0;
         const double lv = atSource ? bench.lightLevel : kRoomLv;
         const double amb = std::pow(2.0, lv - lens.av - tv - nd) * lens.transmission * ndLoss;
+        // The colour bar chart is a transparency on the viewer's face: the
+        // light box across the bench is not seen through it.
         ChartField f{1, 1, 1};
-        if (atSource && bench.chart == SIM_CHART_RED) f = kRedField;
-        if (atSource && bench.chart == SIM_CHART_BLUE) f = kBlueField;
+        const bool throughChart = atSource && bench.light == SIM_LIGHT_VIEWER;
+        if (throughChart && bench.chart == SIM_CHART_RED) f = kRedField;
+        if (throughChart && bench.chart == SIM_CHART_BLUE) f = kBlueField;
         e.r += amb * f.r;
         e.g += amb * f.g;
         e.b += amb * f.b;
     }
 
-    if (ex.flash != FlashKind::None && bench.flashPoppedUp && bench.light == SIM_LIGHT_REFLECTOR &&
-        ex.chargeVolts > 0) {
-        const int addr = ex.flash == FlashKind::Pre ? kPreFlashValue : kMainFlashValue;
-        const int adj = static_cast<std::int8_t>(Byte(mem.mcuDram, static_cast<std::size_t>(addr)));
-        const double gn = (ex.flash == FlashKind::Pre ? unit.preGuideNumber : unit.mainGuideNumber);
+    // The flash lights the standard reflector, and only when popped up.
+    const bool flashLights = bench.flashPoppedUp && bench.light == SIM_LIGHT_REFLECTOR;
+    for (std::size_t i = 0; flashLights && i < ex.flashes.size(); ++i) {
+        const FlashEmission& f = ex.flashes[i];
+        const bool pre = f.kind == FlashKind::Pre;
+        const double gn = pre ? unit.preGuideNumber : unit.mainGuideNumber;
+        const int quench = f.level - (pre ? kPreFlashRatedLevel : kMainFlashRatedLevel) + f.adj;
         const double d = std::max(bench.subjectDistanceM, 0.1);
         const double fnum = std::pow(std::sqrt(2.0), lens.av);
-        const double charge = ex.chargeVolts / unit.flashRatedVolts;
-        const double scatter = 1.0 + unit.flashScatter * Gauss(Mix(ex.seed ^ 0xF1A5F1A5ull));
+        const double charge = f.volts / unit.flashRatedVolts;
+        const double scatter = 1.0 + unit.flashScatter * Gauss(Mix(ex.seed ^ (0xF1A5F1A5ull + i)));
         // Guide number: correct exposure at ISO100 when F = GN / d; ISO200 gains a factor 2.
-        double ef = std::pow(gn * std::sqrt(2.0) / (d * fnum), 2.0) * std::pow(2.0, adj / 24.0) * charge * charge *
+        double ef = std::pow(gn * std::sqrt(2.0) / (d * fnum), 2.0) * std::pow(2.0, quench / 24.0) * charge * charge *
                     (lens.transmission / kStandardLensTransmission) * std::max(scatter, 0.0) * ndLoss *
                     std::pow(2.0, -nd);
         e.r += ef * kFlashRed;
@@ -163,7 +189,12 @@ Rgb SceneExposure(const UnitProfile& unit, const SimBench& bench, const CameraMe
 
 class FieldPicture : public Picture {
 public:
-    double level[3][4] = {};  // line crawl band x table channel: signal after every gain
+    // Per table channel: the analogue level at the converter (after the ISO
+    // gain), and the digital colour gain. Per line crawl band and channel:
+    // the digital line crawl offset.
+    double analogue[4] = {};
+    double lineCrawl[3][4] = {};
+    double colour[4] = {1, 1, 1, 1};
     double pedestal = 0;
     double readNoise2 = 0;
     double shotPerLsb = 0;
@@ -175,15 +206,18 @@ public:
     std::uint16_t Sample(int x, int y) const override {
         if (x < 0 || y < 0 || x >= kSensorWidth || y >= kSensorHeight) return 0;
         const int band = y * 3 / kSensorHeight;
-        double v = level[band][TableIndex(ChannelAt(x, y))];
+        const int ch = TableIndex(ChannelAt(x, y));
+        double v = analogue[ch];
         if (hotRow[static_cast<std::size_t>(y)]) {
             auto it = hot.find(static_cast<std::uint32_t>(y * kSensorWidth + x));
-            if (it != hot.end()) v += it->second * hotScale;
+            if (it != hot.end()) v += it->second * hotScale;  // the colour gains below reach defects too
         }
         const double sigma = std::sqrt(readNoise2 + shotPerLsb * std::max(v, 0.0));
         const std::uint64_t h = Mix(seed ^ (static_cast<std::uint64_t>(y) << 32 | static_cast<std::uint32_t>(x)));
-        v += pedestal + sigma * Gauss(h);
-        return static_cast<std::uint16_t>(std::clamp(std::floor(v + 0.5), 0.0, 4095.0));
+        // Noise and the clamped black are analogue; the converter clips; the
+        // line crawl correction and the colour gains work on what it read.
+        const double adc = Digitise(v + pedestal + sigma * Gauss(h));
+        return static_cast<std::uint16_t>(Digitise((adc + lineCrawl[band][ch]) * colour[ch]));
     }
 };
 
@@ -222,40 +256,42 @@ std::shared_ptr<const Picture> TakePicture(const UnitProfile& unit, const SimBen
                                            const Exposure& exposure) {
     auto pic = std::make_shared<FieldPicture>();
     const LensState lens = Lens(bench, exposure.conditions);
-    const Rgb e = SceneExposure(unit, bench, mem, exposure, lens);
+    const Rgb e = SceneExposure(unit, bench, exposure, lens);
 
     // Sensor at 0 dB: colour response, with the wide-open colour shift.
-    const double w = lens.light ? WideOpenWeight(lens.av) : 0.0;
-    const double sR = unit.greenResponse * unit.redResponse * (1 + (unit.wideOpenRed - 1) * w) * e.r;
+    const double wR = lens.light ? WideOpenWeight(kWideOpenRedShare, lens.av) : 0.0;
+    const double wB = lens.light ? WideOpenWeight(kWideOpenBlueShare, lens.av) : 0.0;
+    const double sR = unit.greenResponse * unit.redResponse * (1 + (unit.wideOpenRed - 1) * wR) * e.r;
     const double sG = unit.greenResponse * e.g;
-    const double sB = unit.greenResponse * unit.blueResponse * (1 + (unit.wideOpenBlue - 1) * w) * e.b;
+    const double sB = unit.greenResponse * unit.blueResponse * (1 + (unit.wideOpenBlue - 1) * wB) * e.b;
 
     // Analogue ISO gain of the sensitivity code.
-    const double g = IsoGain(IsoValue(mem, exposure.conditions.p5));
-    const double gFactory = IsoGain(unit.factoryIso200);
+    const double g = IsoGain(unit, IsoValue(mem, exposure.conditions.p5));
+    const double gFactory = IsoGain(unit, unit.factoryIso200);
     const double R = sR * g;
     const double B = sB * g;
-    const double Gr = (sG + unit.crosstalk * sR) * g;
-    const double Gb = (sG + unit.crosstalk * sB) * g;
+    pic->analogue[kR] = R;
+    pic->analogue[kB] = B;
+    pic->analogue[kGr] = (sG + unit.crosstalk * sR) * g;
+    pic->analogue[kGb] = (sG + unit.crosstalk * unit.crosstalkSkew * sB) * g;
 
     const int group = ApertureGroup(lens.light ? lens.av : 6.0);
-    double colour[4];
-    for (int ch = 0; ch < 4; ++ch) colour[ch] = ColourGain(mem, group, ch);
+    for (int ch = 0; ch < 4; ++ch) pic->colour[ch] = ColourGain(mem, group, ch);
 
+    // The pedestal the converter sees: the optical black is clamped before it
+    // (what is left shows), unless SetOb 1 (Exposure::obClamp) stops that.
+    pic->pedestal = exposure.obClamp ? unit.blackLevel : unit.clampResidual;
+
+    // Line crawl correction, per band: byte 2 of the band's group for Gr,
+    // byte 3 for Gb, times the blue-minus-red contrast of the neighbours as
+    // the converter read them (a saturated neighbour reads full scale).
+    const double contrast = Digitise(B + pic->pedestal) - Digitise(R + pic->pedestal);
     for (int band = 0; band < 3; ++band) {
-        // Line crawl correction: byte 2 of the band's group for Gr, byte 3 for Gb.
         const std::size_t a = static_cast<std::size_t>(kLineCrawlBlock + 4 * band);
-        const double kGrCorr = Byte(mem.ramConfig, a + 2) / 4096.0;
-        const double kGbCorr = Byte(mem.ramConfig, a + 3) / 4096.0;
-        pic->level[band][kR] = R * colour[kR];
-        pic->level[band][kB] = B * colour[kB];
-        pic->level[band][kGr] = (Gr + kGrCorr * (B - R)) * colour[kGr];
-        pic->level[band][kGb] = (Gb - kGbCorr * (B - R)) * colour[kGb];
+        pic->lineCrawl[band][kGr] = Byte(mem.ramConfig, a + 2) / 4096.0 * contrast;
+        pic->lineCrawl[band][kGb] = -Byte(mem.ramConfig, a + 3) / 4096.0 * contrast;
     }
 
-    // The camera subtracts its optical black; SetOb 1 (Exposure::obClamp)
-    // stops that, and the sensor's raw black level shows.
-    pic->pedestal = exposure.obClamp ? unit.blackLevel : unit.clampResidual;
     pic->readNoise2 = unit.readNoise * unit.readNoise;
     pic->shotPerLsb = unit.shotNoise * g / gFactory;
     const double seconds = std::pow(2.0, -exposure.conditions.p11 / 6.0);

@@ -44,13 +44,20 @@ struct ShootingConditions {
     std::uint8_t p2 = 0;   // argument d
 };
 
-enum class FlashKind { None, Pre, Main };
+enum class FlashKind { Pre, Main };
+
+// One firing of the built-in flash, as the camera set it off.
+struct FlashEmission {
+    FlashKind kind = FlashKind::Pre;
+    int level = 0;     // level byte of the flash command
+    int adj = 0;       // the mode's adjustment value in DRAM as it fired
+    double volts = 0;  // charge on the flash capacitor as it fired
+};
 
 // Everything about one exposure.
 struct Exposure {
     ShootingConditions conditions;
-    FlashKind flash = FlashKind::None;
-    double chargeVolts = 0;  // last ChargeInsideSb value
+    std::vector<FlashEmission> flashes;  // the built-in flash fired while the shutter was open
     bool obClamp = false;    // SetOb state
     std::uint64_t seed = 0;  // picture number mixed with the unit's seed
 };

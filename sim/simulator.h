@@ -5,8 +5,9 @@
 //
 // Single-threaded: the entry, the bench and every accessor here are meant to
 // be called from one thread (the station's), as the station does. A pending
-// transfer completes when the test calls Simulator::CompletePending, e.g.
-// from a platform::VirtualClock alarm while the station polls.
+// transfer ends when the test calls Simulator::CompletePending or
+// Simulator::InterruptPending, e.g. from a platform::VirtualClock alarm while
+// the station polls, or later.
 
 #include <array>
 #include <cstdint>
@@ -69,7 +70,8 @@ inline constexpr std::size_t kMcuScratchSize = 256;
 //   0x5F00 CCD EEPROM flash unpacked into RAM configuration only
 //   0x5E00 RAM configuration's blocks packed back into the CCD working copy
 // Unpacking copies the blocks 160 (12), 248 (38), 370..1935 and 1936 (40)
-// to their address + 152; the camera does the same at start, where RAM
+// to their address + 152 and puts the unpacked aperture gains in force (as
+// DXC_MAKE_FPGAIN_TABLE would); the camera does the same at start, where RAM
 // configuration 1552..1559 (no EEPROM block behind it) starts as four
 // words of 256.
 
@@ -98,11 +100,11 @@ struct CameraModes {
     int opaline = -1;          // last DXC_CHECK_CHECK_OPALINE byte
     std::uint8_t tftSwitch = 0;  // what DXC_CHECK_TFTSW reads
     int fpgainBuilds = 0;      // DXC_MAKE_FPGAIN_TABLE count since start
-    // The built-in flash (microcontroller operation commands).
-    double chargeVolts = 0;
-    FlashKind armedFlash = FlashKind::None;
-    std::uint8_t flashLevel = 0;
-    std::uint16_t fireWidth = 0;  // last "Gy" value
+    // The built-in flash (microcontroller operation commands; sim/README.md).
+    double chargeVolts = 0;             // on the flash capacitor: "Gw" charges it, a flash drains it
+    std::optional<Exposure> flashShot;  // the shutter open for a flash, from "Gy" until "QQ"
+    std::uint16_t fireWidth = 0;        // last "Gy" value
+    std::uint8_t flashLevel = 0;        // level byte of the last flash command
 };
 
 // One EXECUTE_IO as the library received and answered it.
@@ -151,6 +153,25 @@ struct CameraFaults {
         std::uint8_t status = 0;
     };
     std::optional<ImageInfo> imageInfo;
+    // The next `times` configuration memory reads of `memory` (CcdEeprom,
+    // TftEeprom or RamConfig; any of them when unset) whose data reach byte
+    // `byte` arrive with that byte's bits `flip` inverted, as a glitch on the
+    // wire would leave them; the memory keeps its contents, and shorter
+    // reads pass untouched and do not count.
+    struct ConfigRead {
+        int times = 0;
+        std::optional<Memory> memory;
+        std::uint32_t byte = 0;
+        std::uint8_t flip = 0x01;
+    } configRead;
+    // The next `times` microcontroller memory reads of `prefix` ("AR" DRAM,
+    // "AU" EEPROM) at `address` answer their first data byte inverted, as a
+    // disturbed transfer would; the memory keeps what it holds.
+    struct McuRead {
+        int times = 0;
+        std::string prefix;
+        std::uint32_t address = 0;
+    } mcuReadCorrupted;
 };
 
 // The layout of a picture file (big-endian TIFF).
@@ -214,10 +235,12 @@ public:
 private:
     void Start();
     void StorePendingPicture(const SimBench& bench);
-    void QueuePicture(FlashKind flash);
+    // An exposure under the shooting conditions set now, without flash.
+    Exposure ExposureNow() const;
+    void QueuePicture(Exposure exposure);
     std::vector<std::uint8_t> McuRespond(const std::vector<std::uint8_t>& cmd, const SimBench& bench);
 
-    std::uint32_t m_deviceId;
+    std::uint32_t m_deviceId = 0;
     UnitProfile m_unit;
     std::vector<std::uint8_t> m_ccd, m_ccdFlash, m_tft, m_tftFlash, m_ram, m_mcuEeprom, m_mcuDram, m_mcuScratch;
     std::vector<std::uint8_t> m_builtFpgain;
@@ -291,16 +314,30 @@ public:
     // The next `times` transfers (of the named command, or any for "") are
     // answered with `sense` and not carried out.
     void InjectSense(const Sense& sense, int times = 1, const std::string& commandName = "");
-    // The next transfer (of the named command, or any) is left pending: it
-    // is carried out (data and sense written at once) and the entry returns
-    // 0 with the pending word set; the event routine is called only by
-    // CompletePending. `never`: it will not complete (HasPending stays
-    // false). Other transfers go on meanwhile.
+    // The next transfer (of the named command, or any) is left pending: the
+    // camera carries it out at the call (data sent is taken then), and the
+    // entry returns 0 with the pending word set. The driver keeps the
+    // caller's data and sense addresses: the data to the host and the sense
+    // are written there only when the transfer completes (CompletePending).
+    // `never`: it will not complete (HasPending stays false). Other
+    // transfers go on meanwhile. Closing its device or the driver cancels it.
     void LeaveNextPending(const std::string& commandName = "", bool never = false);
-    bool HasPending() const { return m_pendingDevice != 0; }
-    // Completes the pending transfer: calls the device's event routine with
-    // LVX_RESULT(LVX_CODE_NOTIFY, 0) and `result`. False if none.
-    bool CompletePending(std::uint32_t result = 0);
+    bool HasPending() const { return !m_pending.empty(); }
+    // Completes the oldest pending transfer: writes its data and sense to the
+    // addresses it was given, then calls the event routine it was given with
+    // LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_NONE) and `result`; `twice` calls
+    // it a second time right after, as a driver that reports one completion
+    // twice. False if none.
+    bool CompletePending(std::uint32_t result = 0, bool twice = false);
+    // Another notification while a transfer is pending: calls the event
+    // routine with `eventCode` (a bus reset, disconnect, status change) and
+    // 0, and drops the oldest pending transfer, which then never completes
+    // and writes nothing. False if none.
+    bool InterruptPending(std::uint32_t eventCode);
+    // false: a driver that does not cancel pending transfers when their
+    // device or the driver closes, and still completes them (into the
+    // addresses they were given) later. Reset sets true.
+    void SetCloseCancelsPending(bool cancels) { m_closeCancelsPending = cancels; }
 
     // ---- the driver entry --------------------------------------------------
     std::uint32_t Entry(std::uint32_t selector, void* block, std::uint32_t driverHandle);
@@ -330,22 +367,34 @@ private:
     std::vector<CommandRecord> m_record;
 
     struct SelectorFault {
-        std::uint32_t selector, result;
-        int times;
+        std::uint32_t selector = 0, result = 0;
+        int times = 0;
     };
     std::vector<SelectorFault> m_selectorFaults;
     struct SenseFault {
-        Sense sense;
-        int times;
+        Sense sense{};
+        int times = 0;
         std::string name;
     };
     std::vector<SenseFault> m_senseFaults;
     struct PendingFault {
         std::string name;
-        bool never;
+        bool never = false;
     };
     std::optional<PendingFault> m_pendingFault;
-    std::uint32_t m_pendingDevice = 0;
+    // A transfer the driver still owes: where its answer goes and whom it
+    // tells.
+    struct PendingTransfer {
+        std::uint32_t deviceId = 0;
+        LvxEventRoutine onEvent = nullptr;
+        std::uint8_t* data = nullptr;  // the caller's buffer (to the host), null if none
+        std::vector<std::uint8_t> dataIn;
+        std::uint8_t* sense = nullptr;  // the caller's sense buffer
+        Sense senseBytes{};
+    };
+    std::vector<PendingTransfer> m_pending;  // oldest first
+    bool m_closeCancelsPending = true;
+    void CancelPending(std::uint32_t deviceId);  // 0: every device
 };
 
 // The process-wide simulator (created on first use with Reset's bus).

@@ -3,9 +3,11 @@
 
 #include "sim/unit_profile.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -70,6 +72,70 @@ const std::vector<BuiltIn>& BuiltIns() {
          }},
         // The focus mode switch does not reach M.
         {"af-auto", "W73M000000010", [](UnitProfile& u) { u.afStuckAuto = true; }},
+        // A sensor 30 % above the line's typical sensitivity (+2.3 dB): the
+        // ISO gains come down at both ends, ISO1600 from clipping. The sensor
+        // factory's table already suits it.
+        {"sensitive", "W73H000000011",
+         [](UnitProfile& u) {
+             u.greenResponse *= 1.3;
+             u.factoryIso200 = 251;
+             u.factoryIso1600 = 798;
+         }},
+        // An ISO amplifier whose gain bows 2.5 dB above the straight law in
+        // mid-range: both ends adjust, the steps between come out too bright.
+        // The factory's table has the ends right for this law.
+        {"gain-bow", "W73G000000012",
+         [](UnitProfile& u) {
+             u.isoGainBowDb = 2.5;
+             u.factoryIso200 = 262;
+             u.factoryIso1600 = 819;
+         }},
+        // Back for rework: three defects already in its table, two of them a
+        // marked pair, and an aperture table from an earlier adjustment.
+        {"stored-defects", "W73E000000011",
+         [](UnitProfile& u) {
+             for (const UnitProfile::HotPixel& hp : {UnitProfile::HotPixel{1000, 1200, 500},
+                                                     UnitProfile::HotPixel{1002, 1200, 450},
+                                                     UnitProfile::HotPixel{300, 455, 400}})
+                 u.hotPixels.push_back(hp);
+             u.storedDefects = {{false, 603 | 0x2000, 1066}, {false, 603 | 0x4000, 1068}, {true, 230, 366}};
+             // Two defects near the level: which of them shows depends on the
+             // colour gains in force.
+             u.hotPixels.push_back({1501, 1101, 200});  // B
+             u.hotPixels.push_back({1500, 1100, 120});  // R
+             for (auto& group : u.apertureGains) group = {1.5, 1.1, 0.9, 0.6};
+         }},
+        // A table entry that no defect can have.
+        {"defect-table-bad", "W73T000000012",
+         [](UnitProfile& u) { u.storedDefects = {{false, 231, 366}, {false, 240, 0xFFFF}}; }},
+        // Counts that no list can hold.
+        {"defect-count-over", "W73O000000013", [](UnitProfile& u) { u.storedDefectCounts = {{600, 0}}; }},
+        // Red 20 % strong and blue 30 % weak: inside the colour gain stage,
+        // so the ratio adjustment has to correct them.
+        {"colour-offset", "W73R000000011",
+         [](UnitProfile& u) {
+             u.redResponse *= 1.2;
+             u.blueResponse *= 0.7;
+         }},
+        // Four times the usual Gr/Gb crosstalk: well inside the correction byte.
+        {"crosstalk-high", "W73X000000012", [](UnitProfile& u) { u.crosstalk = 0.048; }},
+        // Red filter far too dense: the red level is below the ratio window.
+        {"red-weak", "W73E000000013", [](UnitProfile& u) { u.redResponse *= 0.3; }},
+        // Blue filter far too dense.
+        {"blue-weak", "W73U000000014", [](UnitProfile& u) { u.blueResponse *= 0.3; }},
+        // Blue rows pick up three times the crosstalk of red rows: one
+        // coefficient cannot take out both fields.
+        {"crosstalk-skew", "W73Y000000015", [](UnitProfile& u) { u.crosstalkSkew = 3.0; }},
+        // Flash tube within reach but off its rating: the pre-flash 0.3 EV
+        // weak, the main flash 0.2 EV strong (a guide number goes with the
+        // square root of the light).
+        {"flash-offset", "W73G000000011",
+         [](UnitProfile& u) {
+             u.preGuideNumber *= std::pow(2.0, -0.3 / 2);
+             u.mainGuideNumber *= std::pow(2.0, 0.2 / 2);
+         }},
+        // Red more than a stop short wide open: beyond the colour gain stage.
+        {"deep-falloff", "W73P000000011", [](UnitProfile& u) { u.wideOpenRed = 0.45; }},
     };
     return list;
 }
@@ -117,6 +183,15 @@ bool ParseInt(const std::string& text, long long& out) {
     return ec == std::errc() && p == last;
 }
 
+// A 16-bit word, decimal or 0x hexadecimal.
+bool ParseWord(const std::string& text, long long& out) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char* first = text.data() + (hex ? 2 : 0);
+    const char* last = text.data() + text.size();
+    auto [p, ec] = std::from_chars(first, last, out, hex ? 16 : 10);
+    return ec == std::errc() && p == last && out >= 0 && out <= 0xFFFF;
+}
+
 // Applies one "key = value" of a profile file; an empty string or a message.
 std::string ApplyKey(UnitProfile& u, const std::string& key, const std::string& value) {
     static const std::map<std::string, double UnitProfile::*> reals = {
@@ -124,6 +199,7 @@ std::string ApplyKey(UnitProfile& u, const std::string& key, const std::string& 
         {"red_response", &UnitProfile::redResponse},
         {"blue_response", &UnitProfile::blueResponse},
         {"crosstalk", &UnitProfile::crosstalk},
+        {"crosstalk_skew", &UnitProfile::crosstalkSkew},
         {"wide_open_red", &UnitProfile::wideOpenRed},
         {"wide_open_blue", &UnitProfile::wideOpenBlue},
         {"black_level", &UnitProfile::blackLevel},
@@ -141,6 +217,7 @@ std::string ApplyKey(UnitProfile& u, const std::string& key, const std::string& 
         {"ccd_power_w", &UnitProfile::ccdPowerW},
         {"converter_efficiency", &UnitProfile::converterEfficiency},
         {"quiescent_a", &UnitProfile::quiescentA},
+        {"iso_gain_bow_db", &UnitProfile::isoGainBowDb},
     };
     static const std::map<std::string, std::pair<long long, long long>> intRanges = {
         {"seed", {0, (1ll << 62)}},       {"battery_state", {0, 255}},  {"random_hot_pixels", {0, 100000}},
@@ -176,6 +253,69 @@ std::string ApplyKey(UnitProfile& u, const std::string& key, const std::string& 
         u.hotPixels.push_back({static_cast<int>(x), static_cast<int>(y), level});
         return {};
     }
+    if (key == "stored_defect" || key == "stored_defect_word") {
+        std::istringstream in(value);
+        std::vector<std::string> words;
+        for (std::string w; in >> w;) words.push_back(w);
+        UnitProfile::StoredDefect d;
+        if (key == "stored_defect") {
+            long long x = 0, y = 0;
+            if (words.size() < 2 || words.size() > 3 || !ParseInt(words[0], x) || !ParseInt(words[1], y) ||
+                (words.size() == 3 && words[2] != "left" && words[2] != "right"))
+                return "stored_defect takes column row, and left or right for a member of a marked pair";
+            if (x < 0 || x >= 3034 || y < 0 || y >= 2024) return "stored_defect lies outside the 3034 x 2024 sensor";
+            d.blue = (y & 1) != 0;
+            d.h = static_cast<std::uint16_t>(x + 66);
+            d.v = static_cast<std::uint16_t>((y + (d.blue ? 5 : 6)) / 2);
+            if (words.size() == 3) d.v |= words[2] == "left" ? 0x2000 : 0x4000;
+        } else {
+            long long v = 0, h = 0;
+            if (words.size() != 3 || (words[0] != "r" && words[0] != "b") || !ParseWord(words[1], v) ||
+                !ParseWord(words[2], h))
+                return "stored_defect_word takes r or b, then the V and H words (0..65535, 0x for hex)";
+            d.blue = words[0] == "b";
+            d.v = static_cast<std::uint16_t>(v);
+            d.h = static_cast<std::uint16_t>(h);
+        }
+        u.storedDefects.push_back(d);
+        return {};
+    }
+    if (key == "stored_defect_counts") {
+        std::istringstream in(value);
+        std::string rs, bs, rest;
+        long long r = 0, b = 0;
+        if (!(in >> rs >> bs) || (in >> rest) || !ParseWord(rs, r) || !ParseWord(bs, b))
+            return "stored_defect_counts takes the R and B counts (0..65535)";
+        u.storedDefectCounts = {{static_cast<std::uint16_t>(r), static_cast<std::uint16_t>(b)}};
+        return {};
+    }
+    if (key == "aperture_gain") {
+        std::istringstream in(value);
+        std::string gs, rest;
+        std::array<std::string, 4> ws;
+        long long group = 0;
+        std::array<double, 4> gains{};
+        if (!(in >> gs >> ws[0] >> ws[1] >> ws[2] >> ws[3]) || (in >> rest) || !ParseInt(gs, group) ||
+            !ParseDouble(ws[0], gains[0]) || !ParseDouble(ws[1], gains[1]) || !ParseDouble(ws[2], gains[2]) ||
+            !ParseDouble(ws[3], gains[3]))
+            return "aperture_gain takes the group (1 F1.4 .. 5 F5.6) and the R, Gr, Gb and B gains";
+        if (group < 1 || group > 5) return "aperture_gain groups are 1 (F1.4) to 5 (F5.6)";
+        for (double g : gains)
+            if (g < 0 || g >= 256) return "aperture gains lie in 0..255.99";
+        u.apertureGains[static_cast<std::size_t>(group - 1)] = gains;
+        return {};
+    }
+    if (key == "flash_values") {
+        std::istringstream in(value);
+        std::string ps, ms, rest;
+        long long pre = 0, main = 0;
+        if (!(in >> ps >> ms) || (in >> rest) || !ParseInt(ps, pre) || !ParseInt(ms, main) || pre < -128 ||
+            pre > 127 || main < -128 || main > 127)
+            return "flash_values takes the pre-flash and main-flash values (-128..127)";
+        u.preFlashValue = static_cast<std::int8_t>(pre);
+        u.mainFlashValue = static_cast<std::int8_t>(main);
+        return {};
+    }
     if (key == "clear_hot_pixels") {
         u.hotPixels.clear();
         return {};
@@ -206,6 +346,7 @@ std::string Check(const UnitProfile& u) {
     if (u.readNoise < 0 || u.shotNoise < 0 || u.flashScatter < 0) return "noise figures must not be negative";
     if (u.flashRatedVolts <= 0) return "flash_rated_volts must be positive";
     if (u.converterEfficiency <= 0 || u.converterEfficiency > 1) return "converter_efficiency must lie in (0, 1]";
+    if (u.storedDefects.size() > kStoredDefectRoom) return "at most 390 stored defects fit the table";
     return {};
 }
 
@@ -250,6 +391,46 @@ std::optional<UnitProfile> ProfileFromFile(const std::string& path, const std::s
     return u;
 }
 
+// The length of the well-formed UTF-8 sequence that `s` starts with, and its
+// code point; 0 for a stray, overlong or truncated sequence or a surrogate.
+std::size_t Utf8Sequence(std::string_view s, char32_t* cp) {
+    const auto b0 = static_cast<unsigned char>(s[0]);
+    if (b0 < 0x80) {
+        *cp = b0;
+        return 1;
+    }
+    const std::size_t n = (b0 & 0xE0) == 0xC0 ? 2 : (b0 & 0xF0) == 0xE0 ? 3 : (b0 & 0xF8) == 0xF0 ? 4 : 0;
+    if (n == 0 || s.size() < n) return 0;
+    char32_t v = b0 & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto b = static_cast<unsigned char>(s[k]);
+        if ((b & 0xC0) != 0x80) return 0;
+        v = (v << 6) | (b & 0x3F);
+    }
+    constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (v < kSmallest[n] || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+    *cp = v;
+    return n;
+}
+
+std::string ReadFailure(const std::string& path, platform::ReadError why) {
+    switch (why) {
+        case platform::ReadError::NotRegular:
+            return path + ": not a profile file (a directory, FIFO or device)";
+        case platform::ReadError::TooLarge:
+            return path + ": larger than " + std::to_string(kMaxProfileFileBytes / 1024) +
+                   " KiB, too large for a profile file";
+        case platform::ReadError::ReadFailed:
+            return path + ": the profile file cannot be read";
+        case platform::ReadError::None:
+        case platform::ReadError::Missing:
+            break;
+    }
+    std::string names;
+    for (const auto& n : ProfileNames()) names += (names.empty() ? "" : ", ") + n;
+    return "no unit profile named '" + path + "' and no such profile file (built-in: " + names + ")";
+}
+
 void PutBe16(std::vector<std::uint8_t>& m, std::size_t a, unsigned v) {
     m[a] = static_cast<std::uint8_t>(v >> 8);
     m[a + 1] = static_cast<std::uint8_t>(v);
@@ -259,16 +440,38 @@ void PutBe16(std::vector<std::uint8_t>& m, std::size_t a, unsigned v) {
 
 std::optional<UnitProfile> FindProfile(const std::string& nameOrPath, std::string* error) {
     if (auto u = BuiltInProfile(nameOrPath)) return u;
-    auto text = platform::ReadWholeFile(nameOrPath);
-    if (!text) {
-        if (error) {
-            std::string names;
-            for (const auto& n : ProfileNames()) names += (names.empty() ? "" : ", ") + n;
-            *error = "no unit profile named '" + nameOrPath + "' and no such profile file (built-in: " + names + ")";
+    // A profile file comes from outside: only a small regular file is read
+    // (a FIFO, a device or a directory is refused unopened), and whatever a
+    // message echoes of its name or content is made printable.
+    platform::ReadError why = platform::ReadError::None;
+    auto text = platform::ReadRegularFile(nameOrPath, kMaxProfileFileBytes, &why);
+    std::optional<UnitProfile> unit;
+    if (text)
+        unit = ProfileFromFile(nameOrPath, *text, error);
+    else if (error)
+        *error = ReadFailure(nameOrPath, why);
+    if (!unit && error) *error = Printable(*error);
+    return unit;
+}
+
+std::string Printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const std::size_t n = Utf8Sequence(text.substr(i), &cp);
+        const bool control = cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0);
+        if (n > 0 && !control) {
+            out.append(text.substr(i, n));
+            i += n;
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(text[i]));
+            out += escaped;
+            ++i;
         }
-        return std::nullopt;
     }
-    return ProfileFromFile(nameOrPath, *text, error);
+    return out;
 }
 
 std::vector<std::string> ProfileNames() {
@@ -294,11 +497,29 @@ FactoryMemories InitialMemories(const UnitProfile& unit) {
         const unsigned value = static_cast<unsigned>(std::floor(v + 0.5)) & 0x3FF;
         PutBe16(ccd, 248 + 2 * static_cast<std::size_t>(i), value << 3);
     }
-    // Defect table at 370: empty (the counts and the zero word).
     // Monitor path gains (RAM configuration 1552 once unpacked): unity.
     for (std::size_t i = 0; i < 4; ++i) PutBe16(ccd, 1400 + 2 * i, 0x0100);
-    // Aperture gain table: unity at every aperture.
-    for (std::size_t i = 0; i < 20; ++i) PutBe16(ccd, 1936 + 2 * i, 0x0100);
+    // Defect table at 370: the counts, the zero word, the R entries, the B
+    // entries. A long table reaches over the monitor path gains at 1400.
+    std::size_t at = 376;
+    std::uint16_t counts[2] = {};
+    for (bool blue : {false, true}) {
+        for (const auto& d : unit.storedDefects) {
+            if (d.blue != blue) continue;
+            PutBe16(ccd, at, d.v);
+            PutBe16(ccd, at + 2, d.h);
+            at += 4;
+            ++counts[blue ? 1 : 0];
+        }
+    }
+    if (unit.storedDefectCounts) std::copy(unit.storedDefectCounts->begin(), unit.storedDefectCounts->end(), counts);
+    PutBe16(ccd, 370, counts[0]);
+    PutBe16(ccd, 372, counts[1]);
+    // Aperture gain table, 8.8 fixed point.
+    for (std::size_t g = 0; g < 5; ++g)
+        for (std::size_t c = 0; c < 4; ++c)
+            PutBe16(ccd, 1936 + 8 * g + 2 * c,
+                    static_cast<unsigned>(std::min(std::floor(unit.apertureGains[g][c] * 256 + 0.5), 65535.0)));
 
     // TFT display position blocks (NTSC at 72, PAL at 328): the position
     // fields in mid-range, the other bits as the panel maker sets them.
@@ -316,8 +537,8 @@ FactoryMemories InitialMemories(const UnitProfile& unit) {
     const unsigned ad = 738;
     mcu[2] = static_cast<std::uint8_t>(ad & 0xFF);
     mcu[3] = static_cast<std::uint8_t>(ad >> 8);
-    mcu[243] = 0;
-    mcu[244] = 0;
+    mcu[243] = static_cast<std::uint8_t>(unit.preFlashValue);
+    mcu[244] = static_cast<std::uint8_t>(unit.mainFlashValue);
     const std::uint8_t currents[4] = {33, 52, 31, 49};
     for (std::size_t i = 0; i < 4; ++i) mcu[259 + i] = currents[i];
     return f;

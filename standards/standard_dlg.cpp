@@ -11,6 +11,7 @@
 #include "platform/trace.h"
 #include "res/prompts.h"
 #include "res/templates.h"
+#include "standards/aperture_spec_dlg.h"
 
 namespace {
 
@@ -56,7 +57,19 @@ ReadOutcome ReadStdFile(const std::string& path, std::string& bytes, long long& 
 }  // namespace
 
 CStandardDlg::CStandardDlg(ui::Host& host, std::string path)
-    : ui::Dialog(host, res::StandardDlgTemplate()), m_path(std::move(path)) {}
+    : ui::Dialog(host, res::StandardDlgTemplate()), m_path(std::move(path)) {
+    OnCommand(1008, [this] { OnApertureSpec(); });
+}
+
+void CStandardDlg::OnApertureSpec() {
+    CApertureSpecDlg dlg(GetHost());
+    dlg.m_pgain = m_data.pgain;
+    dlg.m_pgainF14Tolerance = m_data.pgainF14Tolerance;
+    dlg.DoModal();
+    // Whatever closed it: Cancel has left the values as they went in.
+    m_data.pgain = dlg.m_pgain;
+    m_data.pgainF14Tolerance = dlg.m_pgainF14Tolerance;
+}
 
 int CStandardDlg::ReadStandards() {
     std::string bytes;

@@ -47,6 +47,8 @@ public:
 
 private:
     int FailWrite(const char* text);
+    // 1008 "絞り依存性": the aperture standards in their own window.
+    void OnApertureSpec();
 
     std::string m_path;
 };

@@ -160,4 +160,18 @@ TEST_F(TftPositionTest, FailedMoveKeepsTheWindowOpenAndTheResult) {
     EXPECT_EQ(dlg_.m_result, 1);
 }
 
+TEST_F(TftPositionTest, BusResetDuringTheReadFailsTheMoveAndWritesNothing) {
+    SetField(72, 5, 0x1F, 15);
+    auto& camera = sim::Sim().FirstCamera();
+    const auto working = camera.Mem(sim::Memory::TftEeprom);
+    const auto flash = camera.Mem(sim::Memory::TftEepromFlash);
+    dlg_.m_videoMode = 0;
+    sim::Sim().LeaveNextPending("DXC_TFTEEPROM_DATAREAD");
+    host_.VClock().After(20, [] { sim::Sim().InterruptPending(LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_BUSRESET)); });
+    EXPECT_EQ(dlg_.MoveTftPosition(CTftPositionDlg::kVertical, CTftPositionDlg::kPlus), 3);
+    EXPECT_EQ(camera.Mem(sim::Memory::TftEeprom), working);
+    EXPECT_EQ(camera.Mem(sim::Memory::TftEepromFlash), flash);
+    EXPECT_EQ(Names(), std::vector<std::string>{"DXC_TFTEEPROM_DATAREAD"});
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
-// The main window on a demo bench: with the simulated driver library loaded
-// by name, the simulator's operator follows START's prompts on the simulated
-// bench while the person still answers the boxes; with any other library
+// The main window on a demo bench, with the programs' hook at its driver
+// library: with the simulated driver library loaded by name, the simulator's
+// operator follows START's prompts on the simulated bench while the person
+// still answers the boxes; with any other library, or without the hook,
 // nothing of the simulator is touched; and once the window has closed (and
 // freed the library) a message box reaches nothing of it.
 
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <map>
 
+#include "app/bench_operator_hook.h"
 #include "camera/usb_camera.h"
 #include "platform/library.h"
 #include "shell/image_adjust_dlg.h"
@@ -66,14 +68,17 @@ protected:
     }
 
     ui::scripted::ScriptedHost host_;
+    app::BenchOperatorHook hook_{host_};
     std::map<std::string, SimBench> seen_;
 };
 
 TEST_F(BenchWatchTest, OperatorSetsTheBenchAsStartPrompts) {
     D dlg(host_);
+    dlg.SetDriverLibraryObserver(&hook_);
     ASSERT_TRUE(dlg.Create());
     const SimBenchApi* api = BenchOf(CUsbCamera::DriverLibrary());
     ASSERT_NE(api, nullptr);
+    EXPECT_EQ(hook_.Bench(), api);
     api->ClearDevices();
     ASSERT_EQ(api->AddCamera("nominal", nullptr), 0);
     SetContraryBench(*api);
@@ -109,41 +114,53 @@ TEST_F(BenchWatchTest, OperatorSetsTheBenchAsStartPrompts) {
     host_.Close(dlg);
 }
 
-TEST_F(BenchWatchTest, NothingWatchesWithAnotherLibrary) {
+TEST_F(BenchWatchTest, NothingWatchesWithAnotherLibraryOrWithoutTheHook) {
     ASSERT_TRUE(fs::exists(BinDir() / "libLvxPlain.so"));
-    // The simulator is in the process, but it is not the station's library.
+    // The simulator is in the process, but it is not the station's library;
+    // then it is, but the window has no hook: the window alone knows nothing
+    // of a simulated bench.
     auto simulator = platform::SharedLibrary::Open("libLvxStor.so");
     const SimBenchApi* api = BenchOf(simulator.get());
     ASSERT_NE(api, nullptr);
-    SetContraryBench(*api);
-    SimBench before{};
-    api->GetBench(&before);
+    for (const char* library : {"libLvxPlain.so", "libLvxStor.so"}) {
+        SCOPED_TRACE(library);
+        const bool plainLibrary = std::string(library) == "libLvxPlain.so";  // with the hook
+        SetContraryBench(*api);
+        SimBench before{};
+        api->GetBench(&before);
 
-    CUsbCamera::SetDriverLibraryName("libLvxPlain.so");
-    D dlg(host_);
-    ASSERT_TRUE(dlg.Create());
-    ASSERT_NE(CUsbCamera::DriverLibrary(), nullptr);
-    host_.Click(dlg, D::IDC_CCD_FLASH_UP);
-    host_.Click(dlg, D::IDC_START);
-    EXPECT_EQ(dlg.LastResult(), 4);  // no device on that bus
-    host_.NotifyPrompt("MESSAGE", kPlugUsb);
+        CUsbCamera::SetDriverLibraryName(library);
+        D dlg(host_);
+        if (plainLibrary) dlg.SetDriverLibraryObserver(&hook_);
+        ASSERT_TRUE(dlg.Create());
+        ASSERT_NE(CUsbCamera::DriverLibrary(), nullptr);
+        EXPECT_EQ(hook_.Bench(), nullptr);
+        host_.Click(dlg, D::IDC_CCD_FLASH_UP);
+        host_.Click(dlg, D::IDC_START);
+        if (plainLibrary) {
+            EXPECT_EQ(dlg.LastResult(), 4);  // no device on that bus
+        }
+        host_.NotifyPrompt("MESSAGE", kPlugUsb);
 
-    SimBench after{};
-    api->GetBench(&after);
-    EXPECT_EQ(after.usbPlugged, before.usbPlugged);
-    EXPECT_EQ(after.mainSwitchOn, before.mainSwitchOn);
-    EXPECT_EQ(after.afMode, before.afMode);
-    EXPECT_EQ(after.power, before.power);
-    host_.Close(dlg);
+        SimBench after{};
+        api->GetBench(&after);
+        EXPECT_EQ(after.usbPlugged, before.usbPlugged);
+        EXPECT_EQ(after.mainSwitchOn, before.mainSwitchOn);
+        EXPECT_EQ(after.afMode, before.afMode);
+        EXPECT_EQ(after.power, before.power);
+        host_.Close(dlg);
+    }
 }
 
 TEST_F(BenchWatchTest, NoPromptReachesTheLibraryAfterTheWindowCloses) {
     {
         D dlg(host_);
+        dlg.SetDriverLibraryObserver(&hook_);
         ASSERT_TRUE(dlg.Create());
-        ASSERT_NE(BenchOf(CUsbCamera::DriverLibrary()), nullptr);
+        ASSERT_NE(hook_.Bench(), nullptr);
         host_.Close(dlg);
         EXPECT_EQ(CUsbCamera::DriverLibrary(), nullptr);
+        EXPECT_EQ(hook_.Bench(), nullptr);
         // Unmapped, so that a call into it would not go unnoticed.
         ASSERT_FALSE(SimulatorMapped());
         EXPECT_EXIT(

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "camera/usb_camera.h"
@@ -117,19 +118,142 @@ TEST_F(SimLinkTest, LateCompletionSucceedsAndMissingOneFails) {
     EXPECT_EQ(Slept(), 1500);
     EXPECT_TRUE(Camera().Modes().checkerOpen);
 
+    // The data arrive with the completion.
+    Camera().Mem(sim::Memory::RamConfig)[400] = 0x5A;
+    std::uint8_t value = 0;
+    sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
+    clock.After(30, [] { sim::Sim().CompletePending(0); });
+    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 1, &value), 1);
+    EXPECT_EQ(value, 0x5A);
+
     sim::Sim().LeaveNextPending("DXC_OPEN_CHECKER");
     clock.After(50, [] { sim::Sim().CompletePending(LVX_RESULT(LVX_CODE_DEVICE, LVX_INF_TIMEOUT)); });
     EXPECT_EQ(cam.OpenChecker(), 14);
 
-    clock0 = clock.SleptMs();
-    sim::Sim().LeaveNextPending("DCMD_OPEN_SESSION", true);
-    EXPECT_EQ(cam.DcmdOpenSession(), 14);
-    EXPECT_EQ(Slept(), 4000);
+    // The whole wait, then the device is closed: a camera command waits 4 s,
+    // a checker command 10 s.
+    const struct {
+        const char* command;
+        int (CUsbCamera::*send)();
+        std::int64_t waitMs;
+    } never[] = {{"DCMD_OPEN_SESSION", &CUsbCamera::DcmdOpenSession, 4000},
+                 {"DXC_CLOSE_CHECKER", &CUsbCamera::CloseChecker, 10000}};
+    for (const auto& c : never) {
+        Connect();
+        sim::Sim().LeaveNextPending(c.command, true);
+        EXPECT_EQ((cam.*c.send)(), 14) << c.command;
+        EXPECT_EQ(Slept(), c.waitMs) << c.command;
+        EXPECT_EQ(CUsbCamera::LinkFlags(), 0x03) << c.command;
+        cam.DisconnectCamera();
+    }
+}
 
+TEST_F(SimLinkTest, OnlyACompletionCompletesAPendingTransfer) {
+    const std::uint32_t notifications[] = {
+        LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_BUSRESET),    LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_DISCONNECT),
+        LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_STATUSCHANGE), LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_ABORT),
+        LVX_RESULT(LVX_CODE_DEVICE, LVX_INF_BUSRESET),    LVX_RESULT(LVX_CODE_NONE, LVX_INF_NONE),
+    };
+    Connect();
+    ASSERT_EQ(cam.OpenChecker(), 1);
+    const Bytes held = {0x11, 0x22, 0x33, 0x44};
+    ASSERT_EQ(cam.TransferConfigMemory(2, 0, 400, 4, Bytes(held).data()), 1);
+    for (std::uint32_t event : notifications) {
+        clock0 = clock.SleptMs();
+        Bytes buffer(4, 0xA5);
+        sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
+        clock.After(30, [event] { sim::Sim().InterruptPending(event); });
+        EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 4, buffer.data()), 14) << std::hex << event;
+        EXPECT_EQ(Slept(), 30) << std::hex << event;
+        EXPECT_EQ(buffer, Bytes(4, 0xA5)) << std::hex << event;
+        // The session goes on.
+        EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 4, buffer.data()), 1) << std::hex << event;
+        EXPECT_EQ(buffer, held) << std::hex << event;
+    }
+
+    // A completion reported twice ends its own transfer only: the next one
+    // that never completes still fails after the whole wait.
+    Bytes buffer(4);
+    sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
+    clock.After(30, [] { sim::Sim().CompletePending(0, true); });
+    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 4, buffer.data()), 1);
+    EXPECT_EQ(buffer, held);
     clock0 = clock.SleptMs();
-    sim::Sim().LeaveNextPending("DXC_CLOSE_CHECKER", true);
-    EXPECT_EQ(cam.CloseChecker(), 14);
+    sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD", true);
+    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 4, buffer.data()), 14);
     EXPECT_EQ(Slept(), 10000);
+}
+
+TEST_F(SimLinkTest, AbandonedTransferIsCancelledAndItsLateDataReachNoCaller) {
+    const struct {
+        const char* what;
+        bool closeCancels;
+        bool callerFrees;
+    } cases[] = {
+        {"a driver that cancels at the close", true, false},
+        {"one that completes anyway, into a buffer still held", false, false},
+        {"one that completes anyway, after the caller freed its buffer", false, true},
+    };
+    const Bytes held = {1, 2, 3, 4, 5, 6, 7, 8};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Connect();
+        ASSERT_EQ(cam.OpenChecker(), 1);
+        ASSERT_EQ(cam.TransferConfigMemory(2, 0, 400, 8, Bytes(held).data()), 1);
+        sim::Sim().SetCloseCancelsPending(c.closeCancels);
+        Calls().clear();
+
+        auto buffer = std::make_unique<std::uint8_t[]>(8);
+        std::fill_n(buffer.get(), 8, 0xA5);
+        sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
+        // Later than the whole 10 s wait.
+        clock.After(10200, [] { sim::Sim().CompletePending(0); });
+        clock0 = clock.SleptMs();
+        EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 8, buffer.get()), 14);
+        EXPECT_EQ(Slept(), 10000);
+        EXPECT_EQ(Calls()[LVX_SEL_CLOSE_DEVICE], 1);
+        EXPECT_EQ(CUsbCamera::LinkFlags(), 0x03);
+        EXPECT_EQ(sim::Sim().HasPending(), !c.closeCancels);
+        if (c.callerFrees) buffer.reset();  // the sanitizer build sees any later write
+
+        // Nothing goes out on the closed device; meanwhile the library
+        // finishes what it was asked, or has cancelled it.
+        EXPECT_EQ(cam.OpenChecker(), 14);
+        EXPECT_EQ(Calls()[LVX_SEL_EXECUTE_IO], 1);
+        cam.DisconnectCamera();
+        clock.Sleep(500);
+        EXPECT_FALSE(sim::Sim().HasPending());
+        if (buffer) {
+            EXPECT_EQ(Bytes(buffer.get(), buffer.get() + 8), Bytes(8, 0xA5));
+        }
+
+        // The next session's transfers are their own.
+        Connect();
+        Bytes next(8);
+        sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
+        clock.After(30, [] { sim::Sim().CompletePending(0); });
+        EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 8, next.data()), 1);
+        EXPECT_EQ(next, held);
+        cam.DisconnectCamera();
+    }
+}
+
+TEST_F(SimLinkTest, NoDriverCallWithoutAnOpenDevice) {
+    Connect();
+    ASSERT_EQ(cam.OpenChecker(), 1);
+    cam.DisconnectCamera();
+    // The next run cannot open the device, and closes the checker anyway.
+    sim::Sim().FailSelector(LVX_SEL_OPEN_DEVICE, LVX_RESULT(LVX_CODE_DEVICE, LVX_ERR_NODEVICE));
+    EXPECT_EQ(cam.ConnectCamera(), 11);
+    Calls().clear();
+    sim::Sim().ClearCommands();
+    std::uint8_t b[4] = {};
+    EXPECT_EQ(cam.CloseChecker(), 14);
+    EXPECT_EQ(cam.DcmdGetProperty(88, b), 14);
+    EXPECT_EQ(cam.InquiryDevice(), 14);
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_TRUE(sim::Sim().Commands().empty());
+    EXPECT_TRUE(Camera().Modes().checkerOpen);
 }
 
 TEST_F(SimLinkTest, ConfigurationMemoryRoundTrips) {
@@ -202,6 +326,9 @@ TEST_F(SimLinkTest, ShootingConditionsStopAtADifferingReadBack) {
     EXPECT_EQ(Camera().Property(11), 45);
     EXPECT_EQ(Camera().Property(12), 18);
     EXPECT_EQ(Camera().Property(5), 72);
+    // A new shutter speed gives the aperture back to the lens.
+    ASSERT_EQ(cam.SetShootingConditions(18, 0, 72, 0), 1);
+    EXPECT_EQ(Camera().Property(12), 0);
 
     Camera().SetStoredProperty(2, 7);
     Camera().SetStoredProperty(5, 9);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <vector>
 
 namespace {
@@ -37,6 +38,47 @@ TEST(VirtualClock, NegativeSleepIsNoOpAndDateIsSettable) {
     EXPECT_EQ(clock.Today(), (platform::LocalDate{2002, 7, 5}));
     clock.SetToday({2026, 12, 8});
     EXPECT_EQ(clock.Today().day, 8);
+}
+
+TEST(VirtualClock, PacedByRealTimeWaitsForWhatItMovesOn) {
+    using Steady = std::chrono::steady_clock;
+    const Steady::time_point start = Steady::now();
+    auto realMs = [start] { return std::chrono::duration<double, std::milli>(Steady::now() - start).count(); };
+    using Pace = platform::VirtualClock::Pace;
+
+    platform::VirtualClock clock;
+    clock.Sleep(1000);
+    ASSERT_LT(realMs(), 500);
+    clock.SetPace(Pace::RealTime);
+    EXPECT_GE(clock.NowMs(), 1000);  // the time so far is kept
+    EXPECT_EQ(clock.Today(), platform::RealClock().Today());
+
+    double alarmAfter = -1;
+    const double setAt = realMs();
+    clock.After(15, [&] { alarmAfter = realMs() - setAt; });
+    const std::int64_t before = clock.NowMs();
+    const double sleepFrom = realMs();
+    clock.Sleep(25);
+    const double slept = realMs() - sleepFrom;
+    EXPECT_GE(slept, 25.0);
+    EXPECT_GE(alarmAfter, 15.0);
+    EXPECT_GE(clock.NowMs() - before, 25);
+
+    const double advanceFrom = realMs();
+    const std::int64_t target = clock.NowMs() + 20;
+    clock.AdvanceTo(target);
+    EXPECT_GE(realMs() - advanceFrom, 20.0);
+    EXPECT_GE(clock.NowMs(), target);
+    clock.AdvanceTo(0);  // never back
+    EXPECT_GE(clock.NowMs(), target);
+
+    clock.SetPace(Pace::Instant);
+    const std::int64_t kept = clock.NowMs();
+    const double instantFrom = realMs();
+    clock.Sleep(60000);
+    EXPECT_LT(realMs() - instantFrom, 500);
+    EXPECT_EQ(clock.NowMs(), kept + 60000);
+    EXPECT_EQ(clock.SleptMs(), 1000 + 25 + 60000);
 }
 
 TEST(RealClock, TodayIsAPlausibleDate) {

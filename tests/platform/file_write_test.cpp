@@ -51,6 +51,30 @@ TEST_F(FileWriteTest, FailureLeavesOldFileIntact) {
     EXPECT_EQ(platform::ReadWholeFile(path), std::optional<std::string>("keep me"));
 }
 
+// A file that opening for writing would refuse is kept, for root too: a file
+// without any write bit is read-only for everyone. A writable file keeps its
+// permissions through the replacement.
+TEST_F(FileWriteTest, ReadOnlyFileIsKeptAndAWritableOneKeepsItsMode) {
+    const std::string path = dir_ + "/result.dat";
+    for (mode_t mode : {0444, 0400, 0555}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(platform::WriteFileReplacing(path, "old"), platform::WriteError::None);
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        EXPECT_EQ(platform::WriteFileReplacing(path, "new"), platform::WriteError::CannotCreate);
+        EXPECT_EQ(platform::ReadWholeFile(path), std::optional<std::string>("old"));
+        ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    }
+    ASSERT_EQ(::chmod(path.c_str(), 0620), 0);
+    ASSERT_EQ(platform::WriteFileReplacing(path, "new"), platform::WriteError::None);
+    EXPECT_EQ(platform::ReadWholeFile(path), std::optional<std::string>("new"));
+    struct stat st{};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0620u);
+    int entries = 0;
+    for ([[maybe_unused]] auto& e : fs::directory_iterator(dir_)) ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
 TEST_F(FileWriteTest, MissingDirectoryCannotCreateAndMissingFileCannotBeRead) {
     EXPECT_EQ(platform::WriteFileReplacing(dir_ + "/no/such/file", "x"), platform::WriteError::CannotCreate);
     EXPECT_FALSE(platform::ReadWholeFile(dir_ + "/absent").has_value());

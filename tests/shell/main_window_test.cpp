@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "camera/usb_camera.h"
+#include "platform/library.h"
 #include "platform/trace.h"
 #include "shell/image_adjust_dlg.h"
 #include "standards/standard_dlg.h"
@@ -24,6 +25,22 @@ using D = CImageAdjustDlg;
 
 const char* const kTitle = "W0073 ImageAdjust software Ver1.020";
 const std::vector<int> kItemBoxes = {1112, 1140, 1117, 1118, 1136, 1143, 1138, 1137, 1139, 1144};
+
+// What the window tells of its driver library, and whether the library was
+// there to be used each time.
+class LibraryEvents : public D::DriverLibraryObserver {
+public:
+    void DriverLibraryLoaded(platform::SharedLibrary& library) override { Note("loaded", library); }
+    void DriverLibraryFreeing(platform::SharedLibrary& library) override { Note("freeing", library); }
+    std::vector<std::string> events;
+
+private:
+    void Note(const char* event, platform::SharedLibrary& library) {
+        const bool usable = CUsbCamera::DriverLibrary() == &library && library.Symbol("LvDriverEntry") != nullptr &&
+                            (CUsbCamera::LinkFlags() & 1) != 0;
+        events.push_back(std::string(event) + (usable ? "" : " (not usable)"));
+    }
+};
 
 // Each test runs in a fresh working directory (STD.DAT is read from there);
 // the driver library is found beside the test program.
@@ -51,8 +68,11 @@ TEST_F(MainWindowTest, StartsReadyWithTheDriverLibraryAndFreesItOnClose) {
     std::vector<std::string> trace;
     platform::SetTraceSink([&](const std::string& line) { trace.push_back(line); });
 
+    LibraryEvents observer;
     D dlg(host_);
+    dlg.SetDriverLibraryObserver(&observer);
     ASSERT_TRUE(dlg.Create());
+    EXPECT_EQ(observer.events, std::vector<std::string>{"loaded"});
     EXPECT_TRUE(host_.MessageBoxes().empty());
     EXPECT_EQ(dlg.GetWindowText(), kTitle);
     EXPECT_EQ(CUsbCamera::LinkFlags(), 1);
@@ -68,16 +88,22 @@ TEST_F(MainWindowTest, StartsReadyWithTheDriverLibraryAndFreesItOnClose) {
     EXPECT_EQ(dlg.m_standards.sensInitial[18], 9999);
 
     host_.Close(dlg);
+    // Told while the library could still be used, and only then freed.
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"loaded", "freeing"}));
     EXPECT_EQ(CUsbCamera::LinkFlags() & 1, 0);
+    EXPECT_EQ(CUsbCamera::DriverLibrary(), nullptr);
     EXPECT_EQ(dlg.m_pCamera, nullptr);
     EXPECT_NE(std::find(trace.begin(), trace.end(), "FREE LIBRARY\r\n"), trace.end());
 }
 
 TEST_F(MainWindowTest, OpensWithoutStandardsFileOrDriverAfterTheMessagesInOrder) {
     CUsbCamera::SetDriverLibraryName("libNoSuchDriver.so");
+    LibraryEvents observer;
     D dlg(host_);
+    dlg.SetDriverLibraryObserver(&observer);
     host_.OnShow(D::IDD).Close();
     dlg.DoModal();
+    EXPECT_TRUE(observer.events.empty());  // no library, nothing to tell
 
     ASSERT_EQ(host_.Shown().size(), 1u);  // the window opens all the same
     const auto& boxes = host_.MessageBoxes();

@@ -146,6 +146,23 @@ TEST_F(ResultFileTest, FileThatCannotBeWrittenGivesSeventyFour) {
     EXPECT_EQ(dlg_.m_log, std::string(kFlashUpLog) + "2002年7月5日\r\n");
 }
 
+TEST_F(ResultFileTest, ReadOnlyFileIsKeptAndGivesSeventyFour) {
+    // The station runs as root on the line PC, where permission bits do not
+    // stop a write: a file without any write bit is what it may not replace.
+    const std::string name = sim::Sim().FirstCamera().Unit().identification + ".dat";
+    std::ofstream(name, std::ios::binary) << "an earlier run";
+    fs::permissions(name, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    RunFlashUp();
+    EXPECT_EQ(dlg_.LastResult(), 74);
+    const auto& boxes = host_.MessageBoxes();
+    ASSERT_GE(boxes.size(), 2u);
+    EXPECT_EQ(boxes[boxes.size() - 2].text, kNotOpened);
+    EXPECT_EQ(boxes[boxes.size() - 2].ownerId, 0);
+    EXPECT_EQ(Read(name), "an earlier run");
+    EXPECT_EQ(Entries().size(), 1u);  // nor a temporary file left beside it
+    EXPECT_EQ(dlg_.GetDlgItemText(CImageAdjustDlg::IDC_COMMENT), "ERROR NO=74 ファイルオープンエラー");
+}
+
 TEST_F(ResultFileTest, FailingItemStillWritesItsLogUpToTheFailure) {
     // The flash-up's update command fails: its NG log is what the file holds.
     sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1, "DXC_UPDATECOMMAND");

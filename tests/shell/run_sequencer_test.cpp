@@ -295,21 +295,6 @@ TEST_F(RunSequencerTest, NothingHappensWithoutSelectionOrAfterCancel) {
     EXPECT_EQ(host_.VClock().NowMs(), 0);
 }
 
-TEST_F(RunSequencerTest, ItemWithoutItsWindowIsNoPass) {
-    // The plain window has no sensitivity window to run.
-    CImageAdjustDlg plain(host_);
-    ASSERT_TRUE(plain.Create());
-    CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
-    host_.ClearRecords();
-    plain.SetSelection(0x0080);
-    host_.Click(plain, CImageAdjustDlg::IDC_START);
-    EXPECT_NE(plain.LastResult(), 1);
-    EXPECT_NE(plain.GetDlgItemText(CImageAdjustDlg::IDC_COMMENT), kOkStatus);
-    EXPECT_EQ(host_.LastBitmap(plain, CImageAdjustDlg::IDC_PICTURE), CImageAdjustDlg::IDB_NG);
-    EXPECT_TRUE(host_.Shown().empty());  // and no flash-up after it
-    plain.m_pCamera->DisconnectCamera();
-}
-
 TEST_F(RunSequencerTest, BatteryWarningDoesNotStopTheRun) {
     sim::Sim().ClearDevices();
     sim::UnitProfile unit = *sim::FindProfile("nominal");

@@ -97,25 +97,74 @@ TEST_F(CameraMcu, Subroutine37PutsTheBatteryReadingAt2566) {
     EXPECT_NE(Answer({'E', 'S', 38})[0], 'a');
 }
 
-TEST_F(CameraMcu, AnArmedFlashTakesItsPictureWhenInspectionModeCloses) {
+// The flash picture in the order the station sends it, and with a step left
+// out or moved: what the camera then holds shows it.
+TEST_F(CameraMcu, FlashPictureNeedsShotChargeAndFlashInTurn) {
+    const Bytes shot = {'G', 'y', 0x07, 0x08}, charge = {'G', 'w', 0x01, 0x4A}, pre = {'G', '{', 36, 0, 0};
+    struct Case {
+        const char* what;
+        std::vector<Bytes> steps;  // after "SS", before "QQ"
+        bool newPicture;
+        double level;  // green of the new picture over the one in the station's order
+    };
+    const std::vector<Case> cases = {
+        {"station's order", {shot, charge, pre}, true, 1.0},
+        {"no shot: nothing exposed", {charge, pre}, false, 0},
+        {"no charge: the last flash drained it", {shot, pre}, true, 0.09},
+        {"charged after the flash", {shot, pre, charge}, true, 0.09},
+        {"flash before the shot", {charge, pre, shot}, true, 0.0},
+        {"no flash", {shot, charge}, true, 0.0},
+    };
+    SimBench b = Sim().Bench();
+    b.lens = SIM_LENS_50MM_F14;
+    b.light = SIM_LIGHT_REFLECTOR;
+    b.subjectDistanceM = 1.414;
+    b.flashPoppedUp = 1;
+    Sim().SetBench(b);
+    ASSERT_TRUE(link->OpenChecker().Ok());
     ASSERT_TRUE(link->ResumeSession());
-    ASSERT_EQ(Answer({'S', 'S'})[0], 'a');
-    ASSERT_EQ(Answer({'G', 'y', 0x07, 0x08})[0], 'a');
-    ASSERT_EQ(Answer({'G', 'w', 0x01, 0x4A})[0], 'a');
-    ASSERT_EQ(Answer({'G', '{', 36, 0, 0})[0], 'a');
-    EXPECT_EQ(Cam().PictureCount(), 0);
-    ASSERT_EQ(Answer({'Q', 'Q'})[0], 'a');
-    EXPECT_EQ(link->WaitReady(), 3);
-    EXPECT_EQ(link->GetProperty(88).data[3], 1);
-    EXPECT_EQ(Cam().LastExposure().flash, sim::FlashKind::Pre);
-    EXPECT_DOUBLE_EQ(Cam().LastExposure().chargeVolts, 33.0);
-    EXPECT_EQ(Cam().Modes().fireWidth, 1800);
+    ASSERT_TRUE(link->SetProperty(11, 45).Ok());
+    ASSERT_TRUE(link->SetProperty(12, 18).Ok());
+    auto green = [&] {
+        // The area mean over 300 x 300 at (1400, 900).
+        const Bytes cdb = {0xFE, 0, 0x62, 0x80, 0x05, 0x78, 0x03, 0x84, 0, 0, 0, 32, 0x01, 0x2C, 0x01, 0x2C};
+        auto r = link->Execute(cdb, LVX_DIR_IN, {}, 32);
+        EXPECT_TRUE(r.Ok());
+        return ((r.data[0] << 8 | r.data[1]) + (r.data[4] << 8 | r.data[5])) / 20.0;
+    };
+    double reference = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Each case starts from a flash that drained the capacitor.
+        ASSERT_EQ(Answer({'S', 'S'})[0], 'a');
+        for (const Bytes& step : {shot, charge, pre}) ASSERT_EQ(Answer(step)[0], 'a');
+        ASSERT_EQ(Answer({'Q', 'Q'})[0], 'a');
+        ASSERT_GE(link->WaitReady(), 0);
+        const int count = Cam().PictureCount();
 
-    // Without an armed flash, closing takes nothing.
+        ASSERT_EQ(Answer({'S', 'S'})[0], 'a');
+        for (const Bytes& step : c.steps) ASSERT_EQ(Answer(step)[0], 'a');
+        ASSERT_EQ(Answer({'Q', 'Q'})[0], 'a');
+        EXPECT_EQ(link->WaitReady(), c.newPicture ? 3 : 0);
+        EXPECT_EQ(link->GetProperty(88).data[3], count + (c.newPicture ? 1 : 0));
+        if (!c.newPicture) continue;
+        const double g = green();
+        if (reference == 0) reference = g;
+        EXPECT_NEAR(g / reference, c.level, 0.01) << g;
+    }
+    EXPECT_EQ(Cam().Modes().fireWidth, 1800);
+    EXPECT_EQ(Cam().Modes().flashLevel, 36);
+
+    // One shot at a time; a shot needs a width; outside inspection mode nothing.
     ASSERT_EQ(Answer({'S', 'S'})[0], 'a');
-    ASSERT_EQ(Answer({'Q', 'Q'})[0], 'a');
-    EXPECT_EQ(link->WaitReady(), 0);
-    EXPECT_EQ(Cam().PictureCount(), 1);
+    EXPECT_EQ(Answer(shot)[0], 'a');
+    EXPECT_NE(Answer(shot)[0], 'a');
+    EXPECT_EQ(Answer({'Q', 'Q'})[0], 'a');
+    EXPECT_GE(link->WaitReady(), 0);
+    EXPECT_EQ(Answer({'S', 'S'})[0], 'a');
+    EXPECT_NE(Answer({'G', 'y', 0, 0})[0], 'a');
+    EXPECT_EQ(Answer({'Q', 'Q'})[0], 'a');
+    EXPECT_NE(Answer(shot)[0], 'a');
 }
 
 TEST_F(CameraMcu, ReplyFaultAndMemoryCopy) {

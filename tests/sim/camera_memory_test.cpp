@@ -75,6 +75,24 @@ TEST_F(CameraMemory, CcdEepromNeedsTheCcdPowerAndStaysOnlyWhenCommitted) {
     EXPECT_EQ(link->ReadMemory(kCcd, 248, 4).data, iso);
 }
 
+TEST_F(CameraMemory, CorruptedReadFlipsOneByteOfTheReadsThatReachIt) {
+    ASSERT_TRUE(link->OpenChecker().Ok());
+    ASSERT_TRUE(link->CcdPower(true).Ok());
+    const Bytes table = link->ReadMemory(kRam, 400, 38).data;
+    Cam().Faults().configRead = {.times = 2, .memory = Memory::RamConfig, .byte = 20, .flip = 0x81};
+    EXPECT_EQ(link->ReadMemory(kRam, 400, 20).data, Bytes(table.begin(), table.begin() + 20));  // short of byte 20
+    EXPECT_EQ(link->ReadMemory(kCcd, 248, 38).data, table);                                    // another memory
+    for (int i = 0; i < 2; ++i) {
+        Bytes read = link->ReadMemory(kRam, 400, 38).data;
+        ASSERT_EQ(read.size(), 38u);
+        EXPECT_EQ(read[20], table[20] ^ 0x81);
+        read[20] = table[20];
+        EXPECT_EQ(read, table);
+    }
+    EXPECT_EQ(link->ReadMemory(kRam, 400, 38).data, table);  // two reads, and the memory kept its bytes
+    EXPECT_EQ(Cam().Faults().configRead.times, 0);
+}
+
 TEST_F(CameraMemory, UnpackCopiesTheEepromBlocksIntoRamAt152) {
     ASSERT_TRUE(link->OpenChecker().Ok());
     ASSERT_TRUE(link->CcdPower(true).Ok());

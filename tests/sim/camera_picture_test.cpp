@@ -128,7 +128,9 @@ TEST_F(CameraPicture, PropertiesFollowTheBenchAndKeepWhatIsSet) {
     ASSERT_TRUE(link->SetProperty(12, 30).Ok());
     ASSERT_TRUE(link->SetProperty(11, 24).Ok());
     EXPECT_EQ(Prop(11), 24);
-    EXPECT_EQ(Prop(12), 30);  // the aperture stays until it is set again
+    EXPECT_EQ(Prop(12), 0);  // a new shutter speed gives the aperture back to the lens
+    ASSERT_TRUE(link->SetProperty(12, 30).Ok());
+    EXPECT_EQ(Prop(12), 30);
     EXPECT_EQ(link->SetProperty(88, 9).Asc(), sim::kAscInvalidField);
     EXPECT_EQ(link->Dcmd(0xEB, 11, {0, 4, 12, 1}).Asc(), sim::kAscInvalidField);  // id echo differs
     EXPECT_EQ(Prop(11), 24);
@@ -162,7 +164,7 @@ TEST_F(CameraPicture, APictureIsStoredAfterTheBusyPollsAndCounted) {
     EXPECT_EQ(Prop(88), 1);
     EXPECT_EQ(Cam().LastExposure().conditions.p11, 24);
     EXPECT_EQ(Cam().LastExposure().conditions.p5, 84);
-    EXPECT_EQ(Cam().LastExposure().flash, sim::FlashKind::None);
+    EXPECT_TRUE(Cam().LastExposure().flashes.empty());
     const std::uint64_t seed = Cam().LastExposure().seed;
     ASSERT_TRUE(link->TakePictureAndWait());
     EXPECT_EQ(Prop(88), 2);

@@ -167,7 +167,30 @@ TEST_F(DriverEntry, InjectedFaultsHitOnlyWhatTheyName) {
     EXPECT_EQ(Sim().FirstCamera().Mem(sim::Memory::RamConfig)[10], 0x55);
 }
 
-TEST_F(DriverEntry, PendingTransferCompletesThroughTheEventRoutine) {
+// A pending RAM configuration read of two bytes at 20, with buffers of the
+// test's own that the driver may write at any later time.
+struct PendingRead {
+    std::uint8_t cdb[16] = {0xFE, 0, 0x50, 0x80, 0, 0, 0, 20, 0, 0, 0, 2};
+    std::uint8_t data[2] = {0xEE, 0xEE};
+    sim::Sense sense{};
+    LvxExecuteIoBlock io{};
+
+    std::uint32_t Send(const HostLink& link) {
+        sense.fill(0xEE);
+        io = LvxExecuteIoBlock{};
+        io.deviceHandle = link.DeviceHandle();
+        io.direction = LVX_DIR_IN;
+        io.commandLength = sizeof cdb;
+        io.command = cdb;
+        io.dataLength = sizeof data;
+        io.data = data;
+        io.senseLength = LVX_SENSE_LENGTH;
+        io.sense = sense.data();
+        return sim::LvDriverEntry(LVX_SEL_EXECUTE_IO, &io, link.DriverHandle());
+    }
+};
+
+TEST_F(DriverEntry, PendingTransferAnswersAtItsCompletion) {
     HostLink link;
     ASSERT_TRUE(link.OpenChecker().Ok());
     ASSERT_TRUE(link.WriteMemory(2, 20, {9, 8}).Ok());
@@ -175,23 +198,73 @@ TEST_F(DriverEntry, PendingTransferCompletesThroughTheEventRoutine) {
     Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
     EXPECT_TRUE(link.OpenChecker().Ok());  // another command: not pending
     const int events = HostLink::EventCount();
-    auto r = link.ReadMemory(2, 20, 2);
-    EXPECT_EQ(r.result, 0u);
-    EXPECT_TRUE(r.pending);
-    EXPECT_EQ(r.data, (std::vector<std::uint8_t>{9, 8}));  // complete before the notification
+    PendingRead read;
+    ASSERT_EQ(read.Send(link), 0u);
+    EXPECT_EQ(read.io.pending, 1u);
+    EXPECT_EQ(read.data[0], 0xEE);  // nothing yet, sense included
+    EXPECT_EQ(read.sense[0], 0xEE);
     EXPECT_TRUE(Sim().HasPending());
     EXPECT_EQ(HostLink::EventCount(), events);
-    ASSERT_TRUE(Sim().CompletePending(LVX_RESULT(LVX_CODE_DEVICE, LVX_INF_ABORT)));
-    EXPECT_EQ(HostLink::EventCount(), events + 1);
+
+    ASSERT_TRUE(Sim().CompletePending(LVX_RESULT(LVX_CODE_DEVICE, LVX_INF_ABORT), true));
+    EXPECT_EQ(read.data[0], 9);
+    EXPECT_EQ(read.data[1], 8);
+    EXPECT_EQ(read.sense, sim::Sense{});
+    EXPECT_EQ(HostLink::EventCount(), events + 2);  // reported twice
     EXPECT_EQ(HostLink::LastEvent(), LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_NONE));
     EXPECT_EQ(HostLink::LastEventValue(), LVX_RESULT(LVX_CODE_DEVICE, LVX_INF_ABORT));
     EXPECT_FALSE(Sim().CompletePending());
 
+    // One that never completes is never written.
     Sim().LeaveNextPending("", true);
-    EXPECT_TRUE(link.ReadMemory(2, 20, 2).pending);
+    PendingRead never;
+    ASSERT_EQ(never.Send(link), 0u);
+    EXPECT_EQ(never.io.pending, 1u);
     EXPECT_FALSE(Sim().HasPending());
     EXPECT_FALSE(Sim().CompletePending());
-    EXPECT_EQ(HostLink::EventCount(), events + 1);
+    EXPECT_EQ(never.data[0], 0xEE);
+    EXPECT_EQ(HostLink::EventCount(), events + 2);
+}
+
+TEST_F(DriverEntry, PendingTransferEndsUnansweredByANotificationOrAClose) {
+    {
+        HostLink link;
+        ASSERT_TRUE(link.OpenChecker().Ok());
+        ASSERT_TRUE(link.WriteMemory(2, 20, {9, 8}).Ok());
+        const int events = HostLink::EventCount();
+
+        // A bus reset: the event routine hears it, the transfer is dropped.
+        PendingRead reset;
+        Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
+        ASSERT_EQ(reset.Send(link), 0u);
+        ASSERT_TRUE(Sim().InterruptPending(LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_BUSRESET)));
+        EXPECT_EQ(HostLink::EventCount(), events + 1);
+        EXPECT_EQ(HostLink::LastEvent(), LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_BUSRESET));
+        EXPECT_EQ(HostLink::LastEventValue(), 0u);
+        EXPECT_FALSE(Sim().HasPending());
+        EXPECT_FALSE(Sim().CompletePending());
+        EXPECT_FALSE(Sim().InterruptPending(LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_BUSRESET)));
+        EXPECT_EQ(reset.data[0], 0xEE);
+        EXPECT_EQ(reset.sense[0], 0xEE);
+    }
+
+    // Closing the device cancels a pending transfer; a driver that does not
+    // honour that still answers later, into the buffers it was given.
+    for (const bool cancels : {true, false}) {
+        SCOPED_TRACE(cancels ? "cancelled" : "answered after the close");
+        Sim().SetCloseCancelsPending(cancels);
+        HostLink link;
+        ASSERT_TRUE(link.Connected());
+        PendingRead read;
+        Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
+        ASSERT_EQ(read.Send(link), 0u);
+        LvxCloseDeviceBlock close{};
+        close.deviceHandle = link.DeviceHandle();
+        ASSERT_EQ(sim::LvDriverEntry(LVX_SEL_CLOSE_DEVICE, &close, link.DriverHandle()), 0u);
+        EXPECT_EQ(Sim().HasPending(), !cancels);
+        EXPECT_EQ(Sim().CompletePending(), !cancels);
+        EXPECT_EQ(read.data[0], cancels ? 0xEE : 9);
+    }
 }
 
 TEST_F(DriverEntry, BadProfilesAndIdentificationsAreRefused) {

@@ -132,6 +132,25 @@ TEST(ModelLevels, IsoWordAndApertureTableScaleTheChannels) {
     EXPECT_NEAR(tinted.G(), base.G(), 0.5);
 }
 
+TEST(ModelLevels, IsoGainFollowsTheUnitsLaw) {
+    const SimBench bench = Viewer(SIM_LENS_TOOL_F8, 3, 13);
+    for (const char* name : {"nominal", "gain-bow"}) {
+        const UnitProfile u = *FindProfile(name);
+        CameraMemories m = Started(u);
+        auto level = [&](int value) {
+            PutWord(m.ramConfig, 400, static_cast<unsigned>(value) << 3);
+            return Measure(*TakePicture(u, bench, m, Shot(24, 0, 72)), 1420, 912, 200, 200).G() - u.clampResidual;
+        };
+        const double base = level(0);
+        // 0.033 dB a step, and the bow: a parabola over the value range, at its top in mid-range.
+        for (int value : {300, 512, 700}) {
+            const double x = value / 1023.0;
+            const double db = 0.033 * value + u.isoGainBowDb * 4 * x * (1 - x);
+            EXPECT_NEAR(level(value) / base, std::pow(10.0, db / 20), 0.01) << name << " " << value;
+        }
+    }
+}
+
 TEST(ModelLevels, LineCrawlCorrectionTakesOutTheGreenDifference) {
     const UnitProfile u = *FindProfile("nominal");
     CameraMemories m = Started(u);
@@ -157,13 +176,36 @@ TEST(ModelLevels, LineCrawlCorrectionTakesOutTheGreenDifference) {
     EXPECT_LT(std::abs(blue.gb - blue.gr) / (blue.gb + blue.gr) * 100, 0.1);
 }
 
-TEST(ModelLevels, FlashFollowsAdjustmentValueChargeAndPopUp) {
-    const UnitProfile u = *FindProfile("nominal");
+// A red field three times too strong saturates the converter: the line crawl
+// correction and the colour gains after it work on full scale, as the
+// station measures it, not on the light that was there.
+TEST(ModelLevels, ConverterClipsBeforeTheDigitalStages) {
+    const UnitProfile u = *FindProfile("colour-imbalance");
     CameraMemories m = Started(u);
-    auto flash = [&](FlashKind kind, const SimBench& bench, double volts, std::uint64_t seed = 3) {
-        Exposure e = Shot(45, kind == FlashKind::Pre ? 18 : 30, 72, seed);
-        e.flash = kind;
-        e.chargeVolts = volts;
+    const SimBench bench = Viewer(SIM_LENS_TOOL_F8, 0, 13, SIM_CHART_RED);
+    const Means before = Measure(*TakePicture(u, bench, m, Shot(18, 0, 72)), 1420, 912, 200, 200);
+    ASSERT_GT(u.greenResponse * u.redResponse * std::pow(2.0, 13 - 6 - 3) * 0.5 * 0.40 * Gain(320), 5000);
+    EXPECT_EQ(before.r, 4095);
+
+    const int k8 = 40;
+    for (std::size_t g = 0; g < 3; ++g) m.ramConfig[312 + 4 * g + 2] = m.ramConfig[312 + 4 * g + 3] = k8;
+    PutWord(m.ramConfig, 2088 + 32, 128);  // AV5 red gain 0.5
+    const Means after = Measure(*TakePicture(u, bench, m, Shot(18, 0, 72)), 1420, 912, 200, 200);
+    EXPECT_NEAR(after.r, 2048, 0.5);
+    const double shift = k8 / 4096.0 * (before.b - 4095);
+    EXPECT_NEAR(after.gr, before.gr + shift, 0.5);
+    EXPECT_NEAR(after.gb, before.gb - shift, 0.5);
+}
+
+TEST(ModelLevels, FlashFollowsAdjustmentValueLevelChargeAndPopUp) {
+    const UnitProfile u = *FindProfile("nominal");
+    const CameraMemories m = Started(u);
+    // One flash at the mode's rated level (36 pre, 60 main) unless given.
+    auto flash = [&](FlashKind kind, const SimBench& bench, double volts, int adj = 0, int levelStep = 0,
+                     std::uint64_t seed = 3) {
+        const bool pre = kind == FlashKind::Pre;
+        Exposure e = Shot(45, pre ? 18 : 30, 72, seed);
+        e.flashes.push_back({kind, (pre ? 36 : 60) + levelStep, adj, volts});
         return Measure(*TakePicture(u, bench, m, e), 1400, 900, 300, 300).G();
     };
     // Guide number formula: E = (GN * sqrt(2) / (d * F))^2 at ISO200 with
@@ -171,14 +213,16 @@ TEST(ModelLevels, FlashFollowsAdjustmentValueChargeAndPopUp) {
     const double ePre = std::pow(u.preGuideNumber * std::sqrt(2.0) / (1.414 * 2.8284), 2);
     const double predicted = u.greenResponse * ePre * (1 + u.crosstalk * 0.59) * Gain(320) + u.clampResidual;
     double sum = 0;
-    for (std::uint64_t seed = 1; seed <= 8; ++seed) sum += flash(FlashKind::Pre, Reflector(), 33.0, seed);
+    for (std::uint64_t seed = 1; seed <= 8; ++seed) sum += flash(FlashKind::Pre, Reflector(), 33.0, 0, 0, seed);
     EXPECT_NEAR(sum / 8, predicted, predicted * 0.015);
 
+    // The adjustment value and the level byte: 24 steps per EV each; the
+    // charge: its square.
     const double main0 = flash(FlashKind::Main, Reflector(), 33.0);
-    m.mcuDram[1268] = 24;  // +1 EV
-    EXPECT_NEAR(flash(FlashKind::Main, Reflector(), 33.0) / main0, 2.0, 0.08);
-    m.mcuDram[1268] = static_cast<std::uint8_t>(-24);
-    EXPECT_NEAR(flash(FlashKind::Main, Reflector(), 33.0) / main0, 0.5, 0.02);
+    EXPECT_NEAR(flash(FlashKind::Main, Reflector(), 33.0, 24) / main0, 2.0, 0.08);
+    EXPECT_NEAR(flash(FlashKind::Main, Reflector(), 33.0, -24) / main0, 0.5, 0.02);
+    EXPECT_NEAR(flash(FlashKind::Main, Reflector(), 33.0, 0, -24) / main0, 0.5, 0.02);
+    EXPECT_NEAR(flash(FlashKind::Main, Reflector(), 33.0 * 0.3) / main0, 0.09, 0.01);
 
     SimBench down = Reflector();
     down.flashPoppedUp = 0;

@@ -7,7 +7,7 @@
 namespace sim {
 namespace {
 
-SimBench g_bench;
+SimBench g_bench{};
 int g_sets = 0;
 double g_amps = 0.374;
 

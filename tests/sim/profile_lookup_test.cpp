@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <set>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <set>
 
 #include "sim/unit_profile.h"
 
@@ -21,7 +27,8 @@ std::string WriteTemp(const std::string& name, const std::string& text) {
 TEST(ProfileLookup, BuiltInsHaveDistinctValidIdentities) {
     const auto names = ProfileNames();
     for (const char* expected : {"nominal", "insensitive", "colour-imbalance", "line-crawl", "weak-flash",
-                                 "many-defects", "defect-cluster", "battery-ad", "aperture-falloff", "af-auto"})
+                                 "many-defects", "defect-cluster", "battery-ad", "aperture-falloff", "af-auto",
+                                 "flash-offset"})
         EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
     std::set<std::string> ids;
     std::set<std::uint64_t> seeds;
@@ -93,6 +100,59 @@ TEST(ProfileFile, MalformedFilesAreRefusedWithTheLine) {
         EXPECT_EQ(error.rfind(path, 0), 0u) << "the message names the file";
         std::remove(path.c_str());
     }
+}
+
+TEST(ProfileFile, OnlyASmallRegularFileIsRead) {
+    const std::string dir = "/tmp/profile_kinds_" + std::to_string(getpid());
+    std::filesystem::create_directories(dir + "/folder.profile");
+    ASSERT_EQ(::mkfifo((dir + "/fifo.profile").c_str(), 0600), 0);
+    std::ofstream(dir + "/big.profile") << "seed = 7\n" << std::string(kMaxProfileFileBytes, '#');
+    std::ofstream(dir + "/limit.profile") << "seed = 7\n" << std::string(kMaxProfileFileBytes - 9, '#');
+    struct Case {
+        std::string path;
+        const char* expect;  // empty: read
+    };
+    const Case cases[] = {
+        {dir + "/folder.profile", ": not a profile file (a directory, FIFO or device)"},
+        {dir + "/fifo.profile", ": not a profile file (a directory, FIFO or device)"},
+        {"/dev/zero", ": not a profile file (a directory, FIFO or device)"},
+        {dir + "/big.profile", ": larger than 64 KiB, too large for a profile file"},
+        {dir + "/limit.profile", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        // A lookup that waits for the FIFO's writer fails here rather than
+        // hang: the writer comes after a while, and the reader sees its end.
+        std::string error;
+        auto lookup = std::async(std::launch::async, [&] { return FindProfile(c.path, &error); });
+        if (lookup.wait_for(std::chrono::seconds(3)) == std::future_status::timeout) {
+            ::close(::open(c.path.c_str(), O_WRONLY | O_NONBLOCK));
+            ADD_FAILURE() << "waited for a writer";
+        }
+        auto unit = lookup.get();
+        if (*c.expect == '\0') {
+            ASSERT_TRUE(unit) << error;
+            EXPECT_EQ(unit->seed, 7u);
+        } else {
+            EXPECT_FALSE(unit);
+            EXPECT_EQ(error, c.path + c.expect);
+        }
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(ProfileFile, MessagesEchoOnlyPrintableText) {
+    // Control characters and bytes that are not UTF-8 become escapes; other
+    // text, Japanese for one, stays as it is.
+    const std::string path = WriteTemp("echo", "\x1B[2Jレンズ\xFF\xC2\x85\n");
+    std::string error;
+    EXPECT_FALSE(FindProfile(path, &error));
+    EXPECT_EQ(error, path + ":1: expected 'key = value', found '\\x1B[2Jレンズ\\xFF\\xC2\\x85'");
+    std::remove(path.c_str());
+    EXPECT_EQ(Printable("a\tb\x7F\xFF\xC0\xAF\xED\xA0\x80\xC2\x85\xE3\x81\x82\xE3\x81"),
+              "a\\x09b\\x7F\\xFF\\xC0\\xAF\\xED\\xA0\\x80\\xC2\\x85\xE3\x81\x82\\xE3\\x81");
+    EXPECT_FALSE(FindProfile("no\nsuch\x1B", &error));
+    EXPECT_EQ(error.rfind("no unit profile named 'no\\x0Asuch\\x1B'", 0), 0u) << error;
 }
 
 TEST(FactoryMemories, LayoutAsTheSensorFactoryLeavesIt) {

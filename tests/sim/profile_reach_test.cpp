@@ -289,10 +289,10 @@ TEST_F(ProfileReachTest, LineCrawlCoefficientFitsTheCorrectionByteOnlyForSmallCr
 }
 
 // Built-in flash: the adjustment value that brings one flash picture to the
-// target lies in -30..30 (pre) and -50..10 (main) on `nominal`; `weak-flash`
-// needs more than +30 at the pre-flash (error 52).
+// target lies in -30..30 (pre) and -50..10 (main) on `nominal` and
+// `flash-offset`; `weak-flash` needs more than +30 at the pre-flash (52).
 TEST_F(ProfileReachTest, FlashValueForTheTargetLiesInRangeOnlyForARatedTube) {
-    for (const char* profile : {"nominal", "weak-flash"}) {
+    for (const char* profile : {"nominal", "flash-offset", "weak-flash"}) {
         SCOPED_TRACE(profile);
         SimBench b = sim::Simulator::DefaultBench();
         b.lens = SIM_LENS_50MM_F14;

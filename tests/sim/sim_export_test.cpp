@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -60,6 +65,36 @@ TEST(SimExport, LibraryOffersTheDriverEntryAndTheBenchApi) {
 
     LvxCloseDriverBlock close{};
     EXPECT_EQ(entry(LVX_SEL_CLOSE_DRIVER, &close, open.driverHandle), 0u);
+}
+
+// Running out of memory inside a call of the bench API is a failure it
+// reports, not an exception that crosses into its C caller.
+TEST(SimExport, NoExceptionLeavesTheBenchApi) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address space limit does not go with the sanitizer";
+#else
+    auto lib = platform::SharedLibrary::Open(LVX_DRIVER_LIBRARY_NAME);
+    if (!lib) GTEST_SKIP() << "driver library not built beside the tests";
+    const SimBenchApi* api = lib->Function<SimGetBenchApiFn>(SIM_BENCH_API_ENTRY)(SIM_BENCH_API_VERSION);
+    ASSERT_NE(api, nullptr);
+    EXPECT_EXIT(
+        {
+            // A profile name that the library cannot copy within what is left.
+            const std::string name(64 << 20, 'n');
+            std::size_t pages = 0;
+            std::FILE* statm = std::fopen("/proc/self/statm", "r");
+            if (!statm || std::fscanf(statm, "%zu", &pages) != 1) std::_Exit(3);
+            std::fclose(statm);
+            rlimit limit{};
+            ::getrlimit(RLIMIT_AS, &limit);
+            limit.rlim_cur = pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) + (16 << 20);
+            if (::setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(4);
+            const bool refused = api->AddCamera(name.c_str(), nullptr) == -1;
+            const bool told = std::strstr(api->LastError(), "simulator failure: ") == api->LastError();
+            std::_Exit(refused && told ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 }  // namespace

@@ -5,9 +5,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/file_write.h"
+#include "platform/format.h"
+#include "platform/sjis.h"
+#include "standards/aperture_spec_dlg.h"
 #include "standards/std_file.h"
 #include "ui/scripted/scripted_host.h"
 
@@ -150,38 +156,111 @@ TEST_F(StandardDlgTest, FailedWritesKeepThePreviousFile) {
     EXPECT_EQ(entries, 2);
 }
 
-TEST_F(StandardDlgTest, OkRejectsBadInputThenSavesTheEdits) {
-    int focusAtFailure = 0;
-    bool openAfterFailure = false;
+// Every control shows its own field: each field gets a value of its own,
+// and the controls are read by the ids of the window's table.
+TEST_F(StandardDlgTest, EveryControlShowsItsFieldAndOkSavesTheRecord) {
+    using D = StandardData;
+    const std::vector<std::pair<int, std::uint32_t D::*>> whole = {
+        {1065, &D::sensBaseline}, {1064, &D::sensLevelMin}, {1063, &D::sensLevelMax}, {1052, &D::lineRedX},
+        {1053, &D::lineRedWidth}, {1054, &D::lineRedY},     {1055, &D::lineRedHeight}, {1057, &D::lineBlueX},
+        {1058, &D::lineBlueWidth}, {1059, &D::lineBlueY},   {1060, &D::lineBlueHeight}, {1098, &D::bcAdMin},
+        {1099, &D::bcAdMax},      {1003, &D::sbPreTarget},  {1005, &D::sbMainTarget}, {1037, &D::defectLevel},
+        {1032, &D::defectMaxWrites}};
+    const std::vector<std::pair<int, double D::*>> reals = {
+        {1094, &D::sensAdjustTolerance}, {1095, &D::sensCheckTolerance}, {1066, &D::ratioGrBaseline},
+        {1067, &D::ratioGbBaseline},     {1108, &D::ratioGrMin},         {1110, &D::ratioGrMax},
+        {1109, &D::ratioGbMin},          {1111, &D::ratioGbMax},         {1068, &D::ratioGrTolerance},
+        {1070, &D::ratioGbTolerance},    {1061, &D::ratioGrInitial},     {1062, &D::ratioGbInitial},
+        {1051, &D::lineRedLimit},        {1056, &D::lineBlueLimit},      {1096, &D::bcAdjustVoltage},
+        {1097, &D::bcCheckVoltage},      {1100, &D::current72OffMin},    {1101, &D::current72OffMax},
+        {1104, &D::current72OnMin},      {1105, &D::current72OnMax},     {1102, &D::current77OffMin},
+        {1103, &D::current77OffMax},     {1106, &D::current77OnMin},     {1107, &D::current77OnMax},
+        {1004, &D::sbPreTolerance},      {1036, &D::sbMainTolerance},    {1028, &D::sbChargeVoltage}};
+    const std::vector<std::pair<int, std::uint8_t D::*>> bytes = {
+        {1046, &D::ratioSampleCount}, {1001, &D::sbPreInitial}, {1002, &D::sbMainInitial}};
+
+    StandardData record;
+    for (auto [id, field] : whole) record.*field = static_cast<std::uint32_t>(id);
+    for (auto [id, field] : reals) record.*field = id + 0.125;
+    for (auto [id, field] : bytes) record.*field = static_cast<std::uint8_t>(id % 256);
+    for (int i = 0; i < 19; ++i) record.sensInitial[static_cast<std::size_t>(i)] = std::to_string(1075 + i);
+    record.pgain[5] = 1.5;  // not in this window, but kept and saved
+    record.pgainF14Tolerance = 2.5;
+    record.ratioGrBaseline = 1.6102236421725240;  // shown with 15 significant digits
+
+    std::map<int, std::string> shown;
     host_.OnShow(CStandardDlg::IDD)
-        .Type(1096, "abc")
-        .Click(ui::IDOK)
         .Do([&](ui::Dialog& d) {
-            focusAtFailure = d.GetWindow()->Focus();
-            openAfterFailure = d.IsOpen() && !d.Ended();
+            for (const auto& c : d.Template().controls)
+                if (c.kind == ui::ControlKind::Edit) shown[c.id] = d.GetDlgItemText(c.id);
         })
-        .Type(1096, "7.5")
-        .Type(1046, "300")
-        .Click(ui::IDOK)
-        .Type(1046, "4")
-        .Type(1032, "0")
         .Click(ui::IDOK);
     CStandardDlg dlg(host_, path_);
-    dlg.m_data = Filled();
+    dlg.m_data = record;
     EXPECT_EQ(dlg.DoModal(), ui::IDOK);
+    EXPECT_TRUE(host_.MessageBoxes().empty());
 
-    ASSERT_EQ(host_.MessageBoxes().size(), 2u);
-    EXPECT_EQ(host_.MessageBoxes()[0].text, "数字を入力してください。");
-    EXPECT_EQ(host_.MessageBoxes()[1].text, "0 から 255 までの整数を入力してください。");
-    EXPECT_EQ(focusAtFailure, 1096);
-    EXPECT_TRUE(openAfterFailure);
+    std::map<int, std::string> want;
+    for (auto [id, field] : whole) want[id] = std::to_string(record.*field);
+    for (auto [id, field] : reals) want[id] = platform::Format("%.15g", record.*field);
+    for (auto [id, field] : bytes) want[id] = std::to_string(record.*field);
+    for (int i = 0; i < 19; ++i) want[1075 + i] = std::to_string(1075 + i);
+    EXPECT_EQ(shown, want);  // and no edit beyond these
+    EXPECT_EQ(shown[1066], "1.61022364217252");
 
-    StandardData want = Filled();
-    want.bcAdjustVoltage = 7.5;
-    want.ratioSampleCount = 4;
-    want.defectMaxWrites = 0;
-    EXPECT_EQ(dlg.m_data, want);
-    EXPECT_EQ(ReadRaw(), FormatStandards(want));
+    record.ratioGrBaseline = 1.61022364217252;
+    EXPECT_EQ(dlg.m_data, record);
+    EXPECT_EQ(ReadRaw(), platform::ToShiftJis(FormatStandards(record)));
+}
+
+// OK takes the controls in the window's order; the first that does not
+// parse is reported, gets the focus, and nothing is written.
+TEST_F(StandardDlgTest, OkValidatesInOrderAndSavesOnlyAGoodRecord) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, std::string>> typed;
+        std::string message;  // empty: saved
+        int focus;
+    };
+    const Case cases[] = {
+        {"letter in a voltage", {{1096, "7.2V"}}, "数字を入力してください。", 1096},
+        {"sample count above a byte", {{1046, "300"}}, "0 から 255 までの整数を入力してください。", 1046},
+        {"negative count", {{1098, "-1"}}, "正の整数を入力してください。", 1098},
+        {"five characters", {{1080, "12345"}}, "4 文字以内で入力してください。", 1080},
+        {"the earlier control first", {{1037, "x"}, {1061, "y"}}, "数字を入力してください。", 1061},
+        {"no defect writes", {{1032, "0"}}, "", 0},
+        {"more writes than the label says", {{1032, "400"}}, "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteRaw("previous");
+        host_.ClearRecords();
+        int focus = 0;
+        bool open = false;
+        ui::scripted::Script& script = host_.OnShow(CStandardDlg::IDD);
+        for (const auto& [id, text] : c.typed) script.Type(id, text);
+        script.Click(ui::IDOK).Do([&](ui::Dialog& d) {
+            focus = d.GetWindow() ? d.GetWindow()->Focus() : 0;
+            open = d.IsOpen() && !d.Ended();
+        });
+        script.Escape();
+        CStandardDlg dlg(host_, path_);
+        dlg.m_data = Filled();
+        dlg.DoModal();
+        if (c.message.empty()) {
+            EXPECT_TRUE(host_.MessageBoxes().empty());
+            StandardData want = Filled();
+            want.defectMaxWrites = static_cast<std::uint32_t>(std::stoul(c.typed[0].second));
+            EXPECT_EQ(dlg.m_data, want);
+            EXPECT_EQ(ReadRaw(), FormatStandards(want));
+            continue;
+        }
+        ASSERT_EQ(host_.MessageBoxes().size(), 1u);
+        EXPECT_EQ(host_.MessageBoxes()[0].text, c.message);
+        EXPECT_EQ(focus, c.focus);
+        EXPECT_TRUE(open);
+        EXPECT_EQ(ReadRaw(), "previous");
+    }
 }
 
 TEST_F(StandardDlgTest, CancelWritesNothingAndLongTextIsCaughtOnOpening) {
@@ -192,6 +271,63 @@ TEST_F(StandardDlgTest, CancelWritesNothingAndLongTextIsCaughtOnOpening) {
     ASSERT_EQ(host_.MessageBoxes().size(), 1u);
     EXPECT_EQ(host_.MessageBoxes()[0].text, "4 文字以内で入力してください。");
     EXPECT_FALSE(fs::exists(path_));
+}
+
+// 絞り依存性 opens the aperture standards with the record's 21 values, each
+// in the edit of its aperture and gain; what the window hands back is in the
+// record whatever closed it, and OK in the standards window saves it.
+TEST_F(StandardDlgTest, ApertureWindowEditsTheApertureStandards) {
+    // Edits by aperture (F1.4, F2, F2.8, F4, F5.6), each R, Gr, Gb, B.
+    const int ids[20] = {1028, 1001, 1002, 1003, 1004, 1005, 1036, 1037, 1032, 1033,
+                         1034, 1035, 1038, 1039, 1040, 1041, 1042, 1043, 1051, 1046};
+    StandardData start = Filled();
+    for (std::size_t i = 0; i < 20; ++i) start.pgain[i] = 1 + static_cast<double>(i) / 64;
+    start.pgainF14Tolerance = 2.5;
+
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, std::string>> typed;  // in the aperture window
+        bool ok;                                          // its OK, else Escape
+        double f2Red, tolerance;                          // what the record holds afterwards
+        std::string message;
+    };
+    const Case cases[] = {
+        {"F2 R changed, OK", {{1004, "1.25"}}, true, 1.25, 2.5, ""},
+        {"F2 R changed, Cancel", {{1004, "1.25"}, {1094, "3"}}, false, start.pgain[4], 2.5, ""},
+        {"tolerance not a number", {{1094, "2%"}}, true, start.pgain[4], 2.5, "数字を入力してください。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host_.ClearRecords();
+        std::map<int, std::string> shown;
+        int focus = 0;
+        ui::scripted::Script& aperture = host_.OnShow(CApertureSpecDlg::IDD).Do([&](ui::Dialog& d) {
+            for (int id : ids) shown[id] = d.GetDlgItemText(id);
+            shown[1094] = d.GetDlgItemText(1094);
+        });
+        for (const auto& [id, text] : c.typed) aperture.Type(id, text);
+        if (c.ok) aperture.Click(ui::IDOK);
+        aperture.Do([&](ui::Dialog& d) { focus = d.GetWindow() ? d.GetWindow()->Focus() : 0; }).Escape();
+        host_.OnShow(CStandardDlg::IDD).Click(1008).Click(ui::IDOK);
+        CStandardDlg dlg(host_, path_);
+        dlg.m_data = start;
+        EXPECT_EQ(dlg.DoModal(), ui::IDOK);
+
+        for (std::size_t i = 0; i < 20; ++i) EXPECT_EQ(shown[ids[i]], platform::Format("%.15g", start.pgain[i])) << ids[i];
+        EXPECT_EQ(shown[1094], "2.5");
+        StandardData want = start;
+        want.pgain[4] = c.f2Red;
+        want.pgainF14Tolerance = c.tolerance;
+        EXPECT_EQ(dlg.m_data, want);
+        EXPECT_EQ(ReadRaw(), FormatStandards(want));
+        if (c.message.empty()) {
+            EXPECT_TRUE(host_.MessageBoxes().empty());
+        } else {
+            ASSERT_EQ(host_.MessageBoxes().size(), 1u);
+            EXPECT_EQ(host_.MessageBoxes()[0].text, c.message);
+            EXPECT_EQ(focus, 1094);  // the window stayed open on the bad entry
+        }
+    }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "shell/message_box_dlg.h"
+#include "adjust/message_box_dlg.h"
 
 #include <gtest/gtest.h>
 

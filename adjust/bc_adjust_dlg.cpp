@@ -1,0 +1,172 @@
+#include "adjust/bc_adjust_dlg.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "adjust/current_input_dlg.h"
+#include "camera/usb_camera.h"
+#include "platform/format.h"
+#include "res/adjust_templates.h"
+#include "res/prompts.h"
+#include "res/strings.h"
+
+namespace {
+
+constexpr int kIntervalMs = 500;
+
+constexpr const char* kBatteryToolQuestion =
+    "電池工具（抵抗無し）を使用してますか？\r\nやりなおす場合はキャンセルを押してください。";
+constexpr const char* kSupply72 = "電源電圧を７．２［Ｖ］に設定してください。";
+constexpr const char* kSupply77 = "電源電圧を７．７［Ｖ］に設定してください。";
+constexpr const char* kBattery9 = "電池電圧を９[V]に設定してください";
+constexpr const char* kAmmeterPrompt = "下記に電流計の値[Ａ]を入力してください。";
+
+constexpr int kCcdOn = 0;
+constexpr int kCcdOff = 1;
+
+// The four readings, in the order they are taken and stored.
+struct Reading {
+    const char* logLine;
+    int ccdPower;
+    const char* title;
+    const char* recordName;
+};
+constexpr Reading kReadings[4] = {
+    {"7.2[V]時の消費電流（CCD-OFF)\r\n", kCcdOff, "7.2[V] CCD-OFF", "7200mV CCD-OFF"},
+    {"7.2[V]時の消費電流（CCD-ON)\r\n", kCcdOn, "7.2[V] CCD-ON", "7200mV CCD-ON"},
+    {"7.7[V]時の消費電流（CCD-OFF)\r\n", kCcdOff, "7.7[V] CCD-OFF", "7700mV CCD-OFF"},
+    {"7.7[V]時の消費電流（CCD-ON)\r\n", kCcdOn, "7.7[V] CCD-ON", "7700mV CCD-ON"},
+};
+
+constexpr int kDram = 3;
+constexpr int kEeprom = 4;
+// Each DRAM working copy sits at its EEPROM address + 1024.
+constexpr std::uint32_t kAdValueAddress = 2;
+constexpr std::uint32_t kCurrentsAddress = 259;
+constexpr std::uint32_t kDramOffset = 1024;
+constexpr std::uint32_t kAdReadingAddress = 2566;  // DRAM, after subroutine 37
+constexpr std::uint8_t kAdSubroutine = 37;
+constexpr int kInspectionAttempts = 3;
+
+}  // namespace
+
+CBcAdjustDlg::CBcAdjustDlg(ui::Host& host)
+    : CAdjustDlg(host, res::BcAdjustTemplate(), {res::IDT_BC_ADJUST, kIntervalMs}) {}
+
+std::uint8_t CBcAdjustDlg::CurrentByte(double amps) {
+    // The input window holds an entry to 0..2.555 A; its rounding may not
+    // step past the byte.
+    return static_cast<std::uint8_t>(std::clamp(std::floor(amps / 0.01 + 0.5), 0.0, 255.0));
+}
+
+int CBcAdjustDlg::RunBcAdjustment() {
+    ui::WaitCursor wait(GetHost());
+    SetLog("ＢＣ調整\r\n");
+    // Cancel starts over: the item passes with nothing measured or written.
+    if (MessageBox(kBatteryToolQuestion, kCaptionMessage, ui::MbButtons::OkCancel) != ui::IDOK) return 1;
+
+    int r = InputCurrents();
+    if (r != 1) return r;
+
+    CUsbCamera& camera = Camera();
+    bool inspection = false;
+    for (int attempt = 0; attempt < kInspectionAttempts && !inspection; ++attempt) {
+        inspection = camera.SetInspectionMode() == 1;
+        if (!inspection) Pause(300);
+    }
+    if (!inspection) return 3;
+    Pause(200);
+
+    r = AdjustAd();
+    if (r != 1) return r;
+
+    AppendLog("調整値書き込み\r\n");
+    AppendLog(platform::Format("A/D値調整値= %d[LSB]\r\n", m_adValue));
+    AppendLog("消費電流調整値\r\n");
+    AppendLog(platform::Format("7200mV-OFF = %d  ON = %d  7700mV-OFF = %d  ON = %d[LSB]\r\n", m_currents[0],
+                               m_currents[1], m_currents[2], m_currents[3]));
+
+    r = WriteValues(kDram);
+    if (r != 1) return r;
+    MessageBox(kBattery9, kCaptionMessage);
+    Pause(100);
+    r = WriteValues(kEeprom);
+    if (r != 1) return r;
+    if (!Step(camera.CallChecksumSubroutine(), 50)) return 3;
+    if (camera.CloseInspectionMode() != 1) return 3;
+    return 1;
+}
+
+int CBcAdjustDlg::InputCurrents() {
+    CUsbCamera& camera = Camera();
+    AppendLog("消費電流値調整\r\n");
+    MessageBox(kSupply72, kCaptionMessage);
+    Pause(300);
+
+    std::array<double, 4> amps{};
+    for (std::size_t i = 0; i < amps.size(); ++i) {
+        const Reading& reading = kReadings[i];
+        if (i == 2) MessageBox(kSupply77, kCaptionMessage);
+        AppendLog(reading.logLine);
+        if (!Step(camera.SetCcdPower(reading.ccdPower), 200)) return 3;
+        CCurrentInputDlg input(GetHost());
+        input.m_title = reading.title;
+        input.m_prompt = kAmmeterPrompt;
+        input.m_current = 0;
+        input.DoModal();
+        amps[i] = input.m_current;
+        Record({.name = reading.recordName, .value = amps[i], .unit = "A", .passed = true});
+        Pause(1000);
+    }
+    if (!Step(camera.SetCcdPower(kCcdOff), 200)) return 3;
+    for (std::size_t i = 0; i < amps.size(); ++i) m_currents[i] = CurrentByte(amps[i]);
+    return 1;
+}
+
+int CBcAdjustDlg::AdjustAd() {
+    CUsbCamera& camera = Camera();
+    AppendLog("A/D値調整\r\n");
+    MessageBox(kSupply72, kCaptionMessage);
+    Pause(1000);
+
+    std::uint32_t sum = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (!Step(camera.CallSubroutine(kAdSubroutine), 120)) return 3;
+        std::uint8_t answer[4] = {};  // the two bytes and what the camera adds
+        if (camera.AccessCameraMemory(kDram, 1, kAdReadingAddress, 2, answer, sizeof answer) != 1) return 3;
+        const std::uint32_t reading = answer[1] * 256u + answer[0];
+        sum += reading;
+        AppendLog(platform::Format("[%d] BC AD = %d[LSB] \r\n", i, static_cast<int>(reading)));
+        Pause(50);
+        const bool inLimits = reading >= m_adMin && reading <= m_adMax;
+        Record({.pass = i + 1, .name = "BC AD", .value = static_cast<double>(reading),
+                .low = static_cast<double>(m_adMin), .high = static_cast<double>(m_adMax), .unit = "LSB",
+                .passed = inLimits});
+        if (!inLimits) return 23;
+    }
+    m_adValue = static_cast<std::uint16_t>(std::floor(sum / 3.0 + 0.5));
+    AppendLog(platform::Format("AVE BC AD = %d[LSB] \r\n", m_adValue));
+    Record({.name = "AVE BC AD", .value = static_cast<double>(m_adValue), .unit = "LSB", .passed = true});
+    return 1;
+}
+
+int CBcAdjustDlg::WriteValues(int area) {
+    CUsbCamera& camera = Camera();
+    // Both are read back; only the DRAM working copy is compared.
+    const bool verify = area == kDram;
+    const std::uint32_t offset = area == kDram ? kDramOffset : 0;
+
+    const std::uint8_t ad[2] = {static_cast<std::uint8_t>(m_adValue), static_cast<std::uint8_t>(m_adValue >> 8)};
+    std::uint8_t out[4] = {ad[0], ad[1]};
+    std::uint8_t back[6] = {};  // a read answers two bytes more than it asks for
+    if (!Step(camera.AccessCameraMemory(area, 0, kAdValueAddress + offset, 2, out, 2), 20)) return 3;
+    if (camera.AccessCameraMemory(area, 1, kAdValueAddress + offset, 2, back, sizeof back) != 1) return 3;
+    if (verify && !std::equal(ad, ad + 2, back)) return 11;
+    Pause(20);
+
+    std::copy(m_currents.begin(), m_currents.end(), out);
+    if (!Step(camera.AccessCameraMemory(area, 0, kCurrentsAddress + offset, 4, out, 4), 20)) return 3;
+    if (camera.AccessCameraMemory(area, 1, kCurrentsAddress + offset, 4, back, sizeof back) != 1) return 3;
+    if (verify && !std::equal(m_currents.begin(), m_currents.end(), back)) return 11;
+    return 1;
+}

@@ -1,0 +1,33 @@
+#include "adjust/current_input_dlg.h"
+
+#include "res/adjust_templates.h"
+
+namespace {
+
+constexpr int kPrompt = 1135;
+constexpr int kCurrent = 1028;
+constexpr const char* kOutOfRange = "0 から 2.555 までの数値を入力してください。";
+
+}  // namespace
+
+CCurrentInputDlg::CCurrentInputDlg(ui::Host& host) : ui::Dialog(host, res::CurrentInputTemplate()) {}
+
+bool CCurrentInputDlg::OnInitDialog() {
+    ui::Dialog::OnInitDialog();
+    SetWindowText(m_title);
+    GotoDlgCtrl(kCurrent);
+    return false;
+}
+
+void CCurrentInputDlg::DoDataExchange(ui::DataExchange& dx) {
+    dx.Text(kPrompt, m_prompt);
+    // Through a copy: a refused entry never becomes the value.
+    double typed = m_current;
+    dx.Text(kCurrent, typed);
+    if (!dx.Saving() || dx.Failed()) return;
+    if (!(typed >= 0 && typed <= kMaxCurrent)) {
+        dx.Fail(kCurrent, kOutOfRange);
+        return;
+    }
+    m_current = typed;
+}

@@ -1,0 +1,149 @@
+#include "adjust/line_crawl_dlg.h"
+
+#include <array>
+#include <cmath>
+
+#include "platform/format.h"
+#include "res/adjust_templates.h"
+#include "res/prompts.h"
+
+namespace {
+
+constexpr int kTimerId = 109;  // "ラインクロール調整起動タイマ"
+constexpr int kIntervalMs = 500;
+
+constexpr const char* kConditions =
+    "・レンズ　：　工具レンズ　固定絞り　：　Ｆ８\r\n"
+    "・ＮＤフィルター：　無し\r\n"
+    "・カラービュアー：　ＬＶ１３\r\n"
+    "・カメラ－ビュアー距離：　最至近\r\n"
+    "・カラーバーチャート　：　有り";
+constexpr const char* kRedFieldPrompt =
+    "ファインダーを覗いたときに全面が赤になる位置にチャートを移動してください。";
+constexpr const char* kBlueFieldPrompt =
+    "ファインダーを覗いたときに全面が青になる位置にチャートを移動してください。";
+
+constexpr int kCcdEeprom = 0;
+constexpr int kRamConfig = 2;
+constexpr int kWrite = 0, kRead = 1;
+constexpr std::uint32_t kUnityGainAddress = 1552;
+constexpr std::uint32_t kWorkingBlock = 312;
+constexpr std::uint32_t kStoredBlock = 160;
+constexpr std::uint32_t kBlockSize = 12;
+// Bytes 2 and 3 of each of the three groups carry K8; 0 and 1 are the camera's.
+constexpr std::size_t kK8Offsets[] = {2, 3, 6, 7, 10, 11};
+
+// The red field's Gr window, bounds included.
+constexpr int kGrLow = 700, kGrHigh = 2000;
+
+// The residual green difference of a field: |Gb - Gr| / (Gb + Gr) in percent.
+double Residual(const AreaMeasurement& field) {
+    return std::abs(double(field.Gb()) - field.Gr()) / (double(field.Gb()) + field.Gr()) * 100;
+}
+
+}  // namespace
+
+CLineCrawlDlg::CLineCrawlDlg(ui::Host& host)
+    : CAdjustDlg(host, res::LineCrawlTemplate(), {kTimerId, kIntervalMs}) {}
+
+CLineCrawlDlg::Coefficient CLineCrawlDlg::ComputeCoefficient(const AreaMeasurement& red, const AreaMeasurement& blue) {
+    Coefficient c;
+    const double dr = 2.0 * (double(red.B()) - red.R());
+    const double db = 2.0 * (double(blue.B()) - blue.R());
+    if (dr == 0 || db == 0) {
+        c.result = 48;
+        return c;
+    }
+    c.kr = (double(red.Gb()) - red.Gr()) / dr;
+    c.kb = (double(blue.Gb()) - blue.Gr()) / db;
+    c.k = (c.kb + c.kr) / 2;
+    if (c.k < kLowestK) {
+        c.result = 49;
+        return c;
+    }
+    const double h = c.k < 0 ? 0.0 : c.k * 4096;
+    if (h > kK8Max) {
+        c.result = 49;
+        return c;
+    }
+    c.k8 = static_cast<std::uint8_t>(std::floor(h + 0.5));
+    return c;
+}
+
+int CLineCrawlDlg::MeasureField(const char* prompt, AreaMeasurement* out) {
+    MessageBox(prompt, kCaptionMessage, ui::MbButtons::Ok);
+    Pause(1000);
+    if (Camera().SetShootingConditions(18, 0, 72, 0) != 1) return 8;
+    Pause(20);
+    if (Camera().CaptureAndMeasure(m_redArea, out) != 1) return 7;
+    Pause(50);
+    return 1;
+}
+
+int CLineCrawlDlg::RunLineCrawl() {
+    ui::WaitCursor wait(GetHost());
+    SetLog("ラインクロール調整\r\n");
+    ShowConditions(kConditions);
+    CUsbCamera& camera = Camera();
+
+    Pause(1000);
+    if (camera.SetOb(0) != 1) return 3;
+    Pause(20);
+    std::uint8_t unity[8] = {1, 0, 1, 0, 1, 0, 1, 0};
+    if (camera.TransferConfigMemory(kRamConfig, kWrite, kUnityGainAddress, sizeof unity, unity) != 1) return 3;
+    Pause(50);
+    std::uint8_t k8 = 0;
+    std::array<std::uint8_t, kBlockSize> block{};
+    if (camera.TransferConfigMemory(kRamConfig, kRead, kWorkingBlock, kBlockSize, block.data()) != 1) return 3;
+    Pause(50);
+
+    // Pass 0 measures without correction and computes it; pass 1 checks it.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::size_t i : kK8Offsets) block[i] = k8;
+        if (camera.TransferConfigMemory(kRamConfig, kWrite, kWorkingBlock, kBlockSize, block.data()) != 1) return 3;
+        Pause(50);
+
+        AreaMeasurement red, blue;
+        if (const int r = MeasureField(kRedFieldPrompt, &red); r != 1) return r;
+        AppendLog(platform::Format("  AREA1 Gr: %5d[LSB]  Gb: %5d[LSB]  R: %5d[LSB]  B: %5d[LSB]\r\n", red.Gr(),
+                                   red.Gb(), red.R(), red.B()));
+        const bool levelOk = red.Gr() >= kGrLow && red.Gr() <= kGrHigh;
+        Record({.pass = pass + 1, .name = "AREA1 Gr", .value = double(red.Gr()), .low = kGrLow, .high = kGrHigh,
+                .unit = "LSB", .passed = levelOk});
+        if (!levelOk) return 51;
+        if (const int r = MeasureField(kBlueFieldPrompt, &blue); r != 1) return r;
+        AppendLog(platform::Format("  AREA2 Gr: %5d[LSB]  Gb: %5d[LSB]  R: %5d[LSB]  B: %5d[LSB]\r\n", blue.Gr(),
+                                   blue.Gb(), blue.R(), blue.B()));
+
+        if (pass == 0) {
+            const Coefficient c = ComputeCoefficient(red, blue);
+            if (c.result == 48) return 48;
+            AppendLog(platform::Format("  Kr= %2.5f   Kb= %2.5f    K= %2.5f\r\n", c.kr, c.kb, c.k));
+            Record({.pass = 1, .name = "K", .value = c.k, .low = kLowestK, .high = kK8Max / 4096.0,
+                    .passed = c.result == 1});
+            if (c.result != 1) return c.result;
+            k8 = c.k8;
+        } else {
+            const double area1 = Residual(red), area2 = Residual(blue);
+            AppendLog(platform::Format("  結果:  AREA1=%2.5f   AREA2= %2.5f ( x <= %2.5f) K=%02X\r\n", area1, area2,
+                                       m_redLimit, k8));
+            // Each field to its own limit.
+            const bool ok1 = area1 <= m_redLimit, ok2 = area2 <= m_blueLimit;
+            Record({.pass = 2, .name = "AREA1", .value = area1, .high = m_redLimit, .unit = "%", .passed = ok1});
+            Record({.pass = 2, .name = "AREA2", .value = area2, .high = m_blueLimit, .unit = "%", .passed = ok2});
+            if (!ok1 || !ok2) return 50;
+        }
+
+        if (camera.DcmdCloseSession() != 1) return 3;
+        Pause(10);
+        if (camera.ResumeSession() != 1) return 3;
+    }
+
+    if (camera.SetCcdPower(0) != 1) return 3;  // the CCD EEPROM sits on the sensor board
+    Pause(200);
+    if (camera.WriteConfigMemoryVerified(kCcdEeprom, kWrite, kStoredBlock, kBlockSize, block.data()) != 1) return 3;
+    Pause(50);
+    if (camera.SetCcdPower(1) != 1) return 3;
+    Pause(100);
+    return 1;
+}

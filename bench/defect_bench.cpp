@@ -1,0 +1,62 @@
+// The defect correction's own CPU cost: clearing the summed plane, unpacking
+// one full frame of packed 12-bit rows into the summed and copy planes, and
+// scanning it for pixels over the level, beside a plain copy of the same
+// number of packed bytes.
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "adjust/raw_picture.h"
+
+namespace {
+
+// A dark frame: low levels with a few hot pixels, packed as the camera packs.
+std::vector<std::uint8_t> PackedDarkFrame() {
+    std::vector<std::uint8_t> packed(raw::kPackedBytes);
+    std::uint32_t seed = 12345;
+    for (std::size_t r = 0; r < static_cast<std::size_t>(raw::kHeight); ++r) {
+        std::uint8_t* row = packed.data() + r * raw::kRowBytes;
+        for (std::size_t cell = 0; cell + 3 <= raw::kRowBytes; cell += cell % 16 == 12 ? 4 : 3) {
+            seed = seed * 1103515245u + 12345u;
+            const unsigned a = (seed >> 16) & 7, b = (seed >> 20) & 7;
+            const unsigned hot = (seed >> 8) % 40000 == 0 ? 600 : 0;
+            const unsigned s0 = a + hot, s1 = b;
+            row[cell] = static_cast<std::uint8_t>(s0 >> 4);
+            row[cell + 1] = static_cast<std::uint8_t>(((s0 & 15) << 4) | (s1 >> 8));
+            row[cell + 2] = static_cast<std::uint8_t>(s1);
+        }
+    }
+    return packed;
+}
+
+void BM_UnpackAndScanFrame(benchmark::State& state) {
+    const std::vector<std::uint8_t> packed = PackedDarkFrame();
+    std::vector<std::uint16_t> summed(raw::kPlaneSamples), copy(raw::kPlaneSamples), rowMax(raw::kHeight);
+    std::size_t found = 0;
+    for (auto _ : state) {
+        std::fill(summed.begin(), summed.end(), 0);
+        raw::UnpackRawRows(packed.data(), summed.data(), copy.data(), rowMax.data());
+        found = raw::FindOverLevel(summed.data(), rowMax.data(), 150, 391).size();
+        benchmark::DoNotOptimize(found);
+        benchmark::ClobberMemory();
+    }
+    state.counters["found"] = static_cast<double>(found);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * raw::kPackedBytes));
+}
+BENCHMARK(BM_UnpackAndScanFrame)->Unit(benchmark::kMillisecond);
+
+void BM_CopyFrameBytes(benchmark::State& state) {
+    const std::vector<std::uint8_t> packed = PackedDarkFrame();
+    std::vector<std::uint8_t> out(raw::kPackedBytes);
+    for (auto _ : state) {
+        std::memcpy(out.data(), packed.data(), packed.size());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * raw::kPackedBytes));
+}
+BENCHMARK(BM_CopyFrameBytes)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,22 @@
+#pragma once
+// The aperture dependence standards (resource 153, "絞り依存性規格"): the
+// twenty aperture gain standards and the F1.4 tolerance, opened from the
+// standards window, which copies the values in and takes them back out.
+
+#include <array>
+
+#include "ui/dialog.h"
+
+class CApertureSpecDlg : public ui::Dialog {
+public:
+    static constexpr int IDD = 153;
+
+    explicit CApertureSpecDlg(ui::Host& host);
+
+    // F1.4, F2, F2.8, F4, F5.6 in turn, each R, Gr, Gb, B; then the F1.4
+    // tolerance in percent. OK takes the controls into them (Cancel does not).
+    std::array<double, 20> m_pgain{};
+    double m_pgainF14Tolerance = 0;
+
+    void DoDataExchange(ui::DataExchange& dx) override;
+};
