@@ -206,6 +206,14 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             o.help = true;
         } else if (a == "--save") {
             o.save = true;
+        } else if (a == "--history") {
+            auto v = value();
+            if (!v) return std::nullopt;
+            if (v->empty()) {
+                *error = "--history needs a file name";
+                return std::nullopt;
+            }
+            o.history = *v;
         } else if (a == "--items") {
             auto v = value();
             if (!v) return std::nullopt;
@@ -250,7 +258,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
 }
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: imageadjust-line --items LIST [--save] [--unit NAME]... [--cameras N]\n"
+    out << "usage: imageadjust-line --items LIST [--save] [--unit NAME]... [--cameras N] [--history FILE]\n"
            "\n"
            "Runs the station's main window headless, with an operator who follows\n"
            "every prompt, over one or more cameras, and prints each camera's log,\n"
@@ -267,6 +275,8 @@ void PrintUsage(std::ostream& out) {
            "                 repeat for several cameras\n"
            "  --cameras N    N cameras of the given units in turn, each with its own\n"
            "                 identification (the profile's, trailing digits counted up)\n"
+           "  --history FILE the SQLite history the runs go into (default: as HISTORY.INI\n"
+           "                 says, HISTORY.DB in the working directory without it)\n"
            "  --help         this text\n"
            "\n"
            "Exit status: 0 when every camera passed, 2 for a wrong command line or\n"
@@ -295,6 +305,12 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
 
     LineMainDlg dlg(host);
     dlg.SetDriverLibraryObserver(&bench);
+    if (!options.history.empty()) {
+        history::HistorySettings settings;
+        settings.sqliteFile = options.history;
+        settings.queue = options.history + ".queue";
+        dlg.UseHistory(settings);
+    }
     dlg.Create();
     // However the run ends, the window closes as the station's does, which
     // frees the driver library.

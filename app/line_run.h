@@ -19,6 +19,7 @@ struct Options {
     bool save = false;
     std::vector<std::string> units;  // unit profiles, one camera each
     int cameras = 0;                 // 0: one camera per unit (at least one)
+    std::string history;             // an SQLite history for the runs; empty: as HISTORY.INI says
     bool help = false;
 };
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/bench_operator_hook.h"
+#include "app/history_window.h"
 #include "shell/image_adjust_app.h"
 #include "ui/qt/qt_host.h"
 
@@ -12,6 +13,17 @@ int main(int argc, char** argv) {
     // On a demo bench the driver library is the simulator, whose operator
     // then sets the bench as the prompts ask.
     app::BenchOperatorHook bench(host);
+    // The history window reads the store anew at every refresh, so it shows
+    // what the line's other stations wrote meanwhile.
+    auto showHistory = [](const history::HistorySettings& settings) {
+        HistoryWindow window([connect = history::Connector(settings)](const history::RunQuery& q, std::string* error)
+                                 -> std::optional<std::vector<history::RunDocument>> {
+            auto store = connect(error);
+            if (!store) return std::nullopt;
+            return store->Query(q, error);
+        });
+        window.exec();
+    };
     CImageAdjustApp theApp;
-    return theApp.Run(host, &bench);
+    return theApp.Run(host, &bench, showHistory);
 }

@@ -86,7 +86,7 @@ HistoryWriter::Outcome HistoryWriter::Record(const RunDocument& run) {
 
 HistoryWriter::Outcome HistoryWriter::Flush() {
     Outcome o;
-    o.written = DrainQueue(&o.error);
+    o.written = Store(&o.error) && DrainQueue(&o.error);
     o.pending = Pending();
     return o;
 }

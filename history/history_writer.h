@@ -25,7 +25,8 @@ public:
         std::string error;     // why the store could not take them
     };
     Outcome Record(const RunDocument& run);
-    // Tries the queue alone (at start-up).
+    // Opens the store and brings the queue in (at start-up); `written` tells
+    // whether the store took everything.
     Outcome Flush();
     std::size_t Pending() const;
 

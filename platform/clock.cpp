@@ -21,6 +21,11 @@ LocalDate RealClock::Today() const {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
 }
 
+std::int64_t RealClock::UnixMs() const {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
 VirtualClock::VirtualClock(LocalDate today, Pace pace) : pace_(Pace::Instant), today_(today) { SetPace(pace); }
 
 void VirtualClock::SetPace(Pace pace) {
@@ -34,6 +39,17 @@ std::int64_t VirtualClock::NowMs() const {
     // The millisecond under way counts as begun: a wait measured from this
     // time then never ends before its length has really passed.
     return std::chrono::ceil<std::chrono::milliseconds>(Steady::now() - origin_).count();
+}
+
+std::int64_t VirtualClock::UnixMs() const {
+    if (pace_ == Pace::RealTime) return RealClock().UnixMs();
+    std::tm tm{};
+    tm.tm_year = today_.year - 1900;
+    tm.tm_mon = today_.month - 1;
+    tm.tm_mday = today_.day;
+    tm.tm_hour = 8;
+    tm.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&tm)) * 1000 + now_;
 }
 
 LocalDate VirtualClock::Today() const { return pace_ == Pace::Instant ? today_ : RealClock().Today(); }

@@ -24,6 +24,9 @@ public:
     // Milliseconds since an arbitrary fixed origin.
     virtual std::int64_t NowMs() const = 0;
     virtual LocalDate Today() const = 0;
+    // The time of day as a calendar knows it: Unix time in milliseconds, for
+    // the records a run leaves behind.
+    virtual std::int64_t UnixMs() const = 0;
 };
 
 // Wall-clock time and the machine's local date.
@@ -32,6 +35,7 @@ public:
     void Sleep(int ms) override;
     std::int64_t NowMs() const override;
     LocalDate Today() const override;
+    std::int64_t UnixMs() const override;
 };
 
 // Virtual time. At the instant pace, Sleep returns at once after moving the
@@ -56,6 +60,9 @@ public:
     void Sleep(int ms) override;
     std::int64_t NowMs() const override;
     LocalDate Today() const override;
+    // At the instant pace: eight in the morning of Today(), local time, when
+    // the virtual time was 0, plus the virtual time since.
+    std::int64_t UnixMs() const override;
 
     // Changes the pace from now on; the time so far is kept.
     void SetPace(Pace pace);

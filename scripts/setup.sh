@@ -11,6 +11,9 @@ packages=(
   fonts-ipafont-gothic
   xvfb xauth
   libtiff-tools
+  pkg-config libsqlite3-dev libpq-dev nlohmann-json3-dev
+  qt6-charts-dev libqt6opengl6-dev
+  postgresql python3-jsonschema
 )
 
 missing=()

@@ -12,6 +12,7 @@ class CImageAdjustApp {
 public:
     // Runs the main window (no parent) in `host` until it closes; returns the
     // program's exit code. `observer` (optional) hears of the window's driver
-    // library.
-    int Run(ui::Host& host, CImageAdjustDlg::DriverLibraryObserver* observer = nullptr);
+    // library; `historyViewer` (optional) shows the line's history.
+    int Run(ui::Host& host, CImageAdjustDlg::DriverLibraryObserver* observer = nullptr,
+            CImageAdjustDlg::HistoryViewer historyViewer = {});
 };

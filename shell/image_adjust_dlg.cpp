@@ -78,6 +78,7 @@ bool CImageAdjustDlg::OnInitDialog() {
     // window's context menu); the icon is the host's window icon.
     SetWindowText(ProgramTitle());
     InitCameraLink();
+    OpenHistory();
     ShowStrings();
     GotoDlgCtrl(IDC_START);
     return false;  // the focus is set
@@ -123,6 +124,8 @@ void CImageAdjustDlg::OnSysCommand(int command) {
     if ((command & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg about(GetHost());
         about.DoModal();
+    } else if ((command & 0xFFF0) == IDM_HISTORY) {
+        OnHistoryMenu();
     } else {
         ui::Dialog::OnSysCommand(command);
     }

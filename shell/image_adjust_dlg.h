@@ -6,10 +6,13 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "camera/usb_camera.h"
+#include "history/history_settings.h"
 #include "shell/run_record.h"
 #include "shell/standards_copy.h"
 #include "ui/dialog.h"
@@ -47,6 +50,8 @@ public:
 
     // The version window's menu command.
     static constexpr int IDM_ABOUTBOX = 16;
+    // The line's history, from the same menu.
+    static constexpr int IDM_HISTORY = 32;
     static constexpr int IDR_MAINFRAME = 128;  // the icon
 
     // Status pictures by m_displayState.
@@ -73,6 +78,17 @@ public:
     };
     // Set before the window is created; not owned.
     void SetDriverLibraryObserver(DriverLibraryObserver* observer) { m_libraryObserver = observer; }
+
+    // ---- the line's history -------------------------------------------------
+    // Every run goes into the history that HISTORY.INI names (an SQLite file
+    // beside STD.DAT by default), and with SAVE its record also beside the
+    // result file as <identification>.json. Set before the window is
+    // created to choose another history.
+    void UseHistory(history::HistorySettings settings) { m_historySettings = std::move(settings); }
+    // Shows the history: the program's own window, offered by the menu
+    // while no run is under way.
+    using HistoryViewer = std::function<void(const history::HistorySettings&)>;
+    void SetHistoryViewer(HistoryViewer viewer) { m_historyViewer = std::move(viewer); }
 
     void DoDataExchange(ui::DataExchange& dx) override;
     bool OnInitDialog() override;
@@ -134,6 +150,12 @@ private:
     int m_lastResult = 0;
     RunRecord m_runRecord;
     DriverLibraryObserver* m_libraryObserver = nullptr;
+    std::optional<history::HistorySettings> m_historySettings;
+    std::unique_ptr<history::HistoryWriter> m_history;
+    HistoryViewer m_historyViewer;
+    bool m_running = false;           // from START until the report
+    std::int64_t m_runStartUnixMs = 0;
+    std::string m_standardsHash;      // of STD.DAT as the run found it
 
 protected:
     // Runs one item's window and returns its result.
@@ -148,6 +170,10 @@ private:
     void LoadStandards();
 
     int RunRecordedItems();
+    void OpenHistory();
+    void OnHistoryMenu();
+    // The run just reported into the history (and beside the result file).
+    void RecordRunInHistory();
     int WriteResultFile();
     void AppendItemLog(const std::string& log);
     int RunFlashUp(std::uint8_t target, bool appendLog);

@@ -14,11 +14,13 @@
 #include "platform/clock.h"
 #include "platform/file_write.h"
 #include "platform/format.h"
+#include "platform/sha256.h"
 #include "platform/sjis.h"
 #include "platform/trace.h"
 #include "shell/error_messages.h"
 #include "shell/image_adjust_dlg.h"
 #include "res/prompts.h"
+#include "standards/std_file.h"
 
 namespace {
 
@@ -72,6 +74,12 @@ void CImageAdjustDlg::OnStart() {
         MessageBox(kNoItem, kCaptionMessage);
         return;
     }
+    // From the first prompt to the last, a run is under way.
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+    } running{m_running};
     if (MessageBox(kSetUpCameraPrompt, kCaptionMessage, ui::MbButtons::OkCancel) != ui::IDOK) return;
     Sleep(500);
     MessageBox(kPlugUsb, kCaptionMessage);
@@ -84,9 +92,13 @@ void CImageAdjustDlg::OnStart() {
 
     {
         ui::WaitCursor wait(GetHost());
+        m_runStartUnixMs = GetHost().Clock().UnixMs();
+        const auto standards = platform::ReadWholeFile(kStdFileName);
+        m_standardsHash = standards ? platform::Sha256Hex(*standards) : std::string();
         int result = RunSelectedItems();
         m_pCamera->DisconnectCamera();
         ReportResult(result);
+        RecordRunInHistory();
     }
     ShowStrings();
 

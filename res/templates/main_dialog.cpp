@@ -62,6 +62,7 @@ ui::DialogTemplate Build() {
     // window's context menu and hands its command to OnSysCommand.
     const std::string about = LoadString(IDS_ABOUTBOX);
     if (!about.empty()) t.menu.push_back({16, about});
+    t.menu.push_back({32, "調整点検履歴(&H)..."});
     return t;
 }
 

@@ -45,11 +45,17 @@ protected:
         host_.Click(dlg_, CImageAdjustDlg::IDC_START);
     }
     static std::string Read(const fs::path& p) { return test_support::ReadFile(p); }
-    // Every entry anywhere under the test's folder, the working folder itself aside.
+    // Every entry anywhere under the test's folder, the working folder itself
+    // aside, and the history's files and the run's record beside the result
+    // file (tests/shell/run_history_test.cpp has those).
     std::vector<fs::path> Entries() const {
         std::vector<fs::path> out;
-        for (const auto& e : fs::recursive_directory_iterator(dir_))
-            if (e.path() != dir_ / "work") out.push_back(e.path());
+        for (const auto& e : fs::recursive_directory_iterator(dir_)) {
+            const std::string name = e.path().filename().string();
+            if (e.path() == dir_ / "work" || name.rfind("HISTORY.DB", 0) == 0 || e.path().extension() == ".json")
+                continue;
+            out.push_back(e.path());
+        }
         return out;
     }
 

@@ -8,6 +8,7 @@
 
 #include "res/strings.h"
 #include "res/templates.h"
+#include "shell/image_adjust_dlg.h"
 
 namespace {
 
@@ -49,9 +50,10 @@ TEST(Templates, MainWindowLabelsAndLayout) {
                           {K::GroupBox, "Contents"},
                           {K::Static, "バッテリーチェック調整を行う場合には\r\n電源ラインに電圧計/電流計を接続して\r\n下さい。"},
                           {K::Static, "COMMENT"}}));
-    ASSERT_EQ(t.menu.size(), 1u);
+    ASSERT_EQ(t.menu.size(), 2u);
     EXPECT_EQ(t.menu[0].command, 16);
     EXPECT_EQ(t.menu[0].text, "W73ImageAdjust のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+    EXPECT_EQ(t.menu[1].command, CImageAdjustDlg::IDM_HISTORY);
 }
 
 TEST(Templates, VersionWindow) {
