@@ -20,8 +20,8 @@ run_suite() {
   fi
 }
 
-run_suite "$here/build"
+# Warnings are fatal here, as in CI.
+run_suite "$here/build" -DIMAGEADJUST_WERROR=ON
 if [[ "${1:-}" != "--quick" ]]; then
-  # Leak reports would need ptrace, which containers often refuse.
-  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_suite "$here/build-asan" -DIMAGEADJUST_SANITIZE=ON
+  UBSAN_OPTIONS=print_stacktrace=1 run_suite "$here/build-asan" -DIMAGEADJUST_WERROR=ON -DIMAGEADJUST_SANITIZE=ON
 fi

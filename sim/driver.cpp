@@ -94,12 +94,12 @@ std::string CommandName(const std::uint8_t* cdb, std::size_t length) {
 }
 
 Simulator& Sim() {
-    static Simulator* sim = [] {
-        auto* s = new Simulator;  // lives as long as the process, like a loaded driver
-        s->Reset();
-        return s;
-    }();
-    return *sim;
+    // An object of the library, not of the heap: unloading the driver library
+    // destroys it (as the end of a program that links the core does), so
+    // nothing of it outlives its code.
+    static Simulator sim;
+    [[maybe_unused]] static const bool reset = (sim.Reset(), true);
+    return sim;
 }
 
 std::uint32_t LvDriverEntry(std::uint32_t selector, void* block, std::uint32_t driverHandle) {
