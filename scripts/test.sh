@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the normal build in
-# build/, then the AddressSanitizer + UndefinedBehaviorSanitizer build in
-# build-asan/.
+# build/, then the AddressSanitizer (leak detection on) and
+# UndefinedBehaviorSanitizer build in build-asan/. Warnings are fatal in both.
 #   scripts/test.sh           both builds
 #   scripts/test.sh --quick   the normal build only
 set -euo pipefail
@@ -20,7 +20,6 @@ run_suite() {
   fi
 }
 
-# Warnings are fatal here, as in CI.
 run_suite "$here/build" -DIMAGEADJUST_WERROR=ON
 if [[ "${1:-}" != "--quick" ]]; then
   UBSAN_OPTIONS=print_stacktrace=1 run_suite "$here/build-asan" -DIMAGEADJUST_WERROR=ON -DIMAGEADJUST_SANITIZE=ON
