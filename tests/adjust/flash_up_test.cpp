@@ -65,8 +65,8 @@ protected:
 class ProbeDlg : public CAdjustDlg {
 public:
     static constexpr int kTimer = 110;
-    ProbeDlg(ui::Host& host, int result)
-        : CAdjustDlg(host, res::SensitivityTemplate(), {kTimer, 300}), result_(result) {}
+    ProbeDlg(ui::Host& host, int result, CloseBy closeBy = CloseBy::Ok)
+        : CAdjustDlg(host, res::SensitivityTemplate(), {kTimer, 300, closeBy}), result_(result) {}
 
     int runs = 0;
     bool timerAliveInRoutine = true;
@@ -94,12 +94,14 @@ private:
 };
 
 TEST_F(AdjustTest, FrameRunsTheRoutineOnceAndPutsTheVerdictFirst) {
-    for (int result : {1, 36}) {
-        SCOPED_TRACE(result);
-        ProbeDlg dlg(host_, result);
+    // The window closes itself by OK, or by its close (as the defect correction does).
+    for (auto [result, closeBy] : {std::pair{1, CAdjustDlg::CloseBy::Ok}, std::pair{36, CAdjustDlg::CloseBy::Ok},
+                                   std::pair{36, CAdjustDlg::CloseBy::Close}}) {
+        SCOPED_TRACE(std::to_string(result) + (closeBy == CAdjustDlg::CloseBy::Ok ? " by OK" : " by close"));
+        ProbeDlg dlg(host_, result, closeBy);
         EXPECT_EQ(dlg.m_result, CAdjustDlg::kResultNotRun);
         const std::int64_t start = host_.VClock().NowMs();
-        EXPECT_EQ(dlg.DoModal(), ui::IDOK);
+        EXPECT_EQ(dlg.DoModal(), closeBy == CAdjustDlg::CloseBy::Ok ? ui::IDOK : ui::IDCANCEL);
         EXPECT_EQ(dlg.runs, 1);
         EXPECT_FALSE(dlg.timerAliveInRoutine);
         EXPECT_EQ(dlg.linesShownAtOnce, 3);
