@@ -9,6 +9,7 @@ bool CAdjustDlg::OnInitDialog() {
     ui::Dialog::OnInitDialog();
     SetTimer(frame_.timerId, frame_.intervalMs);
     if (frame_.focusButton) GotoDlgCtrl(ui::IDOK);
+    EnableDlgItem(ui::IDOK, false);
     return true;
 }
 
@@ -19,6 +20,8 @@ void CAdjustDlg::OnTimer(int id) {
         // The timer is periodic: kill it first, so the routine runs exactly once.
         KillTimer(frame_.timerId);
         m_result = RunAdjustment();
+        routineReturned_ = true;
+        EnableDlgItem(ui::IDOK, true);
         m_log = (m_result == 1 ? "OK\r\n" : "NG\r\n") + m_log;
         ShowStrings();
         if (frame_.closeBy == CloseBy::Ok)
@@ -27,6 +30,14 @@ void CAdjustDlg::OnTimer(int id) {
             PostClose();
     }
     ui::Dialog::OnTimer(id);
+}
+
+void CAdjustDlg::OnOK() {
+    if (routineReturned_) ui::Dialog::OnOK();
+}
+
+void CAdjustDlg::OnCancel() {
+    if (routineReturned_) ui::Dialog::OnCancel();
 }
 
 void CAdjustDlg::SetLog(const std::string& text) {

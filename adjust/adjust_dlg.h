@@ -14,10 +14,9 @@ class CUsbCamera;
 
 class CAdjustDlg : public ui::Dialog {
 public:
-    // The result code of a window whose routine has not run: the operator
-    // closed it during the kick-off interval. Not 1, so the run stops; not a
-    // number of the message table, so no message names a failure that did
-    // not happen.
+    // The result code until the routine has returned. Not 1, so a window
+    // ended from outside before that stops the run; not a number of the
+    // message table, so no message names a failure that did not happen.
     static constexpr int kResultNotRun = 0;
 
     enum class CloseBy { Ok, Close };
@@ -39,6 +38,10 @@ public:
     bool OnInitDialog() override;
     void DoDataExchange(ui::DataExchange& dx) override;
     void OnTimer(int id) override;
+    // Nothing ends the window before its routine has returned: not the
+    // button (disabled meanwhile), nor Enter, Escape or the close button.
+    void OnOK() override;
+    void OnCancel() override;
 
 protected:
     // The item's own work: 1 or an error number.
@@ -66,4 +69,5 @@ protected:
 
 private:
     Frame frame_;
+    bool routineReturned_ = false;
 };

@@ -79,8 +79,19 @@ void CTftPositionDlg::OnDirection(Axis axis, Direction direction) {
 }
 
 void CTftPositionDlg::OnFinish() {
-    if (m_pCamera->SetPlayMode(1) != 1) AppMessageBox("USB通信エラーです。");
+    SwitchPlayOff();
     PostCommand(ui::IDOK);
+}
+
+void CTftPositionDlg::OnCancel() {
+    // Escape and the window's close end the adjustment as OK does: the camera
+    // must not be left showing the test pattern.
+    SwitchPlayOff();
+    ui::Dialog::OnCancel();
+}
+
+void CTftPositionDlg::SwitchPlayOff() {
+    if (m_pCamera->SetPlayMode(1) != 1) AppMessageBox("USB通信エラーです。");
 }
 
 int CTftPositionDlg::SelectVideoMode(std::uint8_t mode) {

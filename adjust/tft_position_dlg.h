@@ -22,6 +22,7 @@ public:
     int m_result = 1;
 
     bool OnInitDialog() override;
+    void OnCancel() override;
 
     int SelectVideoMode(std::uint8_t mode);
     int MoveTftPosition(Axis axis, Direction direction);
@@ -30,4 +31,5 @@ private:
     void OnVideoMode(std::uint8_t mode);
     void OnDirection(Axis axis, Direction direction);
     void OnFinish();
+    void SwitchPlayOff();
 };

@@ -15,7 +15,6 @@ TraceSink& Sink() {
 
 void SetTraceSink(TraceSink sink) { Sink() = std::move(sink); }
 
-#ifndef NDEBUG
 void Trace(const char* format, ...) {
     if (!Sink()) return;
     va_list args;
@@ -24,6 +23,5 @@ void Trace(const char* format, ...) {
     va_end(args);
     Sink()(line);
 }
-#endif
 
 }  // namespace platform

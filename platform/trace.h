@@ -1,7 +1,8 @@
 #pragma once
-// The debug trace channel: one line per camera command and a few more. Debug
-// builds hand the lines to the installed sink (none by default); release
-// builds discard them at compile time.
+// The debug trace channel: one line per camera command and a few more. The
+// lines go to the installed sink; with none installed, as in the station's
+// programs, they are discarded before they are even formatted. Tests install
+// a sink in any build type.
 
 #include <functional>
 #include <string>
@@ -13,10 +14,6 @@ using TraceSink = std::function<void(const std::string&)>;
 // Installs the sink that receives trace lines; an empty sink silences them.
 void SetTraceSink(TraceSink sink);
 
-#ifdef NDEBUG
-inline void Trace(const char*, ...) {}
-#else
 void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
-#endif
 
 }  // namespace platform

@@ -153,8 +153,13 @@ void CImageAdjustDlg::OnClose() {
         platform::Trace("FREE LIBRARY\r\n");
     }
     m_pCamera.reset();
-    ui::Dialog::OnClose();
+    EndDialog(ui::IDCANCEL);
 }
+
+// A stray Enter or Escape must not end the station in the middle of a shift:
+// the window ends only through OnClose (its close button or window menu).
+void CImageAdjustDlg::OnOK() {}
+void CImageAdjustDlg::OnCancel() {}
 
 void CImageAdjustDlg::ReportResult(int result) {
     m_lastResult = result;

@@ -95,6 +95,8 @@ public:
     void OnSysCommand(int command) override;
     void OnPaint() override;
     void OnClose() override;
+    void OnOK() override;
+    void OnCancel() override;
     int OnQueryDragIcon() const { return m_hIcon; }
 
     // The end of every run: status line, OK or NG picture and beeps.

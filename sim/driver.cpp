@@ -94,10 +94,11 @@ std::string CommandName(const std::uint8_t* cdb, std::size_t length) {
 }
 
 Simulator& Sim() {
-    // Lives as long as the library: a station that unloads it frees it too.
+    // An object of the library, not of the heap: unloading the driver library
+    // destroys it (as the end of a program that links the core does), so
+    // nothing of it outlives its code.
     static Simulator sim;
-    static const bool started = (sim.Reset(), true);
-    (void)started;
+    [[maybe_unused]] static const bool reset = (sim.Reset(), true);
     return sim;
 }
 

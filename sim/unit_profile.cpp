@@ -352,7 +352,8 @@ std::string Check(const UnitProfile& u) {
 
 std::optional<UnitProfile> ProfileFromFile(const std::string& path, const std::string& text, std::string* error) {
     auto fail = [&](int line, const std::string& msg) -> std::optional<UnitProfile> {
-        if (error) *error = path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " + msg;
+        // Built from the left: GCC 12 warns falsely (-Wrestrict) on a literal + a temporary string.
+        if (error) *error = (line > 0 ? path + ":" + std::to_string(line) : path) + ": " + msg;
         return std::nullopt;
     };
     UnitProfile u = Nominal();

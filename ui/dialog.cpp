@@ -288,6 +288,22 @@ void Dialog::DispatchCommand(int id) {
         OnCancel();
 }
 
+int Dialog::EnterCommand() const {
+    if (!window_) return 0;
+    const ControlTemplate* focused = template_.Find(window_->Focus());
+    if (focused && focused->kind == ControlKind::Button && focused->id > 0 && window_->Enabled(focused->id))
+        return focused->id;
+    int id = IDOK;
+    for (const auto& c : template_.controls)
+        if (c.kind == ControlKind::Button && (c.style & kDefault) && c.id > 0) {
+            id = c.id;
+            break;
+        }
+    // Without a button of that id the command goes out all the same: IDOK
+    // ends a dialog that has no OK button.
+    return template_.Find(id) && !window_->Enabled(id) ? 0 : id;
+}
+
 int Dialog::MessageBox(const std::string& text, const std::string& caption, MbButtons buttons, MbIcon icon) {
     host_.NotifyPrompt(caption, text);
     return host_.MessageBox(this, text, caption, buttons, icon);

@@ -102,6 +102,9 @@ public:
     // A control was clicked (or a command posted): the handler for `id`, else
     // IDOK to OnOK and IDCANCEL to OnCancel.
     void DispatchCommand(int id);
+    // The command of the Enter key: the focused push button, else the
+    // template's default button, else IDOK; 0 when that button is disabled.
+    int EnterCommand() const;
 
     // Message map: the handler of control `id`.
     void OnCommand(int id, std::function<void()> handler) { handlers_[id] = std::move(handler); }

@@ -46,6 +46,7 @@ struct ControlTemplate {
     std::string text;  // UTF-8
     Rect rect;
     std::uint32_t style = kNone;
+    int fontHeight = 0;  // the control's own font, in dialog units; 0: the window's (8 units high)
 };
 
 // An item of the window's menu (desktops without a system menu show it as the

@@ -50,9 +50,12 @@ ui::DialogTemplate Build() {
         {1146, ControlKind::CheckBox, "SAVE", {kBoxX, 195, 60, kBoxHeight}, ui::kNone},
 
         {-1, ControlKind::Static, "COMMENT", {kRight, 208, 60, 8}, ui::kNone},
-        {1001, ControlKind::Edit, "", {kRight, 218, kRightWidth, 14}, ui::kReadOnly | ui::kCentered | ui::kBorder},
+        // The status line's font is a size below the window's, so that the
+        // longest "ERROR NO=" line shows whole in the column's width.
+        {1001, ControlKind::Edit, "", {kRight, 218, kRightWidth, 14}, ui::kReadOnly | ui::kCentered | ui::kBorder, 7},
 
-        {1009, ControlKind::Button, "START", {kRight, 240, kRightWidth, 34}, ui::kNone},
+        // START is the default button: Enter starts a run unless the focus is on another button.
+        {1009, ControlKind::Button, "START", {kRight, 240, kRightWidth, 34}, ui::kDefault},
         {1008, ControlKind::Button, "STANDARD", {kRight, 280, kRightWidth, 16}, ui::kNone},
         {1024, ControlKind::Button, "感度基準取得", {kRight, 302, 79, 16}, ui::kNone},
         {1025, ControlKind::Button, "感度比基準取得", {kRight + 83, 302, 79, 16}, ui::kNone},

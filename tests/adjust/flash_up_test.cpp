@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,12 +65,13 @@ protected:
 class ProbeDlg : public CAdjustDlg {
 public:
     static constexpr int kTimer = 110;
-    ProbeDlg(ui::Host& host, int result)
-        : CAdjustDlg(host, res::SensitivityTemplate(), {kTimer, 300}), result_(result) {}
+    ProbeDlg(ui::Host& host, int result, CloseBy closeBy = CloseBy::Ok)
+        : CAdjustDlg(host, res::SensitivityTemplate(), {kTimer, 300, closeBy}), result_(result) {}
 
     int runs = 0;
     bool timerAliveInRoutine = true;
     int linesShownAtOnce = 0;
+    std::function<void()> whileRunning;
 
 protected:
     int RunAdjustment() override {
@@ -77,6 +79,7 @@ protected:
         auto& host = static_cast<ui::scripted::ScriptedHost&>(GetHost());
         timerAliveInRoutine = host.HasTimer(*this, kTimer);
         SetLog("見出し\r\n");
+        if (whileRunning) whileRunning();
         for (int i = 0; i < 3; ++i) {
             const size_t redraws = host.Redraws().size();
             AppendLog("line " + std::to_string(i) + "\r\n");
@@ -91,12 +94,14 @@ private:
 };
 
 TEST_F(AdjustTest, FrameRunsTheRoutineOnceAndPutsTheVerdictFirst) {
-    for (int result : {1, 36}) {
-        SCOPED_TRACE(result);
-        ProbeDlg dlg(host_, result);
+    // The window closes itself by OK, or by its close (as the defect correction does).
+    for (auto [result, closeBy] : {std::pair{1, CAdjustDlg::CloseBy::Ok}, std::pair{36, CAdjustDlg::CloseBy::Ok},
+                                   std::pair{36, CAdjustDlg::CloseBy::Close}}) {
+        SCOPED_TRACE(std::to_string(result) + (closeBy == CAdjustDlg::CloseBy::Ok ? " by OK" : " by close"));
+        ProbeDlg dlg(host_, result, closeBy);
         EXPECT_EQ(dlg.m_result, CAdjustDlg::kResultNotRun);
         const std::int64_t start = host_.VClock().NowMs();
-        EXPECT_EQ(dlg.DoModal(), ui::IDOK);
+        EXPECT_EQ(dlg.DoModal(), closeBy == CAdjustDlg::CloseBy::Ok ? ui::IDOK : ui::IDCANCEL);
         EXPECT_EQ(dlg.runs, 1);
         EXPECT_FALSE(dlg.timerAliveInRoutine);
         EXPECT_EQ(dlg.linesShownAtOnce, 3);
@@ -162,15 +167,39 @@ TEST_F(AdjustTest, FlashUpOfAnotherTargetOnlyReopensTheChecker) {
     EXPECT_EQ(dlg.m_result, 1);
 }
 
-TEST_F(AdjustTest, StepBeforeTheKickOffClosesWithoutCameraTraffic) {
+TEST_F(AdjustTest, KeysAndStepBeforeTheRoutineHasReturnedChangeNothing) {
+    // During the kick-off: STEP, Enter, Escape and the close button.
     CFlashUpDlg dlg(host_);
     dlg.m_pCamera = &cam_;
-    host_.OnShow(134).Wait(100).Click(ui::IDOK);
-    dlg.DoModal();
-    EXPECT_TRUE(g_sent.empty());
-    EXPECT_EQ(dlg.m_result, CAdjustDlg::kResultNotRun);
-    EXPECT_NE(dlg.m_result, 1);
-    EXPECT_EQ(dlg.m_log, "");
+    bool stepEnabled = true;
+    host_.OnShow(134)
+        .Do([&](ui::Dialog& d) { stepEnabled = d.GetWindow()->Enabled(ui::IDOK); })
+        .Wait(100).Click(ui::IDOK)
+        .Wait(100).Enter()
+        .Wait(100).Escape()
+        .Wait(100).Close();
+    EXPECT_EQ(dlg.DoModal(), ui::IDOK);
+    EXPECT_FALSE(stepEnabled);
+    ASSERT_EQ(g_sent.size(), 5u);
+    EXPECT_EQ(g_sent.front().timeMs - t0_, 500);  // the routine ran on time
+    EXPECT_EQ(dlg.m_result, 1);
+    EXPECT_EQ(dlg.m_log.rfind("OK\r\nFLASHｱｯﾌﾟｺﾏﾝﾄﾞ実行中", 0), 0u);
+
+    // While the routine runs (as a prompt's message pump would let them through).
+    ProbeDlg probe(host_, 36);
+    bool endedInRoutine = true;
+    probe.whileRunning = [&] {
+        host_.Click(probe, ui::IDOK);
+        host_.Enter(probe);
+        host_.Escape(probe);
+        host_.Close(probe);
+        endedInRoutine = probe.Ended();
+    };
+    EXPECT_EQ(probe.DoModal(), ui::IDOK);  // the frame's own close, not a cancel
+    EXPECT_FALSE(endedInRoutine);
+    EXPECT_EQ(probe.m_result, 36);
+    EXPECT_EQ(probe.m_log, "NG\r\n見出し\r\nline 0\r\nline 1\r\nline 2\r\n");
+    EXPECT_TRUE(host_.Stalls().empty());
 }
 
 TEST_F(AdjustTest, FailingCommandEndsTheFlashUpWithThree) {

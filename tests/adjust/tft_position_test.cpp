@@ -138,6 +138,28 @@ TEST_F(TftPositionTest, DirectionBeforeModeAndOkWithoutMode) {
     EXPECT_EQ(Block(72), before);
 }
 
+TEST_F(TftPositionTest, EscapeOrTheCloseButtonSwitchPlayOffLikeOk) {
+    for (const char* how : {"escape", "close"}) {
+        SCOPED_TRACE(how);
+        sim::Sim().ClearCommands();
+        CTftPositionDlg dlg(host_);
+        dlg.m_pCamera = &cam_;
+        auto& s = host_.OnShow(IDD).Click(kPal).Do([](ui::Dialog&) {
+            ASSERT_TRUE(sim::Sim().FirstCamera().Modes().playMode);  // the test pattern shows
+        });
+        if (std::string(how) == "escape")
+            s.Escape();
+        else
+            s.Close();
+        dlg.DoModal();
+        EXPECT_FALSE(dlg.IsOpen());
+        EXPECT_FALSE(sim::Sim().FirstCamera().Modes().playMode);
+        EXPECT_EQ(Names().back(), "DXC_PLAY_OFF");
+        EXPECT_EQ(dlg.m_result, 1);
+        EXPECT_TRUE(host_.Stalls().empty());
+    }
+}
+
 TEST_F(TftPositionTest, FailedModeSelectionClosesWithThree) {
     sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady), 1, "DXC_PAL_MODE");
     auto& s = host_.OnShow(IDD).Click(kPal).Click(kUp).Click(kOk);

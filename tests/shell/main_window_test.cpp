@@ -138,6 +138,30 @@ protected:
     D dlg_{host_};
 };
 
+TEST_F(OpenWindowTest, NoStrayKeyEndsTheStationOnlyItsClose) {
+    host_.Escape(dlg_);
+    EXPECT_FALSE(dlg_.Ended());
+
+    // Enter on a check box is START (which finds no item selected).
+    Click(1117);
+    Click(1117);
+    host_.Enter(dlg_);
+    ASSERT_EQ(host_.MessageBoxes().size(), 1u);
+    EXPECT_EQ(host_.MessageBoxes()[0].text, "項目が選択されてません");
+    EXPECT_FALSE(dlg_.Ended());
+
+    // Enter on another button presses that one.
+    host_.OnShow(CStandardDlg::IDD).Escape();
+    dlg_.GotoDlgCtrl(1008);
+    host_.Enter(dlg_);
+    ASSERT_EQ(host_.Shown().size(), 1u);
+    EXPECT_EQ(host_.Shown()[0].dialogId, CStandardDlg::IDD);
+    EXPECT_FALSE(dlg_.Ended());
+
+    host_.Close(dlg_);
+    EXPECT_TRUE(dlg_.Ended());
+}
+
 TEST_F(OpenWindowTest, StandAloneItemsReplaceTheSelection) {
     for (auto [box, bit] : std::vector<std::pair<int, int>>{
              {1112, 0x0004}, {1138, 0x0010}, {1137, 0x2000}, {1139, 0x4000}, {1140, 0x8000}, {1144, 0x0800}}) {

@@ -219,7 +219,7 @@ TEST(ScriptedScripts, QueuedPerShowingWithDefaultAndTiming) {
     host.SetDefaultScript([&](ui::Dialog& d, ui::scripted::Script& s) {
         ++defaults;
         EXPECT_EQ(d.Id(), 510);
-        s.Wait(5).Click(31).Enter();
+        s.Wait(5).Click(31).Click(IDOK);
     });
     std::vector<std::pair<int, std::int64_t>> clicks;
     auto run = [&] {
@@ -235,6 +235,34 @@ TEST(ScriptedScripts, QueuedPerShowingWithDefaultAndTiming) {
     EXPECT_EQ(run(), IDOK);
     EXPECT_EQ(defaults, 1);
     EXPECT_EQ(clicks, (std::vector<std::pair<int, std::int64_t>>{{30, 0}, {31, 505}}));
+}
+
+TEST(ScriptedScripts, EnterPressesTheFocusedButtonElseTheDefault) {
+    struct Case {
+        const char* name;
+        int focus;
+        std::vector<int> disabled;
+        std::vector<std::string> events;
+    };
+    const std::vector<Case> cases = {
+        {"on a button", 31, {}, {"B"}},
+        {"on the default button", IDOK, {}, {"ok"}},
+        {"on no button", 0, {}, {"ok"}},
+        {"on a disabled button", 31, {31}, {"ok"}},
+        {"default disabled", 0, {IDOK}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedHost host;
+        Recorder d(host);
+        d.OnCommand(31, [&] { d.events.push_back("B"); });
+        d.onInit = [] { return false; };  // no focus
+        ASSERT_TRUE(d.Create());
+        for (int id : c.disabled) d.EnableDlgItem(id, false);
+        d.GotoDlgCtrl(c.focus);
+        host.Enter(d);
+        EXPECT_EQ(d.events, c.events);
+    }
 }
 
 TEST(ScriptedScripts, ClicksFollowTheControlKinds) {

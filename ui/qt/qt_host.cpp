@@ -142,11 +142,18 @@ public:
             host_.Deliver(d, serial, [this, at] { ShowMenu(at); });
         };
 
+        for (const auto& c : t.controls)
+            if (c.kind == ControlKind::Button && (c.style & kDefault)) hasDefaultButton_ = true;
         std::vector<QWidget*> frames;
         for (const auto& c : t.controls) {
             QWidget* cw = MakeControl(c);
             if (!cw) continue;
             cw->setGeometry(PixelsX(c.rect.x), PixelsY(c.rect.y), PixelsX(c.rect.width), PixelsY(c.rect.height));
+            if (c.fontHeight > 0) {
+                QFont f = cw->font();
+                f.setPixelSize(PixelsY(c.fontHeight));
+                cw->setFont(f);
+            }
             if (c.kind == ControlKind::GroupBox) frames.push_back(cw);
             if (!controls_.count(c.id)) {
                 controls_[c.id] = cw;
@@ -344,6 +351,11 @@ private:
         }
         case ControlKind::Button: {
             auto* b = new QPushButton(text, parent);
+            // The focused button takes Enter itself and wears the default
+            // frame until the focus leaves it; then the template's default
+            // button has both again. A template without a default button
+            // gets none: a dialog would otherwise make one of its own.
+            b->setAutoDefault(hasDefaultButton_);
             if (c.style & kDefault) b->setDefault(true);
             QObject::connect(b, &QPushButton::clicked, b, command);
             return b;
@@ -381,14 +393,7 @@ private:
         dialog_.DispatchCommand(IDCANCEL);
     }
     void Enter() {
-        int id = IDOK;
-        for (const auto& c : dialog_.Template().controls)
-            if (c.kind == ControlKind::Button && (c.style & kDefault) && c.id > 0) {
-                id = c.id;
-                break;
-            }
-        if (QWidget* c = Control(id); c && !c->isEnabled()) return;
-        dialog_.DispatchCommand(id);
+        if (int id = dialog_.EnterCommand()) dialog_.DispatchCommand(id);
     }
     void ShowMenu(const QPoint& at) {
         const auto& items = dialog_.Template().menu;
@@ -410,6 +415,7 @@ private:
     std::map<int, ControlTemplate> kinds_;
     std::map<int, std::string> texts_;
     int focus_ = 0;
+    bool hasDefaultButton_ = false;
 };
 
 // --- the host ---------------------------------------------------------------

@@ -571,14 +571,7 @@ void ScriptedHost::Escape(Dialog& dialog) {
 void ScriptedHost::Enter(Dialog& dialog) {
     ScriptedWindow* w = WindowOf(dialog);
     if (!w || !w->Visible()) return;
-    int id = IDOK;
-    for (const auto& c : dialog.Template().controls)
-        if (c.kind == ControlKind::Button && (c.style & kDefault) && c.id > 0) {
-            id = c.id;
-            break;
-        }
-    if (auto* c = w->Find(id); c && !c->enabled) return;
-    dialog.DispatchCommand(id);
+    if (int id = dialog.EnterCommand()) dialog.DispatchCommand(id);
 }
 
 void ScriptedHost::SysCommand(Dialog& dialog, int command) {

@@ -30,7 +30,7 @@ public:
     Script& Type(int id, const std::string& text);   // replaces the control's text
     Script& SetCheck(int id, bool checked);          // no command
     Script& Escape();                                // IDCANCEL
-    Script& Enter();                                 // the default button (IDOK)
+    Script& Enter();                                 // as ScriptedHost::Enter
     Script& SysCommand(int command);                 // OnSysCommand
     Script& Close();                                 // OnClose
     Script& Wait(int ms);                            // delays the next action
@@ -117,6 +117,7 @@ public:
     void Type(Dialog& dialog, int id, const std::string& text);
     void SetCheck(Dialog& dialog, int id, bool checked);
     void Escape(Dialog& dialog);
+    // The focused push button, else the default button (Dialog::EnterCommand).
     void Enter(Dialog& dialog);
     void SysCommand(Dialog& dialog, int command);
     void Close(Dialog& dialog);
