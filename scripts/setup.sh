@@ -12,6 +12,8 @@ packages=(
   xvfb xauth
   libtiff-tools
 )
+# The fuzz build (scripts/fuzz.sh; the corpus replay of scripts/test.sh).
+packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -20,8 +20,17 @@ run_suite() {
   fi
 }
 
+# The fuzz targets (clang's libFuzzer, build-fuzz/) replay their corpora:
+# every saved input once, a crash or sanitizer report fails the run.
+# scripts/fuzz.sh fuzzes them.
+run_fuzz_corpora() {
+  CC=clang CXX=clang++ "$here/scripts/build.sh" "$here/build-fuzz" -DIMAGEADJUST_FUZZ=ON
+  ctest --test-dir "$here/build-fuzz" --output-on-failure -j"$(nproc)"
+}
+
 run_suite "$here/build"
 if [[ "${1:-}" != "--quick" ]]; then
   # Leak reports would need ptrace, which containers often refuse.
   ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_suite "$here/build-asan" -DIMAGEADJUST_SANITIZE=ON
+  run_fuzz_corpora
 fi
