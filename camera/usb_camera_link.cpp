@@ -3,10 +3,12 @@
 // notification routines and the diagnostic trace of every entry call.
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "camera/usb_camera.h"
@@ -72,6 +74,7 @@ struct LinkState {
     std::atomic<std::uint32_t> deviceHandle{0};
     std::atomic<std::uint32_t> lastEvent{0};
     std::atomic<std::uint64_t> inFlight{0};
+    std::atomic<std::uint32_t> open{0};  // which open of the device the notifications belong to
     std::uint32_t lastTransferNumber = 0;
     std::unique_ptr<Transfer> transfer = std::make_unique<Transfer>();
     std::vector<std::unique_ptr<Transfer>> abandoned;
@@ -85,6 +88,27 @@ LinkState& Link() {
 constexpr std::uint8_t kFlagLibrary = 0x01;
 constexpr std::uint8_t kFlagDriver = 0x02;
 constexpr std::uint8_t kFlagDevice = 0x04;
+
+// Each open of the device registers an event routine of its own, used in
+// turn, so that a notification for a transfer of an earlier open ends
+// nothing now. A library that does not cancel at the close may still
+// complete a transfer that the link gave up on; taken for the transfer
+// pending now, it would end that one while the library still owes it, and
+// that one's own completion would later write into storage the link has
+// reused. A completion that comes only after 16 further opens is not told
+// apart.
+constexpr std::uint32_t kEventRoutines = 16;
+
+template <std::uint32_t Open>
+void EventOfOpen(std::uint32_t eventCode, std::uint32_t value) {
+    if (Link().open.load() == Open) CUsbCamera::OnDriverEvent(eventCode, value);
+}
+
+template <std::uint32_t... Open>
+constexpr std::array<LvxEventRoutine, sizeof...(Open)> EventRoutines(std::integer_sequence<std::uint32_t, Open...>) {
+    return {&EventOfOpen<Open>...};
+}
+constexpr auto kEventRoutineOfOpen = EventRoutines(std::make_integer_sequence<std::uint32_t, kEventRoutines>{});
 
 void SetFlag(std::uint8_t bit) { Link().flags.fetch_or(bit); }
 void ClearFlag(std::uint8_t bit) { Link().flags.fetch_and(static_cast<std::uint8_t>(~bit)); }
@@ -406,7 +430,9 @@ int CUsbCamera::OpenDevice(std::uint32_t deviceId) {
     platform::Trace("LVX_SEL_OPEN_DEVICE\r\n");
     LvxOpenDeviceBlock block{};
     block.deviceId = deviceId;
-    block.onEvent = &CUsbCamera::OnDriverEvent;
+    const std::uint32_t open = (Link().open.load() + 1) % kEventRoutines;
+    Link().open.store(open);
+    block.onEvent = kEventRoutineOfOpen[open];
     std::uint32_t result = 0;
     if (!CallEntry(LVX_SEL_OPEN_DEVICE, &block, Link().driverHandle.load(), &result)) return 2;
     if (result != 0) return 11;
