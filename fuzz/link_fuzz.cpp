@@ -72,19 +72,25 @@ public:
     }
 
 private:
+    // A failed call's result: any number but 0.
+    std::uint32_t Failure() {
+        const std::uint32_t r = in_.Long();
+        return r != 0 ? r : kGone;
+    }
+
     std::uint32_t Answer(std::uint32_t selector, void* block) {
         if (in_.Exhausted()) return kGone;
         switch (selector) {
             case LVX_SEL_OPEN_DRIVER: {
                 const std::uint8_t c = in_.Byte();
-                if (c & 1) return in_.Long();
+                if (c & 1) return Failure();
                 static_cast<LvxOpenDriverBlock*>(block)->driverHandle = in_.Byte();
                 return 0;
             }
             case LVX_SEL_GET_DEVICELIST: {
                 auto* b = static_cast<LvxDeviceListBlock*>(block);
                 const std::uint8_t c = in_.Byte();
-                if (c & 1) return in_.Long();
+                if (c & 1) return Failure();
                 const std::uint32_t count = in_.Byte();
                 // Never more ids than the caller has room for.
                 if (b->ids)
@@ -95,7 +101,7 @@ private:
             case LVX_SEL_GET_DEVICEINFO: {
                 auto* b = static_cast<LvxDeviceInfoBlock*>(block);
                 const std::uint8_t c = in_.Byte();
-                if (c & 1) return in_.Long();
+                if (c & 1) return Failure();
                 if (b->buffer) {
                     if (c & 2)
                         std::memcpy(b->buffer + 8, kIdentity, 28);
@@ -107,7 +113,7 @@ private:
             case LVX_SEL_OPEN_DEVICE: {
                 auto* b = static_cast<LvxOpenDeviceBlock*>(block);
                 const std::uint8_t c = in_.Byte();
-                if (c & 1) return in_.Long();
+                if (c & 1) return Failure();
                 onEvent_ = b->onEvent;
                 b->deviceHandle = in_.Byte();
                 deviceOpen_ = true;
@@ -121,11 +127,11 @@ private:
                 // transfer it holds, the link must expect nothing more of it.
                 deviceOpen_ = false;
                 holding_ = false;
-                return in_.Byte() & 1 ? in_.Long() : 0;
+                return in_.Byte() & 1 ? Failure() : 0;
             case LVX_SEL_CLOSE_DRIVER:
                 deviceOpen_ = false;
                 holding_ = false;
-                return in_.Byte() & 1 ? in_.Long() : 0;
+                return in_.Byte() & 1 ? Failure() : 0;
             default:
                 Fail("unknown selector", static_cast<long>(selector));
         }
