@@ -262,6 +262,22 @@ TEST_F(SimLinkTest, LateCompletionOfAnAbandonedTransferEndsNothingOfTheNextSessi
     EXPECT_EQ(abandoned, Bytes(8, 0xA5));
 }
 
+TEST_F(SimLinkTest, AfterTooManyTransfersGivenUpOnTheDeviceIsNotOpenedUntilALibraryIsBound) {
+    // The library cancels each at the close, so none is ever heard of: each
+    // open's event routine might still be called for it.
+    for (int i = 0; i < 256; ++i) {
+        ASSERT_EQ(cam.ConnectCamera(), 1) << i;
+        sim::Sim().LeaveNextPending("DXC_OPEN_CHECKER");
+        ASSERT_EQ(cam.OpenChecker(), 14) << i;
+        cam.DisconnectCamera();
+    }
+    Calls().clear();
+    EXPECT_EQ(cam.ConnectCamera(), 11);
+    EXPECT_EQ(Calls()[LVX_SEL_OPEN_DEVICE], 0);
+    CUsbCamera::BindDriverEntry(&CountingEntry);
+    EXPECT_EQ(cam.ConnectCamera(), 1);
+}
+
 TEST_F(SimLinkTest, NoDriverCallWithoutAnOpenDevice) {
     Connect();
     ASSERT_EQ(cam.OpenChecker(), 1);
