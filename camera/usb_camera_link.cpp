@@ -3,10 +3,13 @@
 // notification routines and the diagnostic trace of every entry call.
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "camera/usb_camera.h"
@@ -63,6 +66,9 @@ constexpr std::uint64_t kDropped = std::uint64_t{1} << 33;
 constexpr std::uint32_t kMaxTransferNumber = 0x3FFFFFFFu;
 constexpr std::uint64_t Armed(std::uint32_t number) { return std::uint64_t{number} << 34; }
 
+// Event routines, one for each of as many opens of the device (EventOfOpen).
+constexpr std::uint32_t kEventRoutines = 256;
+
 struct LinkState {
     std::atomic<std::uint8_t> flags{0};
     std::string libraryName = LVX_DRIVER_LIBRARY_NAME;
@@ -72,6 +78,8 @@ struct LinkState {
     std::atomic<std::uint32_t> deviceHandle{0};
     std::atomic<std::uint32_t> lastEvent{0};
     std::atomic<std::uint64_t> inFlight{0};
+    std::atomic<std::uint32_t> open{0};  // whose notifications count: see EventOfOpen
+    std::array<std::atomic<std::uint32_t>, kEventRoutines> owed{};  // transfers given up on, by open
     std::uint32_t lastTransferNumber = 0;
     std::unique_ptr<Transfer> transfer = std::make_unique<Transfer>();
     std::vector<std::unique_ptr<Transfer>> abandoned;
@@ -85,6 +93,52 @@ LinkState& Link() {
 constexpr std::uint8_t kFlagLibrary = 0x01;
 constexpr std::uint8_t kFlagDriver = 0x02;
 constexpr std::uint8_t kFlagDevice = 0x04;
+
+// Each open of the device registers an event routine of its own, so that a
+// notification for a transfer of an earlier open ends nothing now. A
+// library that does not cancel at the close may still complete a transfer
+// that the link gave up on; taken for the transfer pending now, it would
+// end that one while the library still owes it, and that one's own
+// completion would later write into storage the link has reused. So a
+// routine serves a new open only once every transfer given up on under it
+// has been heard of; with none left, the device is not opened until another
+// library (or the same one loaded again) is bound. A completion reported
+// twice, the second time while a later transfer of the same open is
+// pending, is still not told apart.
+
+template <std::uint32_t Open>
+void EventOfOpen(std::uint32_t eventCode, std::uint32_t value) {
+    LinkState& link = Link();
+    if (link.open.load() == Open) {
+        CUsbCamera::OnDriverEvent(eventCode, value);
+        return;
+    }
+    // The end of a transfer given up on under that open.
+    std::atomic<std::uint32_t>& owed = link.owed[Open];
+    for (std::uint32_t n = owed.load(); n > 0 && !owed.compare_exchange_weak(n, n - 1);) {
+    }
+}
+
+template <std::uint32_t... Open>
+constexpr std::array<LvxEventRoutine, sizeof...(Open)> EventRoutines(std::integer_sequence<std::uint32_t, Open...>) {
+    return {&EventOfOpen<Open>...};
+}
+constexpr auto kEventRoutineOfOpen = EventRoutines(std::make_integer_sequence<std::uint32_t, kEventRoutines>{});
+
+// The next routine that no transfer given up on may still call, or none.
+std::optional<std::uint32_t> NextOpen() {
+    LinkState& link = Link();
+    for (std::uint32_t i = 1; i <= kEventRoutines; ++i) {
+        const std::uint32_t open = (link.open.load() + i) % kEventRoutines;
+        if (link.owed[open].load() == 0) return open;
+    }
+    return std::nullopt;
+}
+
+// A new library owes nothing of the last one's transfers.
+void ForgetOwedTransfers() {
+    for (auto& owed : Link().owed) owed.store(0);
+}
 
 void SetFlag(std::uint8_t bit) { Link().flags.fetch_or(bit); }
 void ClearFlag(std::uint8_t bit) { Link().flags.fetch_and(static_cast<std::uint8_t>(~bit)); }
@@ -251,6 +305,7 @@ int RunTransfer(platform::Clock& clock, std::uint32_t commandLength, std::uint8_
         const std::uint64_t outcome = link.inFlight.exchange(0, std::memory_order_acq_rel);
         if ((outcome & kEnded) == 0) {
             RetireTransfer();
+            ++link.owed[link.open.load()];
             CloseAbandonedDevice();
             return 14;
         }
@@ -324,6 +379,7 @@ void CUsbCamera::BindDriverEntry(LvDriverEntryFn entry) {
     LinkState& link = Link();
     link.entry.store(entry);
     link.library.reset();
+    ForgetOwedTransfers();
     if (entry)
         SetFlag(kFlagLibrary);
     else
@@ -358,6 +414,7 @@ int CUsbCamera::LoadDriverLibrary() {
         return 3;
     }
     link.entry.store(entry);
+    ForgetOwedTransfers();
     return 1;
 }
 
@@ -406,7 +463,10 @@ int CUsbCamera::OpenDevice(std::uint32_t deviceId) {
     platform::Trace("LVX_SEL_OPEN_DEVICE\r\n");
     LvxOpenDeviceBlock block{};
     block.deviceId = deviceId;
-    block.onEvent = &CUsbCamera::OnDriverEvent;
+    const std::optional<std::uint32_t> open = NextOpen();
+    if (!open) return 11;
+    Link().open.store(*open);
+    block.onEvent = kEventRoutineOfOpen[*open];
     std::uint32_t result = 0;
     if (!CallEntry(LVX_SEL_OPEN_DEVICE, &block, Link().driverHandle.load(), &result)) return 2;
     if (result != 0) return 11;

@@ -15,6 +15,8 @@ packages=(
   qt6-charts-dev libqt6opengl6-dev
   postgresql python3-jsonschema
 )
+# The fuzz build (scripts/fuzz.sh; the corpus replay of scripts/test.sh).
+packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

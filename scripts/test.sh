@@ -20,10 +20,19 @@ run_suite() {
   fi
 }
 
+# The fuzz targets (clang's libFuzzer, build-fuzz/) replay their corpora:
+# every saved input once, a crash or sanitizer report fails the run.
+# scripts/fuzz.sh fuzzes them.
+run_fuzz_corpora() {
+  CC=clang CXX=clang++ "$here/scripts/build.sh" "$here/build-fuzz" -DIMAGEADJUST_FUZZ=ON
+  ctest --test-dir "$here/build-fuzz" --output-on-failure -j"$(nproc)"
+}
+
 run_suite "$here/build" -DIMAGEADJUST_WERROR=ON
 if [[ "${1:-}" != "--quick" ]]; then
   # Unoptimised: the instrumented suite runs in seconds either way, and
   # optimising costs more compile time than it saves in the run.
   UBSAN_OPTIONS=print_stacktrace=1 run_suite "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug \
     -DIMAGEADJUST_WERROR=ON -DIMAGEADJUST_SANITIZE=ON
+  run_fuzz_corpora
 fi

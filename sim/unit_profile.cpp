@@ -350,48 +350,6 @@ std::string Check(const UnitProfile& u) {
     return {};
 }
 
-std::optional<UnitProfile> ProfileFromFile(const std::string& path, const std::string& text, std::string* error) {
-    auto fail = [&](int line, const std::string& msg) -> std::optional<UnitProfile> {
-        // Built from the left: GCC 12 warns falsely (-Wrestrict) on a literal + a temporary string.
-        if (error) *error = (line > 0 ? path + ":" + std::to_string(line) : path) + ": " + msg;
-        return std::nullopt;
-    };
-    UnitProfile u = Nominal();
-    // The file's own name (without folders and extension) unless it names itself.
-    std::string stem = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
-    if (auto dot = stem.find_last_of('.'); dot != std::string::npos && dot > 0) stem = stem.substr(0, dot);
-    u.name = stem;
-
-    std::istringstream in(text);
-    std::string raw;
-    int lineNo = 0;
-    bool sawKey = false;
-    while (std::getline(in, raw)) {
-        ++lineNo;
-        if (auto hash = raw.find('#'); hash != std::string::npos) raw.erase(hash);
-        const std::string line = Trim(raw);
-        if (line.empty()) continue;
-        const auto eq = line.find('=');
-        if (eq == std::string::npos) return fail(lineNo, "expected 'key = value', found '" + line + "'");
-        const std::string key = Trim(line.substr(0, eq));
-        const std::string value = Trim(line.substr(eq + 1));
-        if (key.empty()) return fail(lineNo, "a key is missing before '='");
-        if (key == "base") {
-            if (sawKey) return fail(lineNo, "'base' must come before every other key");
-            auto b = BuiltInProfile(value);
-            if (!b) return fail(lineNo, "no built-in profile named '" + value + "'");
-            const std::string keepName = u.name;
-            u = *b;
-            u.name = keepName;
-            continue;
-        }
-        sawKey = true;
-        if (std::string msg = ApplyKey(u, key, value); !msg.empty()) return fail(lineNo, msg);
-    }
-    if (std::string msg = Check(u); !msg.empty()) return fail(0, msg);
-    return u;
-}
-
 // The length of the well-formed UTF-8 sequence that `s` starts with, and its
 // code point; 0 for a stray, overlong or truncated sequence or a surrogate.
 std::size_t Utf8Sequence(std::string_view s, char32_t* cp) {
@@ -439,6 +397,48 @@ void PutBe16(std::vector<std::uint8_t>& m, std::size_t a, unsigned v) {
 
 }  // namespace
 
+std::optional<UnitProfile> ProfileFromText(const std::string& path, const std::string& text, std::string* error) {
+    auto fail = [&](int line, const std::string& msg) -> std::optional<UnitProfile> {
+        // Built from the left: GCC 12 warns falsely (-Wrestrict) on a literal + a temporary string.
+        if (error) *error = (line > 0 ? path + ":" + std::to_string(line) : path) + ": " + msg;
+        return std::nullopt;
+    };
+    UnitProfile u = Nominal();
+    // The file's own name (without folders and extension) unless it names itself.
+    std::string stem = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+    if (auto dot = stem.find_last_of('.'); dot != std::string::npos && dot > 0) stem = stem.substr(0, dot);
+    u.name = stem;
+
+    std::istringstream in(text);
+    std::string raw;
+    int lineNo = 0;
+    bool sawKey = false;
+    while (std::getline(in, raw)) {
+        ++lineNo;
+        if (auto hash = raw.find('#'); hash != std::string::npos) raw.erase(hash);
+        const std::string line = Trim(raw);
+        if (line.empty()) continue;
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) return fail(lineNo, "expected 'key = value', found '" + line + "'");
+        const std::string key = Trim(line.substr(0, eq));
+        const std::string value = Trim(line.substr(eq + 1));
+        if (key.empty()) return fail(lineNo, "a key is missing before '='");
+        if (key == "base") {
+            if (sawKey) return fail(lineNo, "'base' must come before every other key");
+            auto b = BuiltInProfile(value);
+            if (!b) return fail(lineNo, "no built-in profile named '" + value + "'");
+            const std::string keepName = u.name;
+            u = *b;
+            u.name = keepName;
+            continue;
+        }
+        sawKey = true;
+        if (std::string msg = ApplyKey(u, key, value); !msg.empty()) return fail(lineNo, msg);
+    }
+    if (std::string msg = Check(u); !msg.empty()) return fail(0, msg);
+    return u;
+}
+
 std::optional<UnitProfile> FindProfile(const std::string& nameOrPath, std::string* error) {
     if (auto u = BuiltInProfile(nameOrPath)) return u;
     // A profile file comes from outside: only a small regular file is read
@@ -448,7 +448,7 @@ std::optional<UnitProfile> FindProfile(const std::string& nameOrPath, std::strin
     auto text = platform::ReadRegularFile(nameOrPath, kMaxProfileFileBytes, &why);
     std::optional<UnitProfile> unit;
     if (text)
-        unit = ProfileFromFile(nameOrPath, *text, error);
+        unit = ProfileFromText(nameOrPath, *text, error);
     else if (error)
         *error = ReadFailure(nameOrPath, why);
     if (!unit && error) *error = Printable(*error);

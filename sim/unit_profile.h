@@ -112,6 +112,11 @@ constexpr std::size_t kStoredDefectRoom = 390;
 // when neither exists or the file is not one or is malformed.
 constexpr std::size_t kMaxProfileFileBytes = 64 * 1024;
 std::optional<UnitProfile> FindProfile(const std::string& nameOrPath, std::string* error = nullptr);
+// The text of a profile file; `path` names it in messages and gives the
+// profile's name unless the text names it. The message may echo the text
+// as it is: Printable makes it fit to be shown.
+std::optional<UnitProfile> ProfileFromText(const std::string& path, const std::string& text,
+                                           std::string* error = nullptr);
 std::vector<std::string> ProfileNames();
 
 // Text from outside (a file name, a line of a file) fit to be shown: control

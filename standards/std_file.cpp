@@ -1,5 +1,6 @@
 #include "standards/std_file.h"
 
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/format.h"
@@ -18,7 +19,13 @@ public:
     explicit LineReader(StdTextScanner& scanner) : s_(scanner) {}
 
     void Real(double& field) {
-        if (auto t = s_.ScanNumber()) field = std::strtod(t->c_str(), nullptr);
+        auto t = s_.ScanNumber();
+        if (!t) return;
+        // Beyond the range of a double is no value: infinity would be
+        // written back as "inf", which reads as no number and shifts every
+        // value after it.
+        const double v = std::strtod(t->c_str(), nullptr);
+        if (std::isfinite(v)) field = v;
     }
     void Unsigned(std::uint32_t& field) {
         if (auto t = s_.ScanNumber()) field = static_cast<std::uint32_t>(AtoiClamped(*t));

@@ -238,6 +238,46 @@ TEST_F(SimLinkTest, AbandonedTransferIsCancelledAndItsLateDataReachNoCaller) {
     }
 }
 
+TEST_F(SimLinkTest, LateCompletionOfAnAbandonedTransferEndsNothingOfTheNextSession) {
+    Connect();
+    ASSERT_EQ(cam.OpenChecker(), 1);
+    const Bytes held = {1, 2, 3, 4, 5, 6, 7, 8};
+    ASSERT_EQ(cam.TransferConfigMemory(2, 0, 400, 8, Bytes(held).data()), 1);
+    sim::Sim().SetCloseCancelsPending(false);
+    Bytes abandoned(8, 0xA5);
+    sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
+    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 8, abandoned.data()), 14);
+    cam.DisconnectCamera();
+
+    // The library finishes the read given up on while the next session's
+    // read is pending, then that one: each completion ends its own.
+    Connect();
+    Bytes next(8);
+    sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
+    clock.After(30, [] { sim::Sim().CompletePending(0); });
+    clock.After(60, [] { sim::Sim().CompletePending(0); });
+    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 8, next.data()), 1);
+    EXPECT_EQ(Slept(), 60);
+    EXPECT_EQ(next, held);
+    EXPECT_EQ(abandoned, Bytes(8, 0xA5));
+}
+
+TEST_F(SimLinkTest, AfterTooManyTransfersGivenUpOnTheDeviceIsNotOpenedUntilALibraryIsBound) {
+    // The library cancels each at the close, so none is ever heard of: each
+    // open's event routine might still be called for it.
+    for (int i = 0; i < 256; ++i) {
+        ASSERT_EQ(cam.ConnectCamera(), 1) << i;
+        sim::Sim().LeaveNextPending("DXC_OPEN_CHECKER");
+        ASSERT_EQ(cam.OpenChecker(), 14) << i;
+        cam.DisconnectCamera();
+    }
+    Calls().clear();
+    EXPECT_EQ(cam.ConnectCamera(), 11);
+    EXPECT_EQ(Calls()[LVX_SEL_OPEN_DEVICE], 0);
+    CUsbCamera::BindDriverEntry(&CountingEntry);
+    EXPECT_EQ(cam.ConnectCamera(), 1);
+}
+
 TEST_F(SimLinkTest, NoDriverCallWithoutAnOpenDevice) {
     Connect();
     ASSERT_EQ(cam.OpenChecker(), 1);

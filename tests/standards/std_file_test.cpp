@@ -164,6 +164,16 @@ TEST(StdFileParse, NumbersAndBytes) {
     EXPECT_EQ(d.sbMainTarget, 7u);
 }
 
+TEST(StdFileParse, ARealBeyondTheRangeOfADoubleIsNoValue) {
+    StandardData start;
+    start.bcAdjustVoltage = 7.2;
+    const StandardData d = Parsed("BC " + std::string(320, '9') + "  6.85 \r\n", start);
+    EXPECT_DOUBLE_EQ(d.bcAdjustVoltage, 7.2);
+    EXPECT_DOUBLE_EQ(d.bcCheckVoltage, 6.85);
+    // What is written reads back as the same record.
+    EXPECT_EQ(Parsed(FormatStandards(d)), d);
+}
+
 TEST(StdFileParse, TheLastNumberNeedsALineEnd) {
     EXPECT_EQ(Parsed("CCD_DEFECT 40 390").defectMaxWrites, 0u);
     EXPECT_EQ(Parsed("CCD_DEFECT 40 390").defectLevel, 40u);
