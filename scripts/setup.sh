@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
   fonts-ipafont-gothic
-  xvfb xauth
+  xvfb xauth xdotool libx11-dev
   libtiff-tools
 )
 
