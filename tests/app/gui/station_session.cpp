@@ -19,7 +19,10 @@ bool IsWorkingTeal(QRgb c) { return qRed(c) < 60 && qAbs(qGreen(c) - 128) < 30 &
 StationSession::StationSession(const std::string& name) : work_(name) {
     const fs::path bin = test_support::BinDir();
     fs::copy_file(bin / "STD.DAT", work_.Root() / "STD.DAT");
-    if (!screen_.Open()) return;
+    if (!screen_.Open()) {
+        ADD_FAILURE() << "cannot open the X display";
+        return;
+    }
     process_.emplace(bin / "imageadjust", work_.Root());
     std::optional<XWindow> main;
     started_ = WaitUntil(
