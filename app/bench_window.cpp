@@ -154,10 +154,9 @@ BenchWindow::BenchWindow(const SimBenchApi& bench) : m_bench(bench) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     Refresh();
-    m_timer = new QTimer(this);
-    m_timer->setInterval(kRefreshMs);
-    connect(m_timer, &QTimer::timeout, this, &BenchWindow::Refresh);
-    m_timer->start();
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &BenchWindow::Refresh);
+    timer->start(kRefreshMs);
 }
 
 void BenchWindow::AddRow(QFormLayout* form, const char* label, Field field) {

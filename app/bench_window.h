@@ -16,7 +16,6 @@
 
 class QFormLayout;
 class QLabel;
-class QTimer;
 
 namespace app {
 
@@ -48,7 +47,6 @@ private:
     const SimBenchApi& m_bench;
     std::map<Field, QLabel*> m_values;
     std::vector<QLabel*> m_captions;
-    QTimer* m_timer = nullptr;
 };
 
 // Keeps a bench window open while the hook's driver library is the
