@@ -19,11 +19,13 @@ void BenchOperatorHook::DriverLibraryLoaded(platform::SharedLibrary& library) {
     m_host.SetPromptWatcher([hands = m_operator.get()](const std::string& caption, const std::string& text) {
         hands->Follow(caption, text);
     });
+    if (m_listener) m_listener(m_bench);
 }
 
 void BenchOperatorHook::DriverLibraryFreeing(platform::SharedLibrary&) { StopWatching(); }
 
 void BenchOperatorHook::StopWatching() {
+    if (m_bench && m_listener) m_listener(nullptr);
     if (m_operator) m_host.SetPromptWatcher({});
     m_operator.reset();
     m_bench = nullptr;

@@ -5,6 +5,7 @@
 // the person still answers the box. A library without the simulator's bench
 // API is a real camera's, and nothing here touches it.
 
+#include <functional>
 #include <memory>
 
 #include "shell/image_adjust_dlg.h"
@@ -35,12 +36,18 @@ public:
     // The operator at that bench, who also types what an input box asks.
     sim::DiligentOperator* Operator() const { return m_operator.get(); }
 
+    // Told of the bench when a library with it has loaded, and with null
+    // before that library is freed (the station program's bench window).
+    using BenchListener = std::function<void(const SimBenchApi* bench)>;
+    void SetBenchListener(BenchListener listener) { m_listener = std::move(listener); }
+
 private:
     void StopWatching();
 
     ui::Host& m_host;
     const SimBenchApi* m_bench = nullptr;
     std::unique_ptr<sim::DiligentOperator> m_operator;
+    BenchListener m_listener;
 };
 
 }  // namespace app

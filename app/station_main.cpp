@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/bench_operator_hook.h"
+#include "app/bench_window.h"
 #include "app/history_window.h"
 #include "shell/image_adjust_app.h"
 #include "ui/qt/qt_host.h"
@@ -11,8 +12,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ui::qt::QtHost host;
     // On a demo bench the driver library is the simulator, whose operator
-    // then sets the bench as the prompts ask.
+    // then sets the bench as the prompts ask; the bench and its ammeter
+    // show in a window beside the station.
     app::BenchOperatorHook bench(host);
+    app::BenchWindowKeeper benchWindow(bench);
     // The history window reads the store anew at every refresh, so it shows
     // what the line's other stations wrote meanwhile.
     auto showHistory = [](const history::HistorySettings& settings) {

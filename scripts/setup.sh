@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
   fonts-ipafont-gothic
-  xvfb xauth
+  xvfb xauth xdotool libx11-dev
   libtiff-tools
   pkg-config libsqlite3-dev libpq-dev nlohmann-json3-dev
   qt6-charts-dev libqt6opengl6-dev

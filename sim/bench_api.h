@@ -81,9 +81,15 @@ typedef struct SimBenchApi {
     /* The 13-character identification of a profile (null if unknown). */
     const char* (*ProfileIdentification)(const char* profile);
     const char* (*LastError)(void);
+
+    /* Since version 2. The CCD power of the first camera on the bus, as the
+     * camera switched it: 1 on, 0 off, -1 without a camera. */
+    int32_t (*CameraCcdPower)(void);
 } SimBenchApi;
 
-#define SIM_BENCH_API_VERSION 1u
+/* A library of version 2 also answers a request for version 1: the table
+ * only grew at its end. */
+#define SIM_BENCH_API_VERSION 2u
 #define SIM_BENCH_API_ENTRY "SimGetBenchApi"
 
 typedef const SimBenchApi* (*SimGetBenchApiFn)(uint32_t version);

@@ -126,9 +126,22 @@ const char* ProfileIdentification(const char* profile) {
 
 const char* LastError() { return g_lastError; }
 
+std::int32_t CameraCcdPower() {
+    std::int32_t power = -1;
+    Try([&] {
+        for (std::uint32_t id : sim::Sim().AllDevices())
+            if (const sim::Camera* camera = sim::Sim().CameraOf(id)) {
+                power = camera->Modes().ccdPower ? 1 : 0;
+                return;
+            }
+    });
+    return power;
+}
+
 const SimBenchApi kApi = {SIM_BENCH_API_VERSION, GetBench,     SetBench,    ReadAmmeter,
                           ClearDevices,          AddCamera,    AddForeignDevice,
-                          ProfileNames,          ProfileIdentification, LastError};
+                          ProfileNames,          ProfileIdentification, LastError,
+                          CameraCcdPower};
 
 }  // namespace
 
@@ -139,5 +152,5 @@ SIM_EXPORT std::uint32_t LvDriverEntry(std::uint32_t selector, void* block, std:
 }
 
 SIM_EXPORT const SimBenchApi* SimGetBenchApi(std::uint32_t version) {
-    return version == SIM_BENCH_API_VERSION ? &kApi : nullptr;
+    return version >= 1 && version <= SIM_BENCH_API_VERSION ? &kApi : nullptr;
 }

@@ -27,6 +27,8 @@ TEST(SimExport, LibraryOffersTheDriverEntryAndTheBenchApi) {
     EXPECT_EQ(getApi(SIM_BENCH_API_VERSION + 1), nullptr);
     const SimBenchApi* api = getApi(SIM_BENCH_API_VERSION);
     ASSERT_NE(api, nullptr);
+    EXPECT_EQ(getApi(1), api);  // the table only grew at its end
+    EXPECT_EQ(getApi(0), nullptr);
 
     LvxOpenDriverBlock open{};
     std::memcpy(open.version, LVX_DRIVER_VERSION, 4);
@@ -44,6 +46,7 @@ TEST(SimExport, LibraryOffersTheDriverEntryAndTheBenchApi) {
     EXPECT_EQ(api->AddCamera("nominal", "W73T000000042"), 0);
     api->AddForeignDevice();
     EXPECT_EQ(count(), 3u);
+    EXPECT_EQ(api->CameraCcdPower(), 0);  // off until the station switches it on
     EXPECT_EQ(sim::Sim().AllDevices().size(), 1u);
     EXPECT_EQ(api->AddCamera("no-such-unit", nullptr), -1);
     EXPECT_STRNE(api->LastError(), "");
@@ -55,6 +58,9 @@ TEST(SimExport, LibraryOffersTheDriverEntryAndTheBenchApi) {
     api->SetBench(&b);
     EXPECT_EQ(count(), 1u);  // only the other maker's device
     EXPECT_GT(api->ReadAmmeter(), 0.0);
+    api->ClearDevices();
+    api->AddForeignDevice();
+    EXPECT_EQ(api->CameraCcdPower(), -1);
 
     const std::string names = api->ProfileNames();
     EXPECT_NE(names.find("nominal"), std::string::npos);

@@ -66,6 +66,17 @@ private:
     int bitmapId_ = 0;
 };
 
+// A check box or radio button takes a click anywhere in its rectangle, as
+// the template lays it out, not only on its mark and text.
+template <typename Button>
+class WholeRectButton : public Button {
+public:
+    using Button::Button;
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return this->rect().contains(pos); }
+};
+
 }  // namespace
 
 // --- the clock --------------------------------------------------------------
@@ -361,12 +372,12 @@ private:
             return b;
         }
         case ControlKind::CheckBox: {
-            auto* b = new QCheckBox(text, parent);
+            auto* b = new WholeRectButton<QCheckBox>(text, parent);
             QObject::connect(b, &QCheckBox::clicked, b, command);
             return b;
         }
         case ControlKind::Radio: {
-            auto* b = new QRadioButton(text, parent);
+            auto* b = new WholeRectButton<QRadioButton>(text, parent);
             // Each button on its own; the dialog's handlers clear the others.
             b->setAutoExclusive(false);
             QObject::connect(b, &QRadioButton::clicked, b, [b, command] {
