@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "adjust/gain_word.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -55,8 +56,7 @@ constexpr Share kBlueShares[3] = {{0.6786, 0.3223}, {0.1241, 0.8784}, {0.0011, 1
 
 bool InTolerance(double ratio, double t) { return ratio >= 1 - t && ratio <= 1 + t; }
 
-// An 8.8 word holds 0 .. 65535 / 256; the comparisons are false for no number.
-bool HasWord(double gain) { return gain >= 0 && gain * 256 + 0.5 < 65536; }
+bool HasWord(double gain) { return GainWord(gain).has_value(); }
 
 }  // namespace
 
@@ -237,7 +237,7 @@ int CApertureDlg::GainsResult(const Gains& gains) {
 CApertureDlg::Gains CApertureDlg::DecodeGains(const std::uint8_t* table) {
     Gains gains{};
     for (std::size_t g = 0; g < kGroups; ++g)
-        for (std::size_t k = 0; k < 4; ++k) gains[g][k] = platform::GetBe16(table + 8 * g + 2 * k) / 256.0;
+        for (std::size_t k = 0; k < 4; ++k) gains[g][k] = GainOfWord(platform::GetBe16(table + 8 * g + 2 * k));
     return gains;
 }
 
@@ -246,8 +246,6 @@ void CApertureDlg::EncodeGains(const Gains& gains, std::uint8_t* table) {
         for (std::size_t k = 0; k < 4; ++k) {
             // A gain without a word is held at the word's range (GainsResult refuses it first).
             const double gain = gains[g][k];
-            const std::uint16_t word =
-                !(gain >= 0) ? 0 : HasWord(gain) ? static_cast<std::uint16_t>(gain * 256 + 0.5) : 0xFFFF;
-            platform::PutBe16(table + 8 * g + 2 * k, word);
+            platform::PutBe16(table + 8 * g + 2 * k, GainWord(gain).value_or(gain >= 0 ? 0xFFFF : 0));
         }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "adjust/gain_word.h"
 #include "adjust/raw_picture.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
@@ -161,7 +162,7 @@ int CDefectCorrectDlg::ResetFpgainTable() {
     // Unity at every aperture, so that the dark picture shows the sensor's
     // own output.
     std::uint8_t table[kFpgainBytes];
-    const auto unity = static_cast<std::uint16_t>(1.0 * 256 + 0.5);
+    const std::uint16_t unity = *GainWord(1.0);
     for (std::uint32_t i = 0; i < kFpgainBytes; i += 2) platform::PutBe16(table + i, unity);
     if (Camera().WriteConfigMemoryVerified(kRamConfig, kWrite, kFpgainAddress, kFpgainBytes, table) != 1) return 3;
     Pause(50);

@@ -10,9 +10,7 @@
 
 namespace {
 
-constexpr const char* kConnectCamera = "ＡＣアダプターを接続し、ＵＳＢケーブルをカメラに差し込んでください";
 constexpr const char* kSwitchOn = "カメラの電源スイッチをＯＮにしてください";
-constexpr const char* kFirstContactFailed = "カメラとの初期通信でエラーが発生しました";
 constexpr const char* kCommunicationFailed = "カメラとの通信でエラーが発生しました";
 constexpr const char* kEntryZero = "調整値異常です（データ０)";
 constexpr const char* kEntryAllOnes = "調整値異常です（データ0xFF）";
@@ -84,7 +82,7 @@ bool CPixelDefectDlg::ConnectChecked() {
 }
 
 void CPixelDefectDlg::ReadDefectTable() {
-    MessageBox(kConnectCamera, kCaptionMessage);
+    MessageBox(kConnectAdapterAndUsbPrompt, kCaptionMessage);
     Sleep(100);
     ui::WaitCursor wait(GetHost());
     if (!ConnectChecked()) return;
@@ -103,7 +101,7 @@ void CPixelDefectDlg::ReadDefectTable() {
 }
 
 void CPixelDefectDlg::EditDefectTable() {
-    MessageBox(kConnectCamera, kCaptionMessage);
+    MessageBox(kConnectAdapterAndUsbPrompt, kCaptionMessage);
     Sleep(100);
     MessageBox(kSwitchOn, kCaptionMessage);
     Sleep(100);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "adjust/gain_word.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -55,10 +56,9 @@ std::optional<CSensRatioDlg::GainBlock> CSensRatioDlg::BuildGainBlock(BlockMode 
         const double gains[4] = {grAdj * (trial ? 1.0 : k[0]), trial ? 1.0 : k[1], trial ? 1.0 : k[2],
                                  gbAdj * (trial ? 1.0 : k[3])};
         for (std::size_t w = 0; w < 4; ++w) {
-            // 8.8 fixed point; a gain without a word is not written wrapped.
-            const double word = std::floor(gains[w] * 256 + 0.5);
-            if (!(word >= 0 && word <= 0xFFFF)) return std::nullopt;
-            platform::PutBe16(&block[8 * g + 2 * w], static_cast<std::uint16_t>(word));
+            const std::optional<std::uint16_t> word = GainWord(gains[w]);
+            if (!word) return std::nullopt;
+            platform::PutBe16(&block[8 * g + 2 * w], *word);
         }
     }
     return block;

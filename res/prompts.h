@@ -20,3 +20,9 @@ inline constexpr const char* kViewerLines =
 // The first prompt of every camera session from the main window.
 inline constexpr const char* kSetUpCameraPrompt =
     "カメラの設定を以下のように設定してください。\r\n・メインスイッチ＝ＯＮ\r\n・露出モード＝Ｍ\r\n・ＡＦモード＝Ｍ";
+
+// The set-up of a session of its own (the baselines, the defect editor), and
+// its failure to reach the camera.
+inline constexpr const char* kConnectAdapterAndUsbPrompt =
+    "ＡＣアダプターを接続し、ＵＳＢケーブルをカメラに差し込んでください";
+inline constexpr const char* kFirstContactFailed = "カメラとの初期通信でエラーが発生しました";

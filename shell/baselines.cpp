@@ -11,12 +11,10 @@
 
 namespace {
 
-constexpr const char* kConnect = "ＡＣアダプターを接続し、ＵＳＢケーブルをカメラに差し込んでください";
 constexpr const char* kDisconnect = "ＡＣアダプター、ＵＳＢケーブルをカメラから取り外してください";
 constexpr const char* kAgain = "もう一度取り直してください\r\n\r\n";
 constexpr const char* kAskStore = "基準値を設定しますか？";
 
-constexpr const char* kFailConnect = "カメラとの初期通信でエラーが発生しました";
 constexpr const char* kFailMode = "カメラモード設定で通信エラーが発生しました";
 constexpr const char* kFailRelease = "レリーズで通信エラーが発生しました";
 
@@ -61,7 +59,7 @@ void CImageAdjustDlg::RunBaselineDialogue(bool sensitivity) {
     ui::WaitCursor wait(GetHost());
     MessageBox(kSetUpCameraPrompt, kCaptionMessage);
     Sleep(500);
-    MessageBox(kConnect, kCaptionMessage);
+    MessageBox(kConnectAdapterAndUsbPrompt, kCaptionMessage);
     Sleep(100);
     m_log = a.title;
     ShowStrings();
@@ -82,7 +80,7 @@ void CImageAdjustDlg::RunBaselineDialogue(bool sensitivity) {
 // null when all three were taken, else the failure text.
 const char* CImageAdjustDlg::CaptureBaselineShots(bool sensitivity, std::array<AreaMeasurement, 3>& shots) {
     const Acquisition& a = sensitivity ? kSensitivity : kRatio;
-    if (PreCheckCamera() != 1) return kFailConnect;
+    if (PreCheckCamera() != 1) return kFirstContactFailed;
     CUsbCamera& camera = *m_pCamera;
     for (int i = 0; i < 3; ++i) {
         if (i == 0 || a.pauseBeforeEach) Sleep(100);

@@ -35,7 +35,10 @@ TEST(StationWindow, OpensWithTitleAndReadyPicture) {
         GTEST_SKIP() << "libLvxStor.so is not built beside the tests";
 
     const fs::path bin = fs::current_path();
-    const fs::path shot = bin / "station_window.png";
+    // One file per platform: the offscreen run and the X server's may run at once.
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const std::string suffix = platform && std::string(platform) == "offscreen" ? "-offscreen" : "";
+    const fs::path shot = bin / ("station_window" + suffix + ".png");
     fs::remove(shot);
 
     // A working directory of its own with a standards file, so that no
