@@ -26,6 +26,8 @@ TEST_F(ImageItemsFault, Sensitivity) {
     }));
 }
 
+TEST_F(ImageItemsFault, LineCrawl) { RunMatrix(Start("line crawl", "nominal", 0x0200, PictureItemRule)); }
+
 TEST_F(ImageItemsFault, SensitivityRatio) {
     // Two passes: the trial gains are corrected once.
     RunMatrix(Start("sensitivity ratio", "colour-offset", 0x0100, PictureItemRule));
