@@ -1,5 +1,5 @@
-// The fault matrix of the aperture dependence and both EEPROM flash-ups,
-// each from START.
+// The fault matrix of the aperture dependence, both EEPROM flash-ups and
+// the TFT display position, each from START.
 
 #include "tests/fault/fault_matrix.h"
 
@@ -17,11 +17,23 @@ TEST_F(SensorItemsFault, ApertureDependence) {
     }));
 }
 
-TEST_F(SensorItemsFault, FlashUps) {
+TEST_F(SensorItemsFault, FlashUpsAndTftPosition) {
     RunMatrix(Start("CCD EEPROM flash-up", "nominal", 0x0004, PictureItemRule));
     Action tftFlashUp = Start("TFT EEPROM flash-up", "nominal", 0x8000, PictureItemRule);
     tftFlashUp.ngLogs.erase(kFlashUpWindow);  // its log does not join the run log
     RunMatrix(tftFlashUp);
+
+    // The operator chooses NTSC, moves the picture up once and confirms.
+    tftScript_ = [](ui::scripted::Script& s) { s.Click(1141).Click(1009).Click(1008); };
+    RunMatrix(Start("TFT position", "nominal", 0x4000, [](const Walk& w, std::size_t k, LinkFault) {
+        if (w.CountBefore(k + 1, "DXC_TFTEEPROM_DATAREAD") == 0) {
+            Expect e = Expect::Fails(3, "the video mode: the window closes");
+            e.box = "USB通信エラーです。もう一度やり直してください";
+            return e;
+        }
+        if (w[k].name == "DXC_PLAY_OFF") return Expect::GoesOn(1, "USB通信エラーです。", "OK: the window closes all the same");
+        return Expect::GoesOn(1, "USB通信エラーです", "a move: the window stays open, the item's result unchanged");
+    }));
 }
 
 }  // namespace
