@@ -1,5 +1,7 @@
-// The fault matrix of the aperture dependence, both EEPROM flash-ups and
-// the TFT display position, each from START.
+// The fault matrix of the aperture dependence, the defect correction, both
+// EEPROM flash-ups and the TFT display position, each from START.
+
+#include <malloc.h>
 
 #include "tests/fault/fault_matrix.h"
 
@@ -15,6 +17,17 @@ TEST_F(SensorItemsFault, ApertureDependence) {
             return Expect::Ignored("read before the gains and not used");
         return PictureItemRule(w, k, f);
     }));
+}
+
+TEST_F(SensorItemsFault, DefectCorrection) {
+    // Each run takes its 35 MB of picture buffers afresh: kept in the heap
+    // between runs, they need not be mapped anew every time.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
+    // A table in the camera to read and merge with.
+    Action a = Start("defect correction", "stored-defects", 0x0800, PictureItemRule);
+    a.sampleImageBlocks = true;
+    RunMatrix(a);
 }
 
 TEST_F(SensorItemsFault, FlashUpsAndTftPosition) {
