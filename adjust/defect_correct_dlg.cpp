@@ -110,8 +110,9 @@ int CDefectCorrectDlg::RunMainSequence() {
     CUsbCamera& camera = Camera();
 
     StepProgress();
+    // The counts decide whether the table may grow: two reads must agree.
     std::uint8_t counts[4] = {};
-    if (camera.TransferConfigMemory(kRamConfig, kRead, defect::kCountsInRam, sizeof counts, counts) != 1) return 3;
+    if (camera.WriteConfigMemoryVerified(kRamConfig, kRead, defect::kCountsInRam, sizeof counts, counts) != 1) return 3;
     Pause(50);
     const std::uint16_t oldR = platform::GetBe16(counts);
     const std::uint16_t oldB = platform::GetBe16(counts + 2);

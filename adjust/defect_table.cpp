@@ -111,9 +111,12 @@ std::vector<std::uint8_t> TableImage(const DefectLists& lists) {
     return image;
 }
 
+// What is read of the table goes back into the camera with the edits (or
+// decides how much is read): every byte is read twice, and the two reads
+// must agree, so that a glitch on the wire is not taken for the table.
 int ReadDefectCounts(CUsbCamera& camera, ui::Dialog& owner, std::uint16_t& rCount, std::uint16_t& bCount) {
     std::uint8_t counts[4] = {};
-    if (camera.TransferConfigMemory(0, 1, kTableAddress, sizeof counts, counts) != 1) return 3;
+    if (camera.WriteConfigMemoryVerified(0, 1, kTableAddress, sizeof counts, counts) != 1) return 3;
     owner.Sleep(50);
     rCount = platform::GetBe16(counts);
     bCount = platform::GetBe16(counts + 2);
@@ -122,6 +125,7 @@ int ReadDefectCounts(CUsbCamera& camera, ui::Dialog& owner, std::uint16_t& rCoun
 
 int ReadDefectList(CUsbCamera& camera, ui::Dialog& owner, std::uint32_t address, int count,
                    std::vector<DefectEntry>& list, const std::function<int(int, const DefectEntry&)>& onEntry) {
+    std::vector<std::uint8_t> read;
     for (int i = 0; i < count; ++i) {
         std::uint8_t bytes[kEntryBytes] = {};
         if (camera.TransferConfigMemory(0, 1, address + kEntryBytes * static_cast<std::uint32_t>(i), kEntryBytes,
@@ -130,8 +134,15 @@ int ReadDefectList(CUsbCamera& camera, ui::Dialog& owner, std::uint32_t address,
         const DefectEntry entry = EntryFromBytes(bytes);
         if (const int r = onEntry(i, entry); r != 1) return r;
         list.push_back(entry);
+        read.insert(read.end(), bytes, bytes + kEntryBytes);
         owner.Sleep(50);
     }
+    // The second read takes the whole list at once.
+    if (read.empty()) return 1;
+    std::vector<std::uint8_t> again(read.size());
+    if (camera.TransferConfigMemory(0, 1, address, static_cast<std::uint32_t>(again.size()), again.data()) != 1 ||
+        again != read)
+        return 3;
     return 1;
 }
 

@@ -89,11 +89,13 @@ int CheckDefectRuns(const DefectLists& lists);
 std::vector<std::uint8_t> TableImage(const DefectLists& lists);
 
 // ---- reading the table from the camera (CCD power on) -------------------
-// The two counts at 370, then 50 ms: 1, or 3 when the read fails.
+// The two counts at 370, read twice, then 50 ms: 1, or 3 when a read fails
+// or the two differ.
 int ReadDefectCounts(CUsbCamera& camera, ui::Dialog& owner, std::uint16_t& rCount, std::uint16_t& bCount);
 // `count` entries from `address` on, one read each, appended to `list`;
 // `onEntry(index, entry)` logs and judges each (a result other than 1 stops
-// the read and is returned), then 50 ms. A failed read gives 3.
+// the read and is returned), then 50 ms. Then all of them are read once more
+// at once. A failed read, or a second read that differs, gives 3.
 int ReadDefectList(CUsbCamera& camera, ui::Dialog& owner, std::uint32_t address, int count,
                    std::vector<DefectEntry>& list, const std::function<int(int, const DefectEntry&)>& onEntry);
 

@@ -94,7 +94,9 @@ int CLineCrawlDlg::RunLineCrawl() {
     Pause(50);
     std::uint8_t k8 = 0;
     std::array<std::uint8_t, kBlockSize> block{};
-    if (camera.TransferConfigMemory(kRamConfig, kRead, kWorkingBlock, kBlockSize, block.data()) != 1) return 3;
+    // Its timing bytes go back into the camera, and to the CCD EEPROM: two
+    // reads must agree, so that a glitch on the wire is not stored.
+    if (camera.WriteConfigMemoryVerified(kRamConfig, kRead, kWorkingBlock, kBlockSize, block.data()) != 1) return 3;
     Pause(50);
 
     // Pass 0 measures without correction and computes it; pass 1 checks it.

@@ -112,8 +112,10 @@ int CTftPositionDlg::MoveTftPosition(Axis axis, Direction direction) {
     const Field& field = axis == kVertical ? block.vertical : block.horizontal;
     CUsbCamera& camera = *m_pCamera;
 
+    // Every byte of the block is written back: two reads must agree, so
+    // that a glitch on the wire is not stored.
     std::uint8_t data[kBlockSize] = {};
-    if (camera.TransferConfigMemory(kTftEeprom, 1, block.address, kBlockSize, data) != 1) return 3;
+    if (camera.WriteConfigMemoryVerified(kTftEeprom, 1, block.address, kBlockSize, data) != 1) return 3;
     Sleep(20);
 
     int value = data[field.byte] & field.mask;

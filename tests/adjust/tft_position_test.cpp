@@ -105,17 +105,18 @@ TEST_F(TftPositionTest, MovesKeepEveryOtherBitAndUpdateTheDisplay) {
     const std::vector<int> moves = {kUp, kUp, kRight, kLeft, kLeft, kLeft, kDown, kRight, kUp, kRight, kRight, kDown};
     for (int m : moves) s.Click(m);
     s.Do([&](ui::Dialog&) {
-        // Each move: read, write, update 4 and 5, nothing else.
+        // Each move: two reads that must agree, write, update 4 and 5, nothing else.
         const auto& cmds = sim::Sim().Commands();
-        std::vector<std::string> tail;
-        for (size_t i = cmds.size() - 4 * moves.size(); i < cmds.size(); ++i) tail.push_back(cmds[i].name);
+        const size_t first = cmds.size() - 5 * moves.size();
         for (size_t i = 0; i < moves.size(); ++i) {
-            EXPECT_EQ(tail[4 * i], "DXC_TFTEEPROM_DATAREAD");
-            EXPECT_EQ(tail[4 * i + 1], "DXC_TFTEEPROM_DATAWRITE");
-            EXPECT_EQ(tail[4 * i + 2], "DXC_UPDATECOMMAND");
-            EXPECT_EQ(tail[4 * i + 3], "DXC_UPDATECOMMAND");
-            EXPECT_EQ(cmds[cmds.size() - 4 * moves.size() + 4 * i + 2].cdb[2], 0x31);
-            EXPECT_EQ(cmds[cmds.size() - 4 * moves.size() + 4 * i + 3].cdb[2], 0x3F);
+            const auto* move = &cmds[first + 5 * i];
+            EXPECT_EQ(move[0].name, "DXC_TFTEEPROM_DATAREAD");
+            EXPECT_EQ(move[1].name, "DXC_TFTEEPROM_DATAREAD");
+            EXPECT_EQ(move[2].name, "DXC_TFTEEPROM_DATAWRITE");
+            EXPECT_EQ(move[3].name, "DXC_UPDATECOMMAND");
+            EXPECT_EQ(move[4].name, "DXC_UPDATECOMMAND");
+            EXPECT_EQ(move[3].cdb[2], 0x31);
+            EXPECT_EQ(move[4].cdb[2], 0x3F);
         }
     });
     s.Click(kOk);

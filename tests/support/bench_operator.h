@@ -5,6 +5,7 @@
 
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,10 @@ public:
             hands_.Follow(caption, text);
         });
         host_.SetDefaultScript([this](ui::Dialog& d, ui::scripted::Script& s) {
-            if (d.Id() != kCurrentInputDlg) return;
+            if (d.Id() != kCurrentInputDlg) {
+                if (others_) others_(d, s);
+                return;
+            }
             s.Do([this](ui::Dialog& input) {
                  typed_.push_back(
                      hands_.Answer(input.GetWindowText(), input.GetDlgItemText(kCurrentPrompt)).value_or(""));
@@ -53,6 +57,12 @@ public:
     BenchOperator(const BenchOperator&) = delete;
     BenchOperator& operator=(const BenchOperator&) = delete;
 
+    // How the other windows that want hands are operated (a prompt to
+    // answer, the TFT position window), when they show without a script.
+    void SetOtherWindows(std::function<void(ui::Dialog&, ui::scripted::Script&)> script) {
+        others_ = std::move(script);
+    }
+
     // What was typed into each current input, in order.
     const std::vector<std::string>& Typed() const { return typed_; }
 
@@ -60,6 +70,7 @@ private:
     ui::scripted::ScriptedHost& host_;
     sim::DiligentOperator hands_;
     std::vector<std::string> typed_;
+    std::function<void(ui::Dialog&, ui::scripted::Script&)> others_;
 };
 
 }  // namespace test_support
