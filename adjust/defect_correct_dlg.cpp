@@ -174,8 +174,6 @@ int CDefectCorrectDlg::ResetFpgainTable() {
 
 int CDefectCorrectDlg::CaptureDarkFrame() {
     CUsbCamera& camera = Camera();
-    std::fill_n(m_summedPlane.get(), raw::kPlaneSamples, std::uint16_t{0});
-
     ImageFileInfo info;
     for (int i = 0; i < 2; ++i) {
         if (camera.CaptureImageInfo(&info) != 1) return 7;
@@ -187,6 +185,7 @@ int CDefectCorrectDlg::CaptureDarkFrame() {
     // layout wider than the planes, is a failed capture, not a clean sensor.
     const auto layout = raw::LocateRawData(m_imageFile.get(), info.totalSize);
     if (!layout || layout->Wide()) return 7;
+    // The summed plane is cleared as the frame is stored into it.
     raw::UnpackRawRows(m_imageFile.get() + layout->offset, m_summedPlane.get(), m_copyPlane.get(), m_rowMax.data());
 
     const int mean = raw::CentreMean(m_copyPlane.get());

@@ -24,6 +24,15 @@ constexpr int kFullGroups = 303;  // columns 0 to 3029; the last group holds 303
 constexpr int kCentreRow = 1012;
 constexpr int kCentreColumn = 1400;
 constexpr int kCentreSamples = 100;
+constexpr int kScanStretch = 32;
+
+// The greatest of kScanStretch samples; of a fixed count, so that the
+// compiler makes it a few vector steps.
+std::uint16_t StretchMax(const std::uint16_t* p) {
+    std::uint16_t greatest = 0;
+    for (int i = 0; i < kScanStretch; ++i) greatest = std::max(greatest, p[i]);
+    return greatest;
+}
 
 // A directory: its entry count and where its first entry is, if the whole
 // of it lies inside the file.
@@ -69,9 +78,9 @@ void UnpackRowPortable(const std::uint8_t* in, std::uint16_t* summed, std::uint1
             static_cast<std::uint16_t>((lo >> 20) & 0xFFF), static_cast<std::uint16_t>((lo >> 8) & 0xFFF)};
         const int n = g < kFullGroups ? 10 : kWidth - 10 * kFullGroups;
         for (int i = 0; i < n; ++i) {
-            summed[i] = static_cast<std::uint16_t>(summed[i] + v[i]);
+            summed[i] = v[i];
             copy[i] = v[i];
-            greatest = std::max(greatest, summed[i]);
+            greatest = std::max(greatest, v[i]);
         }
         summed += 10;
         copy += 10;
@@ -80,69 +89,90 @@ void UnpackRowPortable(const std::uint8_t* in, std::uint16_t* summed, std::uint1
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-// Four groups (64 bytes, 40 samples) at a time, eight samples per vector:
-// each vector's samples lie within one 16-byte load, whose bytes a shuffle
-// puts into eight big-endian pairs; even samples then sit in the top 12
-// bits of their pair, odd ones in the bottom 12.
-constexpr int kBlockGroups = 4;
-constexpr int kBlocks = (kFullGroups + 1) / kBlockGroups;  // 76; the last holds the row's end
-constexpr int kLoadBase[5] = {0, 12, 25, 38, 48};
+// Eight groups (128 bytes, 80 samples) at a time, sixteen samples per
+// vector: each half of a vector takes its eight samples from a 16-byte load
+// of its own, whose bytes a shuffle puts into eight big-endian pairs; even
+// samples then sit in the top 12 bits of their pair, odd ones in the
+// bottom 12.
+constexpr int kBlockGroups = 8;
+constexpr int kBlockBytes = kGroupBytes * kBlockGroups;
+constexpr int kBlockSamples = 10 * kBlockGroups;
+constexpr int kBlocks = (kFullGroups + 1) / kBlockGroups;  // 38; the last holds the row's end
+constexpr int kVectors = kBlockSamples / 16;
+// Where the load of each eight samples of a block starts: within their own
+// groups, so that no load reaches past the row.
+constexpr int kLoadBase[2 * kVectors] = {0, 12, 25, 38, 48, 64, 76, 89, 102, 112};
+constexpr int kChunkSamples = 8;  // 16 bytes of a plane
 
-__attribute__((target("sse4.1"))) __m128i ShuffleFor(int vector) {
+__attribute__((target("avx2"))) __m128i ShuffleFor(int half) {
     alignas(16) std::int8_t idx[16];
     for (int i = 0; i < 8; ++i) {
-        const int n = 8 * vector + i;
-        const int at = kGroupBytes * (n / 10) + 3 * (n % 10) / 2 - kLoadBase[vector];
+        const int n = 8 * half + i;
+        const int at = kGroupBytes * (n / 10) + 3 * (n % 10) / 2 - kLoadBase[half];
         idx[2 * i] = static_cast<std::int8_t>(at + 1);
         idx[2 * i + 1] = static_cast<std::int8_t>(at);
     }
     return _mm_load_si128(reinterpret_cast<const __m128i*>(idx));
 }
 
-__attribute__((target("sse4.1"))) void UnpackRowsVector(const std::uint8_t* packed, std::uint16_t* summed,
-                                                        std::uint16_t* copy, std::uint16_t* rowMax) {
-    const __m128i shuffle[5] = {ShuffleFor(0), ShuffleFor(1), ShuffleFor(2), ShuffleFor(3), ShuffleFor(4)};
-    const __m128i evenLanes = _mm_set1_epi32(0x0000FFFF);
-    const __m128i oddLanes = _mm_set1_epi32(0x0FFF0000);
+// Sixteen samples of a block, the j-th sixteen.
+__attribute__((target("avx2"))) inline __m256i UnpackVector(const std::uint8_t* block, int j, __m256i shuffle) {
+    const __m256i bytes = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(block + kLoadBase[2 * j + 1]),
+                                              reinterpret_cast<const __m128i*>(block + kLoadBase[2 * j]));
+    const __m256i pairs = _mm256_shuffle_epi8(bytes, shuffle);
+    return _mm256_blend_epi16(_mm256_srli_epi16(pairs, 4), _mm256_and_si256(pairs, _mm256_set1_epi16(0x0FFF)), 0xAA);
+}
+
+// The planes are far larger than the caches and hardly read again (the
+// scan reads only rows whose greatest value is over the level), so they are
+// written with streaming stores, which need 16-byte aligned places. A row
+// is unpacked into `staged` behind the samples of the rows before it that
+// do not fill 16 bytes of the planes yet; whole 16 bytes go out to both
+// planes, and what is left waits for the next row.
+__attribute__((target("avx2"))) void UnpackRowsStreaming(const std::uint8_t* packed, std::uint16_t* summed,
+                                                         std::uint16_t* copy, std::uint16_t* rowMax) {
+    __m256i shuffle[kVectors];
+    for (int j = 0; j < kVectors; ++j) shuffle[j] = _mm256_setr_m128i(ShuffleFor(2 * j), ShuffleFor(2 * j + 1));
+    // The last vector of a row holds its last ten samples, then the empty
+    // cells of its last group.
+    const __m256i rowEnd = _mm256_setr_epi16(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0);
+    static_assert(kBlocks * kBlockSamples - kWidth == 6);
+    alignas(16) std::uint16_t staged[kChunkSamples + kBlocks * kBlockSamples];
+    std::size_t held = 0;
     for (int r = 0; r < kHeight; ++r) {
         const std::uint8_t* in = packed + kRowBytes * static_cast<std::size_t>(r);
-        std::uint16_t* s = summed + std::size_t{kWidth} * static_cast<std::size_t>(r);
-        std::uint16_t* c = copy + std::size_t{kWidth} * static_cast<std::size_t>(r);
-        __m128i greatest = _mm_setzero_si128();
-        for (int b = 0; b < kBlocks; ++b) {
-            // The last block's fifth vector would reach past the row's 3034
-            // samples: its two samples follow on their own.
-            const int vectors = b + 1 < kBlocks ? 5 : 4;
-            for (int k = 0; k < vectors; ++k) {
-                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + kLoadBase[k]));
-                const __m128i pairs = _mm_shuffle_epi8(bytes, shuffle[k]);
-                const __m128i v = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(pairs, 4), evenLanes),
-                                               _mm_and_si128(pairs, oddLanes));
-                auto* sk = reinterpret_cast<__m128i*>(s + 8 * k);
-                const __m128i sum = _mm_add_epi16(_mm_loadu_si128(sk), v);
-                _mm_storeu_si128(sk, sum);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(c + 8 * k), v);
-                greatest = _mm_max_epu16(greatest, sum);
-            }
-            if (b + 1 < kBlocks) {
-                in += kBlockGroups * kGroupBytes;
-                s += 10 * kBlockGroups;
-                c += 10 * kBlockGroups;
+        std::uint16_t* s = staged + held;
+        __m256i greatest = _mm256_setzero_si256();
+        for (int b = 0; b < kBlocks; ++b, in += kBlockBytes, s += kBlockSamples) {
+            for (int j = 0; j < kVectors; ++j) {
+                __m256i v = UnpackVector(in, j, shuffle[j]);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(s + 16 * j), v);
+                if (b + 1 == kBlocks && j + 1 == kVectors) v = _mm256_and_si256(v, rowEnd);
+                greatest = _mm256_max_epu16(greatest, v);
             }
         }
-        // Columns 3032 and 3033: the second cell of the last group.
-        const std::uint8_t* cell = in + kGroupBytes * (kBlockGroups - 1) + 3;
-        const std::uint16_t a = static_cast<std::uint16_t>((cell[0] << 4) | (cell[1] >> 4));
-        const std::uint16_t z = static_cast<std::uint16_t>(((cell[1] & 0x0F) << 8) | cell[2]);
-        s[32] = static_cast<std::uint16_t>(s[32] + a);
-        s[33] = static_cast<std::uint16_t>(s[33] + z);
-        c[32] = a;
-        c[33] = z;
-        alignas(16) std::uint16_t lanes[8];
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), greatest);
-        rowMax[r] = std::max({s[32], s[33], *std::max_element(lanes, lanes + 8)});
+        alignas(32) std::uint16_t lanes[16];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), greatest);
+        rowMax[r] = *std::max_element(lanes, lanes + 16);
+
+        const std::size_t ready = held + kWidth;
+        const std::size_t whole = ready - ready % kChunkSamples;
+        for (std::size_t i = 0; i < whole; i += kChunkSamples) {
+            const __m128i chunk = _mm_load_si128(reinterpret_cast<const __m128i*>(staged + i));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(summed + i), chunk);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(copy + i), chunk);
+        }
+        summed += whole;
+        copy += whole;
+        held = ready - whole;
+        std::copy_n(staged + whole, held, staged);
     }
+    std::copy_n(staged, held, summed);
+    std::copy_n(staged, held, copy);
+    _mm_sfence();  // the streamed stores are seen before anything after them
 }
+
+bool Aligned16(const void* p) { return reinterpret_cast<std::uintptr_t>(p) % 16 == 0; }
 #endif
 
 }  // namespace
@@ -184,8 +214,8 @@ std::optional<RawLayout> LocateRawData(const std::uint8_t* file, std::size_t siz
 
 void UnpackRawRows(const std::uint8_t* packed, std::uint16_t* summed, std::uint16_t* copy, std::uint16_t* rowMax) {
 #if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("sse4.1")) {
-        UnpackRowsVector(packed, summed, copy, rowMax);
+    if (__builtin_cpu_supports("avx2") && Aligned16(summed) && Aligned16(copy)) {
+        UnpackRowsStreaming(packed, summed, copy, rowMax);
         return;
     }
 #endif
@@ -201,9 +231,14 @@ std::vector<DetectedPixel> FindOverLevel(const std::uint16_t* plane, const std::
     for (int y = 0; y < kHeight && found.size() <= limit; ++y) {
         // Nearly every row of a dark frame has nothing over the level.
         if (rowMax[y] <= level) continue;
+        // Nor nearly every stretch of such a row.
         const std::uint16_t* row = plane + std::size_t{kWidth} * static_cast<std::size_t>(y);
-        for (int x = 1; x < kWidth && found.size() <= limit; ++x)
-            if (row[x] > level) found.push_back({x, y, row[x]});
+        for (int from = 1; from < kWidth && found.size() <= limit; from += kScanStretch) {
+            const int to = std::min(from + kScanStretch, kWidth);
+            if (to - from == kScanStretch && StretchMax(row + from) <= level) continue;
+            for (int x = from; x < to && found.size() <= limit; ++x)
+                if (row[x] > level) found.push_back({x, y, row[x]});
+        }
     }
     return found;
 }

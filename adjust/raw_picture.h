@@ -36,11 +36,12 @@ struct RawLayout {
 // rows that do not fit in the file.
 std::optional<RawLayout> LocateRawData(const std::uint8_t* file, std::size_t size);
 
-// Unpacks kHeight rows of kRowBytes at `packed`: each sample is added to its
-// cell of `summed` and stored into its cell of `copy` (kWidth x kHeight
-// each), in one pass over each row. `rowMax` (kHeight values) receives the
-// greatest summed value of each row, so that a scan can pass over the rows
-// with nothing to find.
+// Unpacks kHeight rows of kRowBytes at `packed` into the planes `summed` and
+// `copy` (kWidth x kHeight each), in one pass over each row. The summed
+// plane sums the one frame of a capture from a clear plane, so its clear and
+// its add are one store: both planes receive every sample, whatever they
+// held. `rowMax` (kHeight values) receives the greatest value of each row,
+// so that a scan can pass over the rows with nothing to find.
 void UnpackRawRows(const std::uint8_t* packed, std::uint16_t* summed, std::uint16_t* copy, std::uint16_t* rowMax);
 
 // The cells of `plane` over `level` in scan order: rows from 0, columns

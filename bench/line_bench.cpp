@@ -1,121 +1,93 @@
-// What the station costs in CPU when time is virtual: a whole line run of the
-// CCD EEPROM flash-up on a nominal unit, the simulator's picture render with
-// the camera's 300 x 300 area measurement, and a full raw picture transfer
-// through the camera link with the simulator bound directly.
+// Whole runs of the station in virtual time: one nominal camera through the
+// main window with the simulator bound directly, its CPU time split between
+// the station and the simulator and shown beside the virtual time the run
+// waited; and the headless line run over 100 cameras, with the simulated
+// driver library loaded by name as the line program loads it.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <sstream>
-#include <vector>
 
 #include "app/line_run.h"
+#include "bench/bench_support.h"
 #include "camera/usb_camera.h"
 #include "platform/clock.h"
-#include "sim/model.h"
-#include "sim/picture_file.h"
-#include "sim/simulator.h"
-#include "sim/unit_profile.h"
+#include "shell/image_adjust_dlg.h"
+#include "tests/support/bench_operator.h"
+#include "ui/scripted/scripted_host.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+constexpr int kTftPositionDlg = 157;
+constexpr int kTftNtsc = 1141;
+constexpr int kTftPositionOk = 1008;
+constexpr int kConfirmationDlg = 162;
 
-fs::path BinDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+void BM_StationRun(benchmark::State& state, std::uint16_t selection) {
+    bench::StationDir dir("imageadjust_bench_station");
+    sim::Sim().Reset();
+    platform::VirtualClock clock;
+    ui::scripted::ScriptedHost host(clock);
+    // No library by name: the window opens, then the simulator is bound.
+    CUsbCamera::SetDriverLibraryName("libNoSuchDriver.so");
+    CImageAdjustDlg dlg(host);
+    dlg.Create();
+    CUsbCamera::BindDriverEntry(&bench::TimedSimulatorEntry);
+    test_support::BenchOperator hands(host);
+    dlg.SetSelection(selection);
 
-// The sensitivity bench: tool lens, ND3, colour viewer at LV13, closest.
-SimBench LitBench() {
-    SimBench b = sim::Simulator::DefaultBench();
-    b.lens = SIM_LENS_TOOL_F8;
-    b.ndFilter = 3;
-    b.light = SIM_LIGHT_VIEWER;
-    b.lightLevel = 13;
-    b.closest = 1;
-    return b;
+    std::int64_t cpuNs = 0, simulatorNs = 0, virtualMs = 0;
+    int result = 1;
+    for (auto _ : state) {
+        // A fresh unit on the bench as it was left, as on the line.
+        sim::Sim().ClearDevices();
+        sim::Sim().AddCamera("nominal");
+        sim::Sim().ClearCommands();
+        host.ClearRecords();
+        // The operator's hands at the windows that want them.
+        if (host.PendingScripts(kTftPositionDlg) == 0)
+            host.OnShow(kTftPositionDlg).Click(kTftNtsc).Wait(500).Click(kTftPositionOk);
+        if (host.PendingScripts(kConfirmationDlg) == 0) host.OnShow(kConfirmationDlg).Click(ui::IDOK);
+
+        const std::int64_t cpu = bench::ThreadCpuNs(), simulator = bench::SimulatorCpuNs(), now = clock.NowMs();
+        host.Click(dlg, CImageAdjustDlg::IDC_START);
+        cpuNs += bench::ThreadCpuNs() - cpu;
+        simulatorNs += bench::SimulatorCpuNs() - simulator;
+        virtualMs += clock.NowMs() - now;
+        result = dlg.LastResult();
+        if (result != 1) break;
+    }
+    if (dlg.m_pCamera) dlg.m_pCamera->DisconnectCamera();
+    CUsbCamera::BindDriverEntry(nullptr);
+    if (result != 1) {
+        state.SkipWithError(("the run ended with ERROR NO=" + std::to_string(result)).c_str());
+        return;
+    }
+    using benchmark::Counter;
+    state.counters["station_ms"] = Counter(double(cpuNs - simulatorNs) / 1e6, Counter::kAvgIterations);
+    state.counters["simulator_ms"] = Counter(double(simulatorNs) / 1e6, Counter::kAvgIterations);
+    state.counters["virtual_s"] = Counter(double(virtualMs) / 1e3, Counter::kAvgIterations);
 }
+// The CCD items (sensitivity, line crawl, ratio, aperture, defect, then the
+// CCD EEPROM flash-up), and every item.
+BENCHMARK_CAPTURE(BM_StationRun, ccd, std::uint16_t{0x1B80})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_StationRun, all, std::uint16_t{0xFB90})->Unit(benchmark::kMillisecond);
 
-void BM_LineRunCcdFlashUp(benchmark::State& state) {
-    // A working directory of its own, with the standards beside the program.
-    const fs::path dir = fs::temp_directory_path() / ("imageadjust_bench_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    fs::copy_file(BinDir() / "STD.DAT", dir / "STD.DAT", fs::copy_options::overwrite_existing);
-    const fs::path old = fs::current_path();
-    fs::current_path(dir);
+void BM_LineRun100(benchmark::State& state) {
+    bench::StationDir dir("imageadjust_bench_line");
+    CUsbCamera::BindDriverEntry(nullptr);
     CUsbCamera::SetDriverLibraryName(LVX_DRIVER_LIBRARY_NAME);
-
     line::Options options;
-    options.items = {"ccd-flashup"};
-    options.units = {"nominal"};
+    options.items = {"0xFB90"};
+    options.cameras = 100;
     int status = 0;
     for (auto _ : state) {
         std::ostringstream out, err;
         status = line::Run(options, out, err);
-        benchmark::DoNotOptimize(out.str().size());
+        if (status != 0) break;
     }
-    fs::current_path(old);
-    fs::remove_all(dir);
-    if (status != 0) state.SkipWithError("the line run did not pass");
+    if (status != 0) state.SkipWithError(("the line run exited with " + std::to_string(status)).c_str());
 }
-BENCHMARK(BM_LineRunCcdFlashUp)->Unit(benchmark::kMillisecond);
-
-void BM_RenderAndMeasure300(benchmark::State& state) {
-    auto unit = sim::FindProfile("nominal");
-    sim::Sim().Reset();
-    const sim::CameraMemories mem = sim::Sim().FirstCamera().ModelMemories();
-    const SimBench bench = LitBench();
-    sim::Exposure exposure;
-    exposure.conditions = {24, 0, 72, 0};  // the sensitivity baseline's shutter, ISO code 72
-    double grSum = 0;
-    for (auto _ : state) {
-        ++exposure.seed;  // a fresh picture every time: nothing is cached
-        auto picture = sim::TakePicture(*unit, bench, mem, exposure);
-        auto m = sim::MeasureArea(*picture, 1360, 862, 300, 300);
-        if (!m) {
-            state.SkipWithError("the area lies outside the sensor");
-            return;
-        }
-        // Kept alive whole: handed a small scalar instead, the library's
-        // in-out asm let GCC read it back from a stack slot never written,
-        // and the counter showed garbage in optimised builds.
-        benchmark::DoNotOptimize(*m);
-        grSum += (*m)[0];
-    }
-    // The mean over every picture, so that it does not depend on how many
-    // iterations the build's speed allows.
-    state.counters["Gr"] = benchmark::Counter(grSum / 10.0, benchmark::Counter::kAvgIterations);
-}
-BENCHMARK(BM_RenderAndMeasure300)->Unit(benchmark::kMillisecond);
-
-void BM_RawPictureTransfer(benchmark::State& state) {
-    sim::Sim().Reset();
-    sim::Sim().SetBench(LitBench());
-    platform::VirtualClock clock;
-    CUsbCamera camera(clock);
-    CUsbCamera::SetLinkFlags(0);
-    CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
-    if (camera.ConnectCamera() != 1 || camera.ResumeSession() != 1) {
-        state.SkipWithError("no simulated camera");
-        return;
-    }
-    std::vector<std::uint8_t> buffer(sim::PictureLayout().totalSize);
-    ImageFileInfo info;
-    int result = 1;
-    for (auto _ : state) {
-        result = camera.CaptureRawImage(buffer.data(), static_cast<std::uint32_t>(buffer.size()), &info);
-        sim::Sim().ClearCommands();  // the record keeps every block's data
-        if (result != 1) break;
-    }
-    camera.DisconnectCamera();
-    CUsbCamera::BindDriverEntry(nullptr);
-    if (result != 1) {
-        state.SkipWithError("the transfer failed");
-        return;
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * info.totalSize);
-}
-BENCHMARK(BM_RawPictureTransfer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LineRun100)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
-
-BENCHMARK_MAIN();

@@ -69,6 +69,9 @@ class Picture {
 public:
     virtual ~Picture() = default;
     virtual std::uint16_t Sample(int x, int y) const = 0;  // 12-bit
+    // Samples x to x + n - 1 of row y into `out`, as Sample gives them; a
+    // picture may render a run of a row faster than sample by sample.
+    virtual void Row(int x, int y, int n, std::uint16_t* out) const;
 };
 
 std::shared_ptr<const Picture> TakePicture(const UnitProfile& unit, const SimBench& bench, const CameraMemories& mem,

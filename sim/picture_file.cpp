@@ -144,18 +144,18 @@ PictureFileLayout PictureLayout() {
 }
 
 void PackRow(const Picture& picture, int y, std::uint8_t* out) {
-    std::memset(out, 0, kPackedRowBytes);
-    for (int g = 0; g < kGroupsPerRow; ++g) {
-        std::uint8_t* cell = out + g * kPackedGroupBytes;
-        for (int c = 0; c < 5; ++c, cell += 3) {
-            const int x = g * 10 + c * 2;
-            if (x >= kSensorWidth) break;
-            const std::uint16_t a = picture.Sample(x, y) & 0x0FFF;
-            const std::uint16_t b = x + 1 < kSensorWidth ? (picture.Sample(x + 1, y) & 0x0FFF) : 0;
+    std::uint16_t samples[kGroupsPerRow * 10] = {};  // the cells past the row's end stay 0
+    picture.Row(0, y, kSensorWidth, samples);
+    const std::uint16_t* s = samples;
+    for (int g = 0; g < kGroupsPerRow; ++g, out += kPackedGroupBytes) {
+        std::uint8_t* cell = out;
+        for (int c = 0; c < 5; ++c, cell += 3, s += 2) {
+            const unsigned a = s[0] & 0x0FFFu, b = s[1] & 0x0FFFu;
             cell[0] = static_cast<std::uint8_t>(a >> 4);
             cell[1] = static_cast<std::uint8_t>(((a & 15) << 4) | (b >> 8));
             cell[2] = static_cast<std::uint8_t>(b);
         }
+        *cell = 0;  // the group's spare byte
     }
 }
 
@@ -189,18 +189,31 @@ std::optional<std::array<std::uint16_t, 16>> MeasureArea(const Picture& picture,
                                                          int height) {
     if (width <= 0 || height <= 0 || x < 0 || y < 0 || x + width > kSensorWidth || y + height > kSensorHeight)
         return std::nullopt;
-    double sum[4] = {}, sumSq[4] = {};
+    // Sums in integers: exact, as the sums of doubles they stand for are
+    // for any area of the sensor.
+    std::uint64_t sum[4] = {}, sumSq[4] = {};
     long count[4] = {};
     int lo[4] = {4095, 4095, 4095, 4095}, hi[4] = {};
+    std::vector<std::uint16_t> row(static_cast<std::size_t>(width));
     for (int j = y; j < y + height; ++j) {
-        for (int i = x; i < x + width; ++i) {
-            const int c = static_cast<int>(ChannelAt(i, j));
-            const int v = picture.Sample(i, j);
-            sum[c] += v;
-            sumSq[c] += static_cast<double>(v) * v;
-            ++count[c];
-            lo[c] = std::min(lo[c], v);
-            hi[c] = std::max(hi[c], v);
+        picture.Row(x, j, width, row.data());
+        // A row holds two channels, one per column parity.
+        for (int parity = 0; parity < 2 && parity < width; ++parity) {
+            const int c = static_cast<int>(ChannelAt(x + parity, j));
+            std::uint64_t s = 0, sq = 0;
+            int l = lo[c], h = hi[c];
+            for (int i = parity; i < width; i += 2) {
+                const unsigned v = row[static_cast<std::size_t>(i)];
+                s += v;
+                sq += v * v;
+                l = std::min(l, static_cast<int>(v));
+                h = std::max(h, static_cast<int>(v));
+            }
+            sum[c] += s;
+            sumSq[c] += sq;
+            count[c] += (width - parity + 1) / 2;
+            lo[c] = l;
+            hi[c] = h;
         }
     }
     std::array<std::uint16_t, 16> m{};
@@ -209,8 +222,8 @@ std::optional<std::array<std::uint16_t, 16>> MeasureArea(const Picture& picture,
             lo[c] = 0;
             continue;
         }
-        const double mean = sum[c] / count[c];
-        const double var = std::max(0.0, sumSq[c] / count[c] - mean * mean);
+        const double mean = static_cast<double>(sum[c]) / static_cast<double>(count[c]);
+        const double var = std::max(0.0, static_cast<double>(sumSq[c]) / static_cast<double>(count[c]) - mean * mean);
         m[c] = static_cast<std::uint16_t>(std::min(65535.0, std::floor(mean * 10 + 0.5)));
         m[4 + c] = static_cast<std::uint16_t>(std::min(65535.0, std::floor(std::sqrt(var) * 10 + 0.5)));
     }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -104,21 +106,51 @@ TEST(RawPicture, FilesWithoutUsableStructureAreRefused) {
     EXPECT_EQ(layout->rows, 2028);
 }
 
-TEST(RawPicture, UnpackAddsToTheSumAndStoresTheCopy) {
-    const Bytes& file = CameraFile();
-    std::vector<std::uint16_t> summed(raw::kPlaneSamples, 1), copy(raw::kPlaneSamples, 0xFFFF);
-    std::vector<std::uint16_t> rowMax(raw::kHeight);
-    raw::UnpackRawRows(file.data() + sim::PictureLayout().sensorDataOffset, summed.data(), copy.data(), rowMax.data());
+TEST(RawPicture, UnpackStoresEverySampleInBothPlanesWhateverTheyHeld) {
     const PatternPicture picture;
-    for (int y = 0; y < raw::kHeight; ++y) {
-        std::uint16_t greatest = 0;
-        for (int x = 0; x < raw::kWidth; ++x) {
-            const std::size_t i = std::size_t{raw::kWidth} * static_cast<std::size_t>(y) + static_cast<std::size_t>(x);
-            ASSERT_EQ(copy[i], picture.Sample(x, y)) << x << "," << y;
-            ASSERT_EQ(summed[i], picture.Sample(x, y) + 1) << x << "," << y;
-            greatest = std::max(greatest, summed[i]);
+    // The spare byte of every group and the empty cells after column 3033
+    // carry no sample, whatever a camera leaves in them.
+    Bytes spareSet = CameraFile();
+    for (std::size_t row = 0; row < raw::kHeight; ++row) {
+        std::uint8_t* r = &spareSet[sim::PictureLayout().sensorDataOffset + row * raw::kRowBytes];
+        for (std::size_t g = 15; g < raw::kRowBytes; g += 16) r[g] = 0xFF;
+        std::fill(r + raw::kRowBytes - 16 + 6, r + raw::kRowBytes, 0xFF);
+    }
+    struct Case {
+        const char* what;
+        const Bytes& file;
+        std::size_t shift;  // samples past a 16-byte boundary
+    } const cases[] = {{"aligned planes", CameraFile(), 0}, {"planes off the boundary", CameraFile(), 1},
+                       {"spare bytes set", spareSet, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Each plane between two guard cells that must stay as they are.
+        constexpr std::uint16_t kGuard = 0xABCD;
+        std::vector<std::uint16_t> summedCells(raw::kPlaneSamples + 16, kGuard), copyCells(summedCells);
+        auto plane = [&c](std::vector<std::uint16_t>& cells) {
+            const auto at = reinterpret_cast<std::uintptr_t>(cells.data() + 1);
+            return cells.data() + 1 + (16 - at % 16) % 16 / 2 + c.shift;
+        };
+        std::uint16_t* summed = plane(summedCells);
+        std::uint16_t* copy = plane(copyCells);
+        std::fill_n(summed, raw::kPlaneSamples, 1);  // what the planes held before
+        std::fill_n(copy, raw::kPlaneSamples, 0xFFFF);
+        std::vector<std::uint16_t> rowMax(raw::kHeight);
+        raw::UnpackRawRows(c.file.data() + sim::PictureLayout().sensorDataOffset, summed, copy, rowMax.data());
+        for (int y = 0; y < raw::kHeight; ++y) {
+            std::uint16_t greatest = 0;
+            for (int x = 0; x < raw::kWidth; ++x) {
+                const std::size_t i = std::size_t{raw::kWidth} * static_cast<std::size_t>(y) + static_cast<std::size_t>(x);
+                ASSERT_EQ(copy[i], picture.Sample(x, y)) << x << "," << y;
+                ASSERT_EQ(summed[i], picture.Sample(x, y)) << x << "," << y;
+                greatest = std::max(greatest, picture.Sample(x, y));
+            }
+            ASSERT_EQ(rowMax[static_cast<std::size_t>(y)], greatest) << y;
         }
-        ASSERT_EQ(rowMax[static_cast<std::size_t>(y)], greatest) << y;
+        for (const std::uint16_t* p : {summed, copy}) {
+            EXPECT_EQ(p[-1], kGuard);
+            EXPECT_EQ(p[raw::kPlaneSamples], kGuard);
+        }
     }
 }
 

@@ -275,6 +275,43 @@ TEST(ModelLevels, PicturesRepeatPerSeedAndClipAt12Bits) {
     EXPECT_EQ(over->Sample(100, 100), 4095);
 }
 
+TEST(ModelLevels, RowsHoldTheSamplesOfThePicture) {
+    const UnitProfile u = *FindProfile("defect-cluster");  // hot pixels side by side
+    CameraMemories m = Started(u);
+    for (int band = 0; band < 3; ++band) {  // a line crawl offset of each sign in every band
+        m.ramConfig[static_cast<std::size_t>(312 + 4 * band + 2)] = static_cast<std::uint8_t>(40 + 30 * band);
+        m.ramConfig[static_cast<std::size_t>(312 + 4 * band + 3)] = static_cast<std::uint8_t>(90 - 20 * band);
+    }
+    ASSERT_FALSE(u.hotPixels.empty());
+    struct Case {
+        const char* what;
+        SimBench bench;
+        Exposure exposure;
+    };
+    const Case cases[] = {
+        {"dark frame", Viewer(SIM_LENS_CAPPED, 0, 13), Shot(12, 0, 72)},
+        {"red field", Viewer(SIM_LENS_TOOL_F8, 0, 13, SIM_CHART_RED), Shot(18, 0, 72)},
+        {"clipped", Viewer(SIM_LENS_TOOL_F8, 0, 19), Shot(24, 0, 108)},
+    };
+    std::vector<int> rows = {0, 1, 674, 675, 1349, 1350, 2022, 2023};
+    for (const auto& hp : u.hotPixels) rows.push_back(hp.y);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto pic = TakePicture(u, c.bench, m, c.exposure);
+        for (int y : rows) {
+            // Whole rows, runs from odd columns and of odd lengths, single
+            // samples, and runs that reach past an edge of the sensor.
+            for (auto [x, n] : {std::pair{0, kSensorWidth}, {1, kSensorWidth - 1}, {2399, 9}, {2400, 1}, {-3, 6},
+                                {kSensorWidth - 4, 7}}) {
+                std::vector<std::uint16_t> row(static_cast<std::size_t>(n));
+                pic->Row(x, y, n, row.data());
+                for (int i = 0; i < n; ++i)
+                    ASSERT_EQ(row[static_cast<std::size_t>(i)], pic->Sample(x + i, y)) << x + i << "," << y;
+            }
+        }
+    }
+}
+
 TEST(ModelLevels, BatteryReadingAndSupplyCurrent) {
     const UnitProfile u = *FindProfile("nominal");
     SimBench b = Viewer(SIM_LENS_TOOL_F8, 0, 13);
