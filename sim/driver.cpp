@@ -158,6 +158,9 @@ double Simulator::ReadAmmeter() const {
 void Simulator::ClearDevices() {
     m_devices.clear();
     m_pending.clear();  // unplugged: nothing will answer them
+    // The record is of the cameras that were on the bus: a line of many
+    // cameras must not keep every one's picture data.
+    m_record.clear();
 }
 
 std::uint32_t Simulator::AddCamera(const std::string& profile, const std::string& identification) {

@@ -284,6 +284,7 @@ public:
     double ReadAmmeter() const;
 
     // ---- the bus -----------------------------------------------------------
+    // Every device leaves the bus, and the command record is emptied.
     void ClearDevices();
     // A camera by profile name or profile file, with a 13-character
     // identification (CCD EEPROM 17..29) or "" for the profile's own.

@@ -132,6 +132,9 @@ public:
     // around every call are kept (one copy per change).
     static void Begin(bool keepStates, std::function<int()> context = {}) {
         Data& d = State();
+        // Each cell is a run of its own program: the link starts again from
+        // its binding and owes no completion of an earlier cell's transfers.
+        if (d.clock) CUsbCamera::BindDriverEntry(&Entry);
         d.keepStates = keepStates;
         d.context = std::move(context);
         d.armed.reset();
