@@ -24,7 +24,10 @@ std::string RunsAsCsv(const std::vector<RunDocument>& runs) {
         int failed = 0;
         for (const RunMeasurement& m : r.measurements) failed += !m.passed;
         std::string items;
-        for (const RunItemResult& i : r.items) items += (items.empty() ? "" : " ") + i.item + "=" + std::to_string(i.result);
+        for (const RunItemResult& i : r.items) {
+            if (!items.empty()) items += ' ';
+            items += i.item + "=" + std::to_string(i.result);
+        }
         const std::string fields[] = {r.runId,
                                       r.station,
                                       r.identification,
@@ -39,7 +42,10 @@ std::string RunsAsCsv(const std::vector<RunDocument>& runs) {
                                       r.programVersion,
                                       r.standardsHash};
         std::string row;
-        for (const std::string& f : fields) row += (row.empty() ? "" : ",") + Field(f);
+        for (const std::string& f : fields) {
+            if (!row.empty()) row += ',';
+            row += Field(f);
+        }
         out += row + "\r\n";
     }
     return out;
