@@ -51,9 +51,12 @@ bool ParseInt(const std::string& text, int& out) {
     return true;
 }
 
+// A decimal number, as a person types one: strtod alone would also take
+// "inf", "nan" and hexadecimal, which no standard can be, and which would be
+// written into STD.DAT where its reader refuses them.
 bool ParseReal(const std::string& text, double& out) {
     std::string t = Trimmed(text);
-    if (t.empty()) return false;
+    if (t.empty() || t.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
     const char* begin = t.c_str();
     char* end = nullptr;
     errno = 0;
