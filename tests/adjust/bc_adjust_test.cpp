@@ -218,7 +218,7 @@ TEST(CurrentInput, RefusesWhatIsNotACurrentTheCameraHoldsAndKeepsAsking) {
     const char* range = "0 から 2.555 までの数値を入力してください。";
     const std::vector<std::pair<std::string, const char*>> refused = {
         {"abc", "数字を入力してください。"}, {"", "数字を入力してください。"}, {"0.3x", "数字を入力してください。"},
-        {"-0.001", range}, {"2.556", range}, {"nan", range}, {"1e9", range}};
+        {"-0.001", range}, {"2.556", range}, {"nan", "数字を入力してください。"}, {"1e9", range}};
     auto& script = host.OnShow(CCurrentInputDlg::IDD);
     script.Do([](ui::Dialog& d) {
         EXPECT_EQ(d.GetWindowText(), "7.2[V] CCD-ON");
