@@ -12,7 +12,8 @@ void CApertureSpecDlg::DoDataExchange(ui::DataExchange& dx) {
     d.pgain = m_pgain;
     d.pgainF14Tolerance = m_pgainF14Tolerance;
     for (int a = 0; a < 5; ++a)
-        for (int g = 0; g < 4; ++g) dx.Text(res::ApertureSpecGainId(a, g), d.pgain[static_cast<std::size_t>(4 * a + g)]);
+        for (int g = 0; g < 4; ++g)
+            dx.Text(res::ApertureSpecGainId(a, g), d.pgain[static_cast<std::size_t>(4 * a + g)]);
     dx.Text(1094, d.pgainF14Tolerance);
     if (!dx.Saving() || dx.Failed()) return;
     const auto faults = CheckStandardRanges(d, StandardWindow::ApertureSpec);

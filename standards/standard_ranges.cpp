@@ -1,5 +1,6 @@
 #include "standards/standard_ranges.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -84,6 +85,11 @@ Get Field(T StandardData::*member) {
     return [member](D d) { return static_cast<double>(d.*member); };
 }
 
+// A byte the record holds for a signed value.
+Get Signed(std::uint8_t StandardData::*member) {
+    return [member](D d) { return static_cast<double>(static_cast<std::int8_t>(d.*member)); };
+}
+
 std::vector<StandardField> Build() {
     Builder b;
     using S = StandardData;
@@ -95,17 +101,17 @@ std::vector<StandardField> Build() {
     b.Add("BC", "bcAdMin", 1098, Field(&S::bcAdMin), Const(0), Field(&S::bcAdMax));
     b.Add("BC", "bcAdMax", 1099, Field(&S::bcAdMax), Field(&S::bcAdMin), Const(65535));
     struct Pair {
-        const char *min, *max;
-        double S::*lo;
-        double S::*hi;
-        int minId, maxId;
+        const char* name;  // without Min and Max
+        double S::*min;
+        double S::*max;
+        int minId;  // the Max control follows
     };
-    for (const Pair& p : {Pair{"current72OffMin", "current72OffMax", &S::current72OffMin, &S::current72OffMax, 1100, 1101},
-                          Pair{"current77OffMin", "current77OffMax", &S::current77OffMin, &S::current77OffMax, 1102, 1103},
-                          Pair{"current72OnMin", "current72OnMax", &S::current72OnMin, &S::current72OnMax, 1104, 1105},
-                          Pair{"current77OnMin", "current77OnMax", &S::current77OnMin, &S::current77OnMax, 1106, 1107}}) {
-        b.Add("BC", p.min, p.minId, Field(p.lo), Const(0), Field(p.hi));
-        b.Add("BC", p.max, p.maxId, Field(p.hi), Field(p.lo), Const(kCurrentMax));
+    for (const Pair& p : {Pair{"current72Off", &S::current72OffMin, &S::current72OffMax, 1100},
+                          Pair{"current77Off", &S::current77OffMin, &S::current77OffMax, 1102},
+                          Pair{"current72On", &S::current72OnMin, &S::current72OnMax, 1104},
+                          Pair{"current77On", &S::current77OnMin, &S::current77OnMax, 1106}}) {
+        b.Add("BC", p.name + std::string("Min"), p.minId, Field(p.min), Const(0), Field(p.max));
+        b.Add("BC", p.name + std::string("Max"), p.minId + 1, Field(p.max), Field(p.min), Const(kCurrentMax));
     }
 
     // LINE: a limit is a percentage of the green level, and one of 100 % or
@@ -188,10 +194,8 @@ std::vector<StandardField> Build() {
     // item corrects within; a target below full scale; a tolerance positive
     // and small enough that a saturated picture is never on target; the
     // charge voltage is sent as tenths of a volt in 16 bits.
-    b.Add("INSIDE_SB", "sbPreInitial", 1001, [](D d) { return static_cast<double>(static_cast<std::int8_t>(d.sbPreInitial)); },
-          Const(-30), Const(30));
-    b.Add("INSIDE_SB", "sbMainInitial", 1002,
-          [](D d) { return static_cast<double>(static_cast<std::int8_t>(d.sbMainInitial)); }, Const(-50), Const(10));
+    b.Add("INSIDE_SB", "sbPreInitial", 1001, Signed(&S::sbPreInitial), Const(-30), Const(30));
+    b.Add("INSIDE_SB", "sbMainInitial", 1002, Signed(&S::sbMainInitial), Const(-50), Const(10));
     b.Add("INSIDE_SB", "sbPreTarget", 1003, Field(&S::sbPreTarget), Const(1), Const(kBelowFullScale));
     b.Add("INSIDE_SB", "sbMainTarget", 1005, Field(&S::sbMainTarget), Const(1), Const(kBelowFullScale));
     b.AddAbove("INSIDE_SB", "sbPreTolerance", 1004, Field(&S::sbPreTolerance), Const(0),

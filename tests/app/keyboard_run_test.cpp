@@ -33,7 +33,9 @@ char g_name[] = "app_tests";
 char* g_argv[] = {g_name, nullptr};
 
 void Key(QWidget* w, QEvent::Type type, int key, bool autoRepeat) {
-    const QString text = key == Qt::Key_Return ? QStringLiteral("\r") : key == Qt::Key_Space ? QStringLiteral(" ") : QString();
+    const QString text = key == Qt::Key_Return  ? QStringLiteral("\r")
+                         : key == Qt::Key_Space ? QStringLiteral(" ")
+                                                : QString();
     qt_handleKeyEvent(w->window()->windowHandle(), type, key, Qt::NoModifier, text, autoRepeat);
 }
 void Press(QWidget* w, int key) {

@@ -350,7 +350,8 @@ TEST_F(LineRunTest, CommandLineIsCheckedBeforeTheFirstCamera) {
 TEST_F(LineRunTest, LibraryWithoutBenchRefusesUnitsAndTypedReadings) {
     ASSERT_TRUE(fs::exists(BinDir() / "libLvxPlain.so"));
     CUsbCamera::SetDriverLibraryName("libLvxPlain.so");
-    const std::string units = "--unit and --cameras choose simulated units, but the driver library has no simulated bench";
+    const std::string units =
+        "--unit and --cameras choose simulated units, but the driver library has no simulated bench";
     const std::string readings = "the battery check needs the ammeter's readings typed in";
     for (const auto& [args, reason] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"--items", "ccd-flashup", "--unit", "nominal"}, units},

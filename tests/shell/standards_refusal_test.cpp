@@ -72,8 +72,17 @@ TEST_F(StandardsRefusalTest, NothingReachesTheCameraFromStandardsThatCannotBeUse
     const std::string flash = std::string(kOutOfRange) + "INSIDE_SB sbPreTolerance = 100 （0超 2.39232以下）\r\n" +
                               "INSIDE_SB sbMainTolerance = 100 （0超 1.87036以下）\r\n";
     const std::string reference = std::string(kOutOfRange) + "SENS_STD sensBaseline = 350 （400以上 511以下）\r\n";
+    std::string pgain = "PGAIN ", greens;
+    for (int group = 0; group < 5; ++group) pgain += "200.00000 0.00000 0.00000 200.00000 ";
+    for (const char* g : {"[1] F1.4 Gr", "[2] F1.4 Gb", "[5] F2 Gr", "[6] F2 Gb", "[9] F2.8 Gr", "[10] F2.8 Gb",
+                          "[13] F4 Gr", "[14] F4 Gb"})
+        greens += std::string("PGAIN pgain") + g + " = 0 （0.00390625以上 255.996以下）\r\n";
     const std::vector<Case> cases = {
         {"no STD.DAT", std::nullopt, 0x0080, "STD.DATファイルが開けません。確認してください", false, false},
+        {"PGAIN 200 0 0 200 in every group", Sample("PGAIN 1.00402 1.00000 1.00000 0.99602 1.00226 1.00000 1.00000 0.99775 1.00100 1.00000 1.00000 "
+                "0.99900 1.00025 1.00000 1.00000 0.99975 1.00000 1.00000 1.00000 1.00000 ",
+                pgain), 0x0100,
+         std::string(kOutOfRange) + greens + "ほか 2 件\r\n", true, true},
         {"flash tolerances of 100 EV", Sample("0.100 0.100", "100 100"), 0x2000, flash, true, true},
         {"a reference outside its limits", Sample("400   520  454", "400   520  350"), 0x0080, reference, true, true},
         {"the sensitivity limits the wrong way round", Sample("400   520  454", "600   520  454"), 0x0080,

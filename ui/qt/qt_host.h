@@ -6,9 +6,10 @@
 // A key acts only when it is pressed for what is on the screen: a key's
 // auto-repeat never presses a button or answers a prompt (it still repeats
 // in a text field), and a key pressed while the station sleeps between
-// camera commands is dropped, not kept for whatever window comes next. A
-// key held down before a window appears reaches it only as repeats, so it
-// cannot act on it either; a deliberate press acts at once.
+// camera commands is dropped, not kept for whatever window comes next. The
+// window system marks the presses of a held key after its first as
+// repeats, so a key held down before a window appears cannot act on it
+// either; a deliberate press acts at once.
 
 #include <QObject>
 #include <QPointer>
