@@ -28,85 +28,57 @@ std::vector<std::string> Named(const StandardData& d) {
 }
 
 TEST(StandardRanges, GoodValuesPassAndValuesOutOfReasonAreNamed) {
-    ASSERT_EQ(Named(Sample()), std::vector<std::string>{});
+    using S = StandardData;
     struct Case {
-        const char* what;
-        std::function<void(StandardData&)> change;
+        std::function<void(S&)> change;
         std::vector<std::string> named;
     };
     const std::vector<Case> cases = {
-        // Values of the design's own and those a good line uses.
-        {"a voltage of two decimals", [](StandardData& d) { d.bcAdjustVoltage = 7.456; }, {}},
-        {"the flash initial values on the bounds of their ranges",
-         [](StandardData& d) {
-             d.sbPreInitial = static_cast<std::uint8_t>(-30);
-             d.sbMainInitial = 10;
-         },
-         {}},
-        {"no defect writes at all, and as many as the table holds",
-         [](StandardData& d) { d.defectMaxWrites = 0; }, {}},
-        {"an area reaching the sensor's corner",
-         [](StandardData& d) {
-             d.lineRedX = 3034 - 200;
-             d.lineRedY = 2024 - 200;
-         },
-         {}},
-        {"the reference on its limits", [](StandardData& d) { d.sensBaseline = 400; }, {}},
+        // The sample, values of the design's own and those a good line uses.
+        {[](S&) {}, {}},
+        {[](S& d) { d.bcAdjustVoltage = 7.456; }, {}},
+        {[](S& d) { d.sbPreInitial = static_cast<std::uint8_t>(-30), d.sbMainInitial = 10; }, {}},
+        {[](S& d) { d.defectMaxWrites = 0; }, {}},
+        {[](S& d) { d.lineRedX = 3034 - 200, d.lineRedY = 2024 - 200; }, {}},  // to the sensor's corner
+        {[](S& d) { d.sensBaseline = 400; }, {}},
         // The faults found: each ended OK with a wrong value in the camera.
-        {"PGAIN 200 0 0 200 in every group",
-         [](StandardData& d) {
-             for (std::size_t g = 0; g < 5; ++g) {
-                 d.pgain[4 * g] = d.pgain[4 * g + 3] = 200;
-                 d.pgain[4 * g + 1] = d.pgain[4 * g + 2] = 0;
-             }
+        {[](S& d) {
+             for (std::size_t g = 0; g < 20; g += 4) d.pgain[g] = d.pgain[g + 3] = 200, d.pgain[g + 1] = d.pgain[g + 2] = 0;
          },
          {"pgain[1] F1.4 Gr", "pgain[2] F1.4 Gb", "pgain[5] F2 Gr", "pgain[6] F2 Gb", "pgain[9] F2.8 Gr",
           "pgain[10] F2.8 Gb", "pgain[13] F4 Gr", "pgain[14] F4 Gb", "pgain[17] F5.6 Gr", "pgain[18] F5.6 Gb"}},
-        {"a reference outside its own limits", [](StandardData& d) { d.sensBaseline = 350; }, {"sensBaseline"}},
-        {"flash tolerances of 100 EV",
-         [](StandardData& d) { d.sbPreTolerance = d.sbMainTolerance = 100; },
-         {"sbPreTolerance", "sbMainTolerance"}},
-        // Bounds that depend on other fields.
-        {"a reference whose ISO1600 target is full scale", [](StandardData& d) { d.sensBaseline = 512; },
-         {"sensBaseline", "sensAdjustTolerance", "sensCheckTolerance"}},
-        {"a check window at ISO1600 that reaches full scale",
-         [](StandardData& d) { d.sensCheckTolerance = 13; }, {"sensCheckTolerance"}},
-        {"an area past the sensor's edge", [](StandardData& d) { d.lineBlueY = 2024 - 199; }, {"lineBlueY"}},
-        {"limits the wrong way round",
-         [](StandardData& d) { d.ratioGbMin = 2.2; },
-         {"ratioGbBaseline", "ratioGbMin", "ratioGbMax"}},
-        {"a flash tolerance a saturated picture would meet", [](StandardData& d) { d.sbMainTolerance = 1.9; },
-         {"sbMainTolerance"}},
+        {[](S& d) { d.sensBaseline = 350; }, {"sensBaseline"}},
+        {[](S& d) { d.sbPreTolerance = d.sbMainTolerance = 100; }, {"sbPreTolerance", "sbMainTolerance"}},
+        // Bounds that depend on other fields: a saturated picture never on target.
+        {[](S& d) { d.sensBaseline = 512; }, {"sensBaseline", "sensAdjustTolerance", "sensCheckTolerance"}},
+        {[](S& d) { d.sensCheckTolerance = 13; }, {"sensCheckTolerance"}},  // ISO1600 window to full scale
+        {[](S& d) { d.sbMainTolerance = 1.9; }, {"sbMainTolerance"}},
+        {[](S& d) { d.lineBlueY = 2024 - 199; }, {"lineBlueY"}},  // past the sensor's edge
+        {[](S& d) { d.ratioGbMin = 2.2; }, {"ratioGbBaseline", "ratioGbMin", "ratioGbMax"}},
         // Bounds of the field alone.
-        {"no pictures to average", [](StandardData& d) { d.ratioSampleCount = 0; }, {"ratioSampleCount"}},
-        {"a flash initial value out of the item's range", [](StandardData& d) { d.sbPreInitial = 31; },
-         {"sbPreInitial"}},
-        {"a 10-bit initial value of 1024", [](StandardData& d) { d.sensInitial[18] = "1024"; },
-         {"sensInitial[18]"}},
-        {"more defect writes than fit before the aperture table",
-         [](StandardData& d) { d.defectMaxWrites = 391; }, {"defectMaxWrites"}},
-        {"a defect level at the dark mean", [](StandardData& d) { d.defectLevel = 50; }, {"defectLevel"}},
-        {"a current the byte cannot hold", [](StandardData& d) { d.current77OnMax = 2.56; }, {"current77OnMax"}},
-        {"a line crawl limit every field meets", [](StandardData& d) { d.lineRedLimit = 100; }, {"lineRedLimit"}},
-        {"a gain no 8.8 word holds", [](StandardData& d) { d.ratioGrInitial = 256; }, {"ratioGrInitial"}},
+        {[](S& d) { d.ratioSampleCount = 0; }, {"ratioSampleCount"}},
+        {[](S& d) { d.sbPreInitial = 31; }, {"sbPreInitial"}},
+        {[](S& d) { d.sensInitial[18] = "1024"; }, {"sensInitial[18]"}},
+        {[](S& d) { d.defectMaxWrites = 391; }, {"defectMaxWrites"}},  // would reach the aperture table
+        {[](S& d) { d.defectLevel = 50; }, {"defectLevel"}},
+        {[](S& d) { d.current77OnMax = 2.56; }, {"current77OnMax"}},
+        {[](S& d) { d.lineRedLimit = 100; }, {"lineRedLimit"}},
+        {[](S& d) { d.ratioGrInitial = 256; }, {"ratioGrInitial"}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
         StandardData d = Sample();
-        c.change(d);
-        EXPECT_EQ(Named(d), c.named);
+        cases[i].change(d);
+        EXPECT_EQ(Named(d), cases[i].named) << "case " << i;
     }
 }
 
 TEST(StandardRanges, MessageNamesFieldValueAndRangeAndCountsTheRest) {
-    StandardData d;  // a file without its lines: every value 0
-    const auto faults = CheckStandardRanges(d);
+    const auto faults = CheckStandardRanges(StandardData{});  // a file without its lines: every value 0
     ASSERT_GT(faults.size(), 8u);
-    const std::string text = DescribeRangeFaults(faults, 2);
-    EXPECT_EQ(text, std::string("STD.DATの規格値が範囲外です。確認してください\r\n"
-                                "BC bcAdjustVoltage = 0 （0超 12以下）\r\n"
-                                "BC bcCheckVoltage = 0 （0超 12以下）\r\nほか ") +
-                        std::to_string(faults.size() - 2) + " 件\r\n");
+    EXPECT_EQ(DescribeRangeFaults(faults, 2), std::string("STD.DATの規格値が範囲外です。確認してください\r\n"
+                                                          "BC bcAdjustVoltage = 0 （0超 12以下）\r\n"
+                                                          "BC bcCheckVoltage = 0 （0超 12以下）\r\nほか ") +
+                                                  std::to_string(faults.size() - 2) + " 件\r\n");
 }
 
 }  // namespace
