@@ -62,8 +62,9 @@ std::uint8_t CBcAdjustDlg::CurrentByte(double amps) {
 int CBcAdjustDlg::RunBcAdjustment() {
     ui::WaitCursor wait(GetHost());
     SetLog("ＢＣ調整\r\n");
-    // Cancel starts over: the item passes with nothing measured or written.
-    if (MessageBox(kBatteryToolQuestion, kCaptionMessage, ui::MbButtons::OkCancel) != ui::IDOK) return 1;
+    // Cancel is to start over: the run ends here with the camera unadjusted,
+    // and must not count as passed.
+    if (MessageBox(kBatteryToolQuestion, kCaptionMessage, ui::MbButtons::OkCancel) != ui::IDOK) return 22;
 
     int r = InputCurrents();
     if (r != 1) return r;
@@ -112,9 +113,10 @@ int CBcAdjustDlg::InputCurrents() {
         CCurrentInputDlg input(GetHost());
         input.m_title = reading.title;
         input.m_prompt = kAmmeterPrompt;
-        input.m_current = 0;
-        input.DoModal();
-        amps[i] = input.m_current;
+        // A window closed without a confirmed reading (nobody there to read
+        // the ammeter) has no current to store.
+        if (input.DoModal() != ui::IDOK || !input.m_current) return 22;
+        amps[i] = *input.m_current;
         Record({.name = reading.recordName, .value = amps[i], .unit = "A", .passed = true});
         Pause(1000);
     }

@@ -1,5 +1,6 @@
 #include "adjust/current_input_dlg.h"
 
+#include "platform/format.h"
 #include "res/adjust_templates.h"
 
 namespace {
@@ -21,10 +22,16 @@ bool CCurrentInputDlg::OnInitDialog() {
 
 void CCurrentInputDlg::DoDataExchange(ui::DataExchange& dx) {
     dx.Text(kPrompt, m_prompt);
-    // Through a copy: a refused entry never becomes the value.
-    double typed = m_current;
+    if (!dx.Saving()) {
+        std::string shown = m_current ? platform::Format("%.15g", *m_current) : std::string();
+        dx.Text(kCurrent, shown);
+        return;
+    }
+    // Through a copy: a refused entry never becomes the value, and an empty
+    // edit is refused as no number.
+    double typed = 0;
     dx.Text(kCurrent, typed);
-    if (!dx.Saving() || dx.Failed()) return;
+    if (dx.Failed()) return;
     if (!(typed >= 0 && typed <= kMaxCurrent)) {
         dx.Fail(kCurrent, kOutOfRange);
         return;

@@ -1,8 +1,10 @@
 #pragma once
 // The consumption current that the operator reads from the ammeter, typed in
-// amperes. The value must fit the camera's byte of 10 mA steps; the window
-// stays open until such a value is confirmed with OK.
+// amperes. The window opens empty, and stays open until a value that fits
+// the camera's byte of 10 mA steps is typed and confirmed with OK: a value
+// nobody typed is never taken for one.
 
+#include <optional>
 #include <string>
 
 #include "ui/dialog.h"
@@ -16,7 +18,7 @@ public:
 
     std::string m_title;
     std::string m_prompt;  // static 1135
-    double m_current = 0;  // edit 1028, A
+    std::optional<double> m_current;  // edit 1028, A; none until confirmed
 
     bool OnInitDialog() override;
     void DoDataExchange(ui::DataExchange& dx) override;

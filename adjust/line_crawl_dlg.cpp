@@ -1,5 +1,6 @@
 #include "adjust/line_crawl_dlg.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -129,9 +130,11 @@ int CLineCrawlDlg::RunLineCrawl() {
             const double area1 = Residual(red), area2 = Residual(blue);
             AppendLog(platform::Format("  結果:  AREA1=%2.5f   AREA2= %2.5f ( x <= %2.5f) K=%02X\r\n", area1, area2,
                                        m_redLimit, k8));
-            // Each field to its own limit.
-            const bool ok1 = area1 <= m_redLimit, ok2 = area2 <= m_blueLimit;
-            Record({.pass = 2, .name = "AREA1", .value = area1, .high = m_redLimit, .unit = "%", .passed = ok1});
+            // The red field within both limits, and the blue field within
+            // the second as well.
+            const double area1Limit = std::min(m_redLimit, m_blueLimit);
+            const bool ok1 = area1 <= area1Limit, ok2 = area2 <= m_blueLimit;
+            Record({.pass = 2, .name = "AREA1", .value = area1, .high = area1Limit, .unit = "%", .passed = ok1});
             Record({.pass = 2, .name = "AREA2", .value = area2, .high = m_blueLimit, .unit = "%", .passed = ok2});
             if (!ok1 || !ok2) return 50;
         }

@@ -15,8 +15,8 @@ public:
     explicit CLineCrawlDlg(ui::Host& host);
 
     // ---- inputs (LINE) ------------------------------------------------------
-    double m_redLimit = 0;   // %, residual difference on the red field
-    double m_blueLimit = 0;  // %, residual difference on the blue field
+    double m_redLimit = 0;   // %, first limit: the red field's residual difference
+    double m_blueLimit = 0;  // %, second limit: both fields' residual differences
     MeasureArea m_redArea;   // where both fields are measured
     MeasureArea m_blueArea;  // given by the standards; both fields use the red one
 

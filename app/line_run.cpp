@@ -101,6 +101,15 @@ std::optional<std::uint16_t> ParseSelectionWord(const std::string& s, std::strin
     return static_cast<std::uint16_t>(*v);
 }
 
+constexpr std::uint16_t kBatteryCheckBit = 0x0010;
+
+// A message of the station's, with its line ends as this program prints them.
+std::string Lines(std::string text) {
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
+
 // The main window, with the time of each item taken as it runs.
 class LineMainDlg : public CImageAdjustDlg {
 public:
@@ -279,9 +288,10 @@ void PrintUsage(std::ostream& out) {
            "                 says, HISTORY.DB in the working directory without it)\n"
            "  --help         this text\n"
            "\n"
-           "Exit status: 0 when every camera passed, 2 for a wrong command line or\n"
-           "units that cannot be had, else the first failing camera's error number\n"
-           "(1 when it does not fit).\n";
+           "Exit status: 0 when every camera passed, 2 for a wrong command line,\n"
+           "units that cannot be had, standards (STD.DAT) that cannot be used, or the\n"
+           "battery check without the simulated bench, else the first failing\n"
+           "camera's error number (1 when it does not fit).\n";
 }
 
 std::optional<std::string> CountedIdentification(const std::string& base, int n) {
@@ -372,6 +382,13 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         host.SetCheck(dlg, CImageAdjustDlg::IDC_SAVE, true);
         dlg.DispatchCommand(CImageAdjustDlg::IDC_SAVE);
     }
+    // The battery check stores the currents a person reads from the
+    // ammeter; only the simulator's operator can read one here.
+    if (!api && (dlg.m_itemFlags & kBatteryCheckBit))
+        return refuse("the battery check needs the ammeter's readings typed in, and with a driver library without the "
+                      "simulated bench no one is there to read them: run it at the station");
+    if (const std::string fault = dlg.StandardsFault(); !fault.empty())
+        return refuse("the standards cannot be used, so no camera is run:\n" + Lines(fault));
 
     int exitStatus = 0;
     const std::size_t count = cameras->size();

@@ -31,8 +31,9 @@ void PrintUsage(std::ostream& out);
 // Runs the line and prints each camera's log, status line and item times.
 // Every unit is resolved, and every camera's identification made, before the
 // first camera runs. Returns the exit status: 0 when every camera passed, 2
-// when the units or cameras asked for cannot be had, else the first failing
-// camera's error number (1 when that does not fit an exit status).
+// when the units or cameras asked for cannot be had, the standards cannot be
+// used, or an item needs typed readings that no one can give, else the first
+// failing camera's error number (1 when that does not fit an exit status).
 int Run(const Options& options, std::ostream& out, std::ostream& err);
 
 // The identification of the n-th camera (0-based) of a profile: the

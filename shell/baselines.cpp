@@ -55,6 +55,9 @@ void CImageAdjustDlg::OnSensBaseline() { RunBaselineDialogue(true); }
 void CImageAdjustDlg::OnRatioBaseline() { RunBaselineDialogue(false); }
 
 void CImageAdjustDlg::RunBaselineDialogue(bool sensitivity) {
+    // The acquisition writes nothing into the camera; it needs the limits
+    // of what it measures, and replaces the reference however it stood.
+    if (RefuseUnusableStandards(sensitivity ? StandardsUse::SensBaseline : StandardsUse::RatioBaseline)) return;
     const Acquisition& a = sensitivity ? kSensitivity : kRatio;
     ui::WaitCursor wait(GetHost());
     MessageBox(kSetUpCameraPrompt, kCaptionMessage);

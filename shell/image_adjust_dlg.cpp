@@ -2,20 +2,25 @@
 
 #include <array>
 #include <initializer_list>
+#include <set>
 #include <vector>
 
 #include "adjust/pixel_defect_dlg.h"
 #include "platform/clock.h"
 #include "platform/library.h"
 #include "platform/trace.h"
+#include "res/prompts.h"
 #include "res/templates.h"
 #include "shell/about_dlg.h"
 #include "shell/error_messages.h"
 #include "standards/standard_dlg.h"
+#include "standards/standard_ranges.h"
 
 namespace {
 
 constexpr const char* kDriverLoadFailed = "USBﾄﾞﾗｲﾊﾞｰのロードを失敗しました。ソフトを立ち上げて下さい。";
+// START and the baseline buttons refused; the cause follows.
+constexpr const char* kStandardsUnusable = "規格(STD.DAT)が使えないため実行できません。\r\n";
 
 // What ticking an item box does. A stand-alone item replaces the whole
 // selection and unticks every other box; the combinable items set and clear
@@ -116,8 +121,41 @@ void CImageAdjustDlg::SetSelection(std::uint16_t flags) {
 
 void CImageAdjustDlg::LoadStandards() {
     CStandardDlg reader(GetHost());
-    reader.ReadStandards();  // a missing file has shown its message; keep what it left
+    // A missing file has shown its message; keep what it left, but never
+    // run on it.
+    if (reader.ReadStandards() != 1) m_standardsReadFault = reader.ReadFault();
     m_standards = StandardsCopy::From(reader.m_data);
+    if (m_standardsReadFault.empty()) {
+        if (const auto faults = CheckStandardRanges(reader.m_data); !faults.empty())
+            MessageBox(DescribeRangeFaults(faults), kCaptionError);
+    }
+}
+
+std::string CImageAdjustDlg::StandardsFault(StandardsUse use) const {
+    if (!m_standardsReadFault.empty()) return m_standardsReadFault;
+    // The values the items would be given, initial values as integers.
+    StandardData record;
+    m_standards.CopyTo(record);
+    // The limits each baseline acquisition judges its measurement against.
+    static const std::set<std::string> kSensLimits = {"sensLevelMin", "sensLevelMax"};
+    static const std::set<std::string> kRatioLimits = {"ratioGrMin", "ratioGrMax", "ratioGbMin", "ratioGbMax"};
+    const auto used = [use](const StandardField& f) {
+        switch (use) {
+            case StandardsUse::Run: return true;
+            case StandardsUse::SensBaseline: return kSensLimits.count(f.name) > 0;
+            case StandardsUse::RatioBaseline: return kRatioLimits.count(f.name) > 0;
+        }
+        return true;
+    };
+    const auto faults = CheckStandardRanges(record, used);
+    return faults.empty() ? std::string() : DescribeRangeFaults(faults);
+}
+
+bool CImageAdjustDlg::RefuseUnusableStandards(StandardsUse use) {
+    const std::string fault = StandardsFault(use);
+    if (fault.empty()) return false;
+    MessageBox(kStandardsUnusable + fault, kCaptionError);
+    return true;
 }
 
 void CImageAdjustDlg::OnSysCommand(int command) {
@@ -207,6 +245,7 @@ void CImageAdjustDlg::OnStandard() {
     dlg.DoModal();
     // Whatever the outcome: the window has written STD.DAT itself on OK.
     m_standards = StandardsCopy::From(dlg.m_data);
+    if (dlg.Written()) m_standardsReadFault.clear();
 }
 
 void CImageAdjustDlg::OnPixelDefect() {

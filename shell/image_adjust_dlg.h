@@ -135,6 +135,16 @@ public:
     int AcquireSensBaseline();
     int AcquireRatioBaseline();
 
+    // ---- standards ------------------------------------------------------------
+    // What the standards copy is wanted for: a run, or one of the baselines
+    // (which reads only the limits of what it measures, and replaces the
+    // reference).
+    enum class StandardsUse { Run, SensBaseline, RatioBaseline };
+    // Why the standards copy cannot be used for that (STD.DAT could not be
+    // read at start, or a value is out of its range), or empty when it can.
+    // START and the baseline buttons refuse to run while it is not empty.
+    std::string StandardsFault(StandardsUse use = StandardsUse::Run) const;
+
     // The bitmap that OnPaint draws for a display state.
     static int BitmapForDisplayState(std::uint8_t state);
 
@@ -158,6 +168,7 @@ private:
     bool m_running = false;           // from START until the report
     std::int64_t m_runStartUnixMs = 0;
     std::string m_standardsHash;      // of STD.DAT as the run found it
+    std::string m_standardsReadFault;  // STD.DAT could not be read at start, and has not been written since
 
 protected:
     // Runs one item's window and returns its result.
@@ -170,6 +181,9 @@ protected:
 private:
     void InitCameraLink();
     void LoadStandards();
+    // Shows why the standards cannot be used and returns true, or returns
+    // false when they can.
+    bool RefuseUnusableStandards(StandardsUse use);
 
     int RunRecordedItems();
     void OpenHistory();

@@ -67,6 +67,8 @@ void CImageAdjustDlg::OnStart() {
         MessageBox(kNoItem, kCaptionMessage);
         return;
     }
+    // Nothing reaches the camera from standards that cannot be used.
+    if (RefuseUnusableStandards(StandardsUse::Run)) return;
     // From the first prompt to the last, a run is under way.
     struct Running {
         bool& flag;

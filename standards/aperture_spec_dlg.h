@@ -14,7 +14,8 @@ public:
     explicit CApertureSpecDlg(ui::Host& host);
 
     // F1.4, F2, F2.8, F4, F5.6 in turn, each R, Gr, Gb, B; then the F1.4
-    // tolerance in percent. OK takes the controls into them (Cancel does not).
+    // tolerance in percent. OK takes the controls into them when every one
+    // is a number in its range (Cancel never does).
     std::array<double, 20> m_pgain{};
     double m_pgainF14Tolerance = 0;
 

@@ -12,6 +12,7 @@
 #include "res/prompts.h"
 #include "res/templates.h"
 #include "standards/aperture_spec_dlg.h"
+#include "standards/standard_ranges.h"
 
 namespace {
 
@@ -74,16 +75,20 @@ void CStandardDlg::OnApertureSpec() {
 int CStandardDlg::ReadStandards() {
     std::string bytes;
     long long size = 0;
+    m_readFault.clear();
     switch (ReadStdFile(m_path, bytes, size)) {
         case ReadOutcome::CannotOpen:
+            m_readFault = kStdCannotOpen;
             MessageBox(kStdCannotOpen, kCaptionError);
             return 0;
         case ReadOutcome::TooLong:
             platform::Trace(kStdSizeTrace, static_cast<int>(size));
+            m_readFault = kStdBadSize;
             MessageBox(kStdBadSize, kCaptionError);
             return 0;
         case ReadOutcome::ReadError:
             // Nothing is stored from a file that could not be read whole.
+            m_readFault = kStdCannotCreate;
             GetHost().Beep(kDefaultBeepHz, kDefaultBeepMs);
             AppMessageBox(kStdCannotCreate);
             return 0;
@@ -110,6 +115,7 @@ int CStandardDlg::WriteStandards() {
     // part way keeps the previous standards.
     switch (platform::WriteFileReplacing(m_path, bytes)) {
         case platform::WriteError::None:
+            m_written = true;
             return 1;
         case platform::WriteError::CannotCreate:
         case platform::WriteError::CannotReplace:
@@ -129,7 +135,9 @@ bool CStandardDlg::OnInitDialog() {
 }
 
 void CStandardDlg::DoDataExchange(ui::DataExchange& dx) {
-    StandardData& d = m_data;
+    // Through a copy: a transfer that stops at a bad entry takes nothing
+    // into the record, so that Cancel after it hands back what came in.
+    StandardData d = m_data;
     // The order of the controls is the order of the OK transfer: the first
     // entry that does not parse is the one the operator is sent to.
     dx.Text(1046, d.ratioSampleCount);
@@ -183,6 +191,15 @@ void CStandardDlg::DoDataExchange(ui::DataExchange& dx) {
     dx.Text(1036, d.sbMainTolerance);
     dx.Text(1037, d.defectLevel);
     dx.Text(1032, d.defectMaxWrites);
+    // Every value parsed: now each against its range, some of which depend
+    // on others. The first out of range is the one the operator is sent to.
+    if (!dx.Saving() || dx.Failed()) return;
+    const auto faults = CheckStandardRanges(d, StandardWindow::Standards);
+    if (!faults.empty()) {
+        dx.Fail(faults.front().field->controlId, kStdValueOutOfRange + DescribeRangeFault(faults.front()));
+        return;
+    }
+    m_data = d;
 }
 
 void CStandardDlg::OnOK() {

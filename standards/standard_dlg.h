@@ -30,11 +30,15 @@ public:
     explicit CStandardDlg(ui::Host& host, std::string path = kStdFileName);
 
     // Fills m_data from the file: 1 when it was opened and scanned, 0 when it
-    // cannot be opened, is too long or cannot be read (with a message).
+    // cannot be opened, is too long or cannot be read (with a message, which
+    // ReadFault keeps).
     int ReadStandards();
+    const std::string& ReadFault() const { return m_readFault; }
     // Writes m_data to the file: 1 when written; 0 after a failure, which
     // beeps and shows its text, and leaves the previous file as it was.
     int WriteStandards();
+    // Whether this window has written the file.
+    bool Written() const { return m_written; }
 
     const std::string& Path() const { return m_path; }
     void SetPath(std::string path) { m_path = std::move(path); }
@@ -51,4 +55,6 @@ private:
     void OnApertureSpec();
 
     std::string m_path;
+    std::string m_readFault;
+    bool m_written = false;
 };

@@ -1,7 +1,8 @@
 // The battery check against the simulated camera and bench: the values it
 // stores against the A/D and ammeter model of sim/README.md, the question
-// that lets the operator start over, the limits of the A/D readings, the
-// read-back of the DRAM copies, and the current input window.
+// that lets the operator start over and the readings nobody gives, the
+// limits of the A/D readings, the read-back of the DRAM copies, and the
+// current input window.
 
 #include <gtest/gtest.h>
 
@@ -190,18 +191,30 @@ TEST_F(BcAdjustTest, DeviatingAnswersUnitsAndReadBacks) {
     }
 }
 
-TEST_F(BcAdjustTest, CancelAtTheQuestionPassesWithNothingMeasuredOrWritten) {
-    StartUnit("nominal");
-    const Bytes eeprom = Cam().Mem(sim::Memory::McuEeprom), dram = Cam().Mem(sim::Memory::McuDram);
-    host_.QueueAnswer(ui::IDCANCEL);
-    CBcAdjustDlg dlg(host_);
-    EXPECT_EQ(RunItem(dlg), 1);
-    EXPECT_EQ(dlg.m_log, "OK\r\nＢＣ調整\r\n");
-    EXPECT_TRUE(sent_.empty());
-    EXPECT_TRUE(record_.Measurements().empty());
-    EXPECT_EQ(Cam().Mem(sim::Memory::McuEeprom), eeprom);
-    EXPECT_EQ(Cam().Mem(sim::Memory::McuDram), dram);
-    EXPECT_EQ(host_.WaitCursorDepth(), 0);
+// Cancel at the question (to start over), and an input window that no one
+// answers: the item ends with 22 and the camera keeps what it had.
+TEST_F(BcAdjustTest, NoAnswerEndsWith22AndNothingIsWritten) {
+    for (const bool atQuestion : {true, false}) {
+        SCOPED_TRACE(atQuestion ? "Cancel at the question" : "the current input unanswered");
+        StartUnit("nominal");
+        const Bytes eeprom = Cam().Mem(sim::Memory::McuEeprom), dram = Cam().Mem(sim::Memory::McuDram);
+        if (atQuestion) host_.QueueAnswer(ui::IDCANCEL);
+        CBcAdjustDlg dlg(host_);
+        EXPECT_EQ(RunItem(dlg), 22);
+        EXPECT_EQ(dlg.m_log.rfind("NG\r\nＢＣ調整\r\n", 0), 0u) << dlg.m_log;
+        EXPECT_TRUE(record_.Measurements().empty());
+        EXPECT_EQ(McuCommands(), std::vector<Bytes>{});  // inspection mode never opened
+        EXPECT_EQ(Cam().Mem(sim::Memory::McuEeprom), eeprom);
+        EXPECT_EQ(Cam().Mem(sim::Memory::McuDram), dram);
+        EXPECT_EQ(host_.WaitCursorDepth(), 0);
+        if (atQuestion) {
+            EXPECT_TRUE(sent_.empty());
+        } else {
+            ASSERT_FALSE(host_.Stalls().empty());  // nobody there: the host closed the window
+            EXPECT_EQ(host_.Stalls().back().dialogId, CCurrentInputDlg::IDD);
+        }
+        cam_.DisconnectCamera();
+    }
 }
 
 TEST(BcCurrentByte, TenMilliampereSteps) {
@@ -223,15 +236,19 @@ TEST(CurrentInput, RefusesWhatIsNotACurrentTheCameraHoldsAndKeepsAsking) {
     script.Do([](ui::Dialog& d) {
         EXPECT_EQ(d.GetWindowText(), "7.2[V] CCD-ON");
         EXPECT_EQ(d.GetDlgItemText(1135), "下記に電流計の値[Ａ]を入力してください。");
-        EXPECT_EQ(d.GetDlgItemText(1028), "0");
+        EXPECT_EQ(d.GetDlgItemText(1028), "");  // nothing that Enter could take for a reading
         EXPECT_EQ(d.GetWindow()->Focus(), 1028);
     });
+    script.Enter();  // as it opened
     for (const auto& [text, message] : refused) script.Type(1028, text).Click(ui::IDOK);
     script.Escape().Close().Type(1028, "2.555").Click(ui::IDOK);
     EXPECT_EQ(dlg.DoModal(), ui::IDOK);
-    EXPECT_DOUBLE_EQ(dlg.m_current, 2.555);
-    ASSERT_EQ(host.MessageBoxes().size(), refused.size());
-    for (std::size_t i = 0; i < refused.size(); ++i) EXPECT_EQ(host.MessageBoxes()[i].text, refused[i].second) << i;
+    ASSERT_TRUE(dlg.m_current);
+    EXPECT_DOUBLE_EQ(*dlg.m_current, 2.555);
+    ASSERT_EQ(host.MessageBoxes().size(), refused.size() + 1);
+    EXPECT_EQ(host.MessageBoxes()[0].text, "数字を入力してください。");
+    for (std::size_t i = 0; i < refused.size(); ++i)
+        EXPECT_EQ(host.MessageBoxes()[i + 1].text, refused[i].second) << i;
     EXPECT_TRUE(host.Stalls().empty());
 }
 

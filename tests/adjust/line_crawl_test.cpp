@@ -135,7 +135,8 @@ TEST_F(LineCrawlTest, CoefficientOutOfReachResidualOrRedLevelOutOfLimitFails) {
     const Case cases[] = {
         {"line-crawl", 0.5, 0.5, 49, 2, "K"},          // K8 would be 328
         {"crosstalk-skew", 0.5, 0.5, 50, 4, "AREA1"},  // one K cannot take out both fields
-        {"nominal", 0.5, 0.01, 50, 4, "AREA2"},        // the blue field has a limit of its own
+        {"nominal", 0.5, 0.01, 50, 4, "AREA2"},        // the blue field is held to the second limit
+        {"crosstalk-skew", 2.0, 1.0, 50, 4, "AREA1"},  // AREA1 1.33 between the limits: held to both
         {"insensitive", 0.5, 0.5, 51, 1, "AREA1 Gr"},  // the red field too dark, at once
     };
     for (const Case& c : cases) {

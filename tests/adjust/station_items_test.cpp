@@ -15,10 +15,7 @@ constexpr const char* kBatteryUnusable = "バッテリーが動作不可状態�
 
 class StationItemsTest : public test_support::StationTest<> {
 protected:
-    StationItemsTest() : StationTest("station_items_test") {
-        // The window reads the sample standards as it opens.
-        std::filesystem::copy_file(test_support::BinDir() / "STD.DAT", "STD.DAT");
-    }
+    StationItemsTest() : StationTest("station_items_test") {}
     void Start(std::uint16_t selection) {
         dlg_.SetSelection(selection);
         host_.Click(dlg_, CImageAdjustDlg::IDC_START);

@@ -347,16 +347,38 @@ TEST_F(LineRunTest, CommandLineIsCheckedBeforeTheFirstCamera) {
     EXPECT_FALSE(Has(RunLine({"--items", "0x8000,tft-position"}).out, "TFT EEPROM flash-up"));
 }
 
-TEST_F(LineRunTest, LibraryWithoutBenchRefusesUnits) {
+TEST_F(LineRunTest, LibraryWithoutBenchRefusesUnitsAndTypedReadings) {
     ASSERT_TRUE(fs::exists(BinDir() / "libLvxPlain.so"));
     CUsbCamera::SetDriverLibraryName("libLvxPlain.so");
-    for (const auto& args : std::vector<std::vector<std::string>>{{"--items", "ccd-flashup", "--unit", "nominal"},
-                                                                  {"--items", "ccd-flashup", "--cameras", "2"}}) {
+    const std::string units =
+        "--unit and --cameras choose simulated units, but the driver library has no simulated bench";
+    const std::string readings = "the battery check needs the ammeter's readings typed in";
+    for (const auto& [args, reason] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--items", "ccd-flashup", "--unit", "nominal"}, units},
+             {{"--items", "ccd-flashup", "--cameras", "2"}, units},
+             {{"--items", "battery"}, readings},
+             {{"--items", "ccd-flashup,0x10"}, readings}}) {
+        SCOPED_TRACE(args[1]);
         Outcome o = RunLine(args);
         EXPECT_EQ(o.status, 2);
-        EXPECT_TRUE(Has(o.err, "--unit and --cameras choose simulated units, but the driver library has no "
-                               "simulated bench"))
-            << o.err;
+        EXPECT_TRUE(Has(o.err, reason)) << o.err;
+        EXPECT_EQ(o.out, "");
+    }
+}
+
+TEST_F(LineRunTest, StandardsThatCannotBeUsedAreRefusedBeforeAnyCamera) {
+    std::string sample = test_support::ReadFile("STD.DAT");
+    sample.replace(sample.find("0.100 0.100"), 11, "100 100");
+    for (const auto& [stdDat, reason] : std::vector<std::pair<std::optional<std::string>, std::string>>{
+             {sample, "INSIDE_SB sbPreTolerance = 100"},
+             {std::nullopt, "STD.DATファイルが開けません。確認してください"}}) {
+        SCOPED_TRACE(reason);
+        fs::remove("STD.DAT");
+        if (stdDat) std::ofstream("STD.DAT", std::ios::binary) << *stdDat;
+        Outcome o = RunLine({"--items", "flash"});
+        EXPECT_EQ(o.status, 2);
+        EXPECT_TRUE(Has(o.err, "imageadjust-line: the standards cannot be used, so no camera is run:\n")) << o.err;
+        EXPECT_TRUE(Has(o.err, reason)) << o.err;
         EXPECT_EQ(o.out, "");
     }
 }

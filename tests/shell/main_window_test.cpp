@@ -63,8 +63,14 @@ protected:
 TEST_F(MainWindowTest, StartsReadyWithTheDriverLibraryAndFreesItOnClose) {
     if (!fs::exists(test_support::BinDir() / "libLvxStor.so"))
         GTEST_SKIP() << "libLvxStor.so is not built beside the tests";
-    WriteStdDat("SENS_STD 500  900 700  3.00 5.00 0100 0120 12AB 0A1F 0140 0150 0160 0170 0180 0190 "
-                "0200 0210 0220 0230 0240 0250 0260 0270 9999\r\n");
+    // The sample with initial values that atoi reads in its own way, the
+    // last out of the 10-bit range.
+    std::string sample = test_support::ReadFile(test_support::BinDir() / kStdFileName);
+    const std::size_t sens = sample.find("SENS_STD "), end = sample.find("\r\n", sens);
+    sample.replace(sens, end - sens,
+                   "SENS_STD  400   520  454  3.00 5.00 0100 0120 12AB 0A1F 0140 0150 0160 0170 0180 0190 "
+                   "0200 0210 0220 0230 0240 0250 0260 0270 9999");
+    WriteStdDat(sample);
     std::vector<std::string> trace;
     platform::SetTraceSink([&](const std::string& line) { trace.push_back(line); });
 
@@ -73,7 +79,13 @@ TEST_F(MainWindowTest, StartsReadyWithTheDriverLibraryAndFreesItOnClose) {
     dlg.SetDriverLibraryObserver(&observer);
     ASSERT_TRUE(dlg.Create());
     EXPECT_EQ(observer.events, std::vector<std::string>{"loaded"});
-    EXPECT_TRUE(host_.MessageBoxes().empty());
+    // The value out of range named, field and value; START would refuse.
+    const std::string outOfRange =
+        "STD.DATの規格値が範囲外です。確認してください\r\nSENS_STD sensInitial[18] = 9999 （0以上 1023以下）\r\n";
+    ASSERT_EQ(host_.MessageBoxes().size(), 1u);
+    EXPECT_EQ(host_.MessageBoxes()[0].text, outOfRange);
+    EXPECT_EQ(host_.MessageBoxes()[0].caption, "ERROR");
+    EXPECT_EQ(dlg.StandardsFault(), outOfRange);
     EXPECT_EQ(dlg.GetWindowText(), kTitle);
     EXPECT_EQ(CUsbCamera::LinkFlags(), 1);
     EXPECT_EQ(dlg.m_displayState, 2);

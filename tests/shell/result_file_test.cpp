@@ -46,13 +46,14 @@ protected:
     }
     static std::string Read(const fs::path& p) { return test_support::ReadFile(p); }
     // Every entry anywhere under the test's folder, the working folder itself
-    // aside, and the history's files and the run's record beside the result
-    // file (tests/shell/run_history_test.cpp has those).
+    // and its STD.DAT aside, and the history's files and the run's record
+    // beside the result file (tests/shell/run_history_test.cpp has those).
     std::vector<fs::path> Entries() const {
         std::vector<fs::path> out;
         for (const auto& e : fs::recursive_directory_iterator(dir_)) {
             const std::string name = e.path().filename().string();
-            if (e.path() == dir_ / "work" || name.rfind("HISTORY.DB", 0) == 0 || e.path().extension() == ".json")
+            if (e.path() == dir_ / "work" || e.path() == dir_ / "work" / "STD.DAT" || name.rfind("HISTORY.DB", 0) == 0 ||
+                e.path().extension() == ".json")
                 continue;
             out.push_back(e.path());
         }

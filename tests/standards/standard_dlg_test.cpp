@@ -15,6 +15,7 @@
 #include "platform/sjis.h"
 #include "standards/aperture_spec_dlg.h"
 #include "standards/std_file.h"
+#include "tests/support/work_dir.h"
 #include "ui/scripted/scripted_host.h"
 
 namespace fs = std::filesystem;
@@ -49,8 +50,10 @@ protected:
     std::string path_;
 };
 
+// The sample standards, with values of their own in a few fields.
 StandardData Filled() {
     StandardData d;
+    ParseStandards(test_support::ReadFile(test_support::BinDir() / kStdFileName), d);
     d.bcAdjustVoltage = 7.25;
     d.lineBlueHeight = 80;
     d.sensInitial.fill("0100");
@@ -58,7 +61,7 @@ StandardData Filled() {
     d.ratioSampleCount = 3;
     d.pgain[7] = 1.5;
     d.sbChargeVoltage = 330;
-    d.defectLevel = 40;
+    d.defectLevel = 60;
     d.defectMaxWrites = 390;
     return d;
 }
@@ -156,37 +159,59 @@ TEST_F(StandardDlgTest, FailedWritesKeepThePreviousFile) {
     EXPECT_EQ(entries, 2);
 }
 
-// Every control shows its own field: each field gets a value of its own,
-// and the controls are read by the ids of the window's table.
+// Every control shows its own field: each field gets a value of its own
+// (and one in its range, so that OK takes them), and the controls are read
+// by the ids of the window's table.
 TEST_F(StandardDlgTest, EveryControlShowsItsFieldAndOkSavesTheRecord) {
     using D = StandardData;
-    const std::vector<std::pair<int, std::uint32_t D::*>> whole = {
-        {1065, &D::sensBaseline}, {1064, &D::sensLevelMin}, {1063, &D::sensLevelMax}, {1052, &D::lineRedX},
-        {1053, &D::lineRedWidth}, {1054, &D::lineRedY},     {1055, &D::lineRedHeight}, {1057, &D::lineBlueX},
-        {1058, &D::lineBlueWidth}, {1059, &D::lineBlueY},   {1060, &D::lineBlueHeight}, {1098, &D::bcAdMin},
-        {1099, &D::bcAdMax},      {1003, &D::sbPreTarget},  {1005, &D::sbMainTarget}, {1037, &D::defectLevel},
-        {1032, &D::defectMaxWrites}};
-    const std::vector<std::pair<int, double D::*>> reals = {
-        {1094, &D::sensAdjustTolerance}, {1095, &D::sensCheckTolerance}, {1066, &D::ratioGrBaseline},
-        {1067, &D::ratioGbBaseline},     {1108, &D::ratioGrMin},         {1110, &D::ratioGrMax},
-        {1109, &D::ratioGbMin},          {1111, &D::ratioGbMax},         {1068, &D::ratioGrTolerance},
-        {1070, &D::ratioGbTolerance},    {1061, &D::ratioGrInitial},     {1062, &D::ratioGbInitial},
-        {1051, &D::lineRedLimit},        {1056, &D::lineBlueLimit},      {1096, &D::bcAdjustVoltage},
-        {1097, &D::bcCheckVoltage},      {1100, &D::current72OffMin},    {1101, &D::current72OffMax},
-        {1104, &D::current72OnMin},      {1105, &D::current72OnMax},     {1102, &D::current77OffMin},
-        {1103, &D::current77OffMax},     {1106, &D::current77OnMin},     {1107, &D::current77OnMax},
-        {1004, &D::sbPreTolerance},      {1036, &D::sbMainTolerance},    {1028, &D::sbChargeVoltage}};
-    const std::vector<std::pair<int, std::uint8_t D::*>> bytes = {
-        {1046, &D::ratioSampleCount}, {1001, &D::sbPreInitial}, {1002, &D::sbMainInitial}};
+    struct Whole {
+        int id;
+        std::uint32_t D::*field;
+        std::uint32_t value;
+    };
+    const std::vector<Whole> whole = {
+        {1065, &D::sensBaseline, 450}, {1064, &D::sensLevelMin, 401}, {1063, &D::sensLevelMax, 519},
+        {1052, &D::lineRedX, 1421},    {1053, &D::lineRedWidth, 201},  {1054, &D::lineRedY, 913},
+        {1055, &D::lineRedHeight, 202}, {1057, &D::lineBlueX, 1422},   {1058, &D::lineBlueWidth, 203},
+        {1059, &D::lineBlueY, 914},    {1060, &D::lineBlueHeight, 204}, {1098, &D::bcAdMin, 701},
+        {1099, &D::bcAdMax, 779},      {1003, &D::sbPreTarget, 781},   {1005, &D::sbMainTarget, 1121},
+        {1037, &D::defectLevel, 151},  {1032, &D::defectMaxWrites, 199}};
+    struct Real {
+        int id;
+        double D::*field;
+        double value;
+    };
+    const std::vector<Real> reals = {
+        {1094, &D::sensAdjustTolerance, 3.125}, {1095, &D::sensCheckTolerance, 5.125},
+        {1066, &D::ratioGrBaseline, 1.6102236421725240},  // shown with 15 significant digits
+        {1067, &D::ratioGbBaseline, 1.8125},    {1108, &D::ratioGrMin, 1.3125},
+        {1110, &D::ratioGrMax, 1.9375},         {1109, &D::ratioGbMin, 1.5625},
+        {1111, &D::ratioGbMax, 2.125},          {1068, &D::ratioGrTolerance, 2.125},
+        {1070, &D::ratioGbTolerance, 2.25},     {1061, &D::ratioGrInitial, 1.0625},
+        {1062, &D::ratioGbInitial, 0.9375},     {1051, &D::lineRedLimit, 0.5625},
+        {1056, &D::lineBlueLimit, 0.4375},      {1096, &D::bcAdjustVoltage, 7.25},
+        {1097, &D::bcCheckVoltage, 7.75},       {1100, &D::current72OffMin, 0.25},
+        {1101, &D::current72OffMax, 0.375},     {1104, &D::current72OnMin, 0.4375},
+        {1105, &D::current72OnMax, 0.625},      {1102, &D::current77OffMin, 0.125},
+        {1103, &D::current77OffMax, 0.5},       {1106, &D::current77OnMin, 0.3125},
+        {1107, &D::current77OnMax, 0.6875},     {1004, &D::sbPreTolerance, 0.125},
+        {1036, &D::sbMainTolerance, 0.1875},    {1028, &D::sbChargeVoltage, 33.125}};
+    struct Byte {
+        int id;
+        std::uint8_t D::*field;
+        std::uint8_t value;
+    };
+    const std::vector<Byte> bytes = {{1046, &D::ratioSampleCount, 4}, {1001, &D::sbPreInitial, 251},  // -5
+                                     {1002, &D::sbMainInitial, 3}};
 
     StandardData record;
-    for (auto [id, field] : whole) record.*field = static_cast<std::uint32_t>(id);
-    for (auto [id, field] : reals) record.*field = id + 0.125;
-    for (auto [id, field] : bytes) record.*field = static_cast<std::uint8_t>(id % 256);
-    for (int i = 0; i < 19; ++i) record.sensInitial[static_cast<std::size_t>(i)] = std::to_string(1075 + i);
+    for (auto [id, field, value] : whole) record.*field = value;
+    for (auto [id, field, value] : reals) record.*field = value;
+    for (auto [id, field, value] : bytes) record.*field = value;
+    for (int i = 0; i < 19; ++i) record.sensInitial[static_cast<std::size_t>(i)] = std::to_string(300 + 25 * i);
+    record.pgain.fill(1.0);
     record.pgain[5] = 1.5;  // not in this window, but kept and saved
     record.pgainF14Tolerance = 2.5;
-    record.ratioGrBaseline = 1.6102236421725240;  // shown with 15 significant digits
 
     std::map<int, std::string> shown;
     host_.OnShow(CStandardDlg::IDD)
@@ -201,10 +226,10 @@ TEST_F(StandardDlgTest, EveryControlShowsItsFieldAndOkSavesTheRecord) {
     EXPECT_TRUE(host_.MessageBoxes().empty());
 
     std::map<int, std::string> want;
-    for (auto [id, field] : whole) want[id] = std::to_string(record.*field);
-    for (auto [id, field] : reals) want[id] = platform::Format("%.15g", record.*field);
-    for (auto [id, field] : bytes) want[id] = std::to_string(record.*field);
-    for (int i = 0; i < 19; ++i) want[1075 + i] = std::to_string(1075 + i);
+    for (auto [id, field, value] : whole) want[id] = std::to_string(value);
+    for (auto [id, field, value] : reals) want[id] = platform::Format("%.15g", value);
+    for (auto [id, field, value] : bytes) want[id] = std::to_string(value);
+    for (int i = 0; i < 19; ++i) want[1075 + i] = std::to_string(300 + 25 * i);
     EXPECT_EQ(shown, want);  // and no edit beyond these
     EXPECT_EQ(shown[1066], "1.61022364217252");
 
@@ -229,7 +254,16 @@ TEST_F(StandardDlgTest, OkValidatesInOrderAndSavesOnlyAGoodRecord) {
         {"five characters", {{1080, "12345"}}, "4 文字以内で入力してください。", 1080},
         {"the earlier control first", {{1037, "x"}, {1061, "y"}}, "数字を入力してください。", 1061},
         {"no defect writes", {{1032, "0"}}, "", 0},
-        {"more writes than the label says", {{1032, "400"}}, "", 0},
+        // Values that parse but that no standard can be, each named with its
+        // range; the first in the file's order is the one sent to.
+        {"more writes than the table has room for", {{1032, "400"}},
+         "範囲外の値です。確認してください\r\nCCD_DEFECT defectMaxWrites = 400 （0以上 390以下）", 1032},
+        {"reference outside its own limits", {{1065, "390"}},
+         "範囲外の値です。確認してください\r\nSENS_STD sensBaseline = 390 （400以上 511以下）", 1065},
+        {"flash tolerance of 100 EV", {{1036, "100"}},
+         "範囲外の値です。確認してください\r\nINSIDE_SB sbMainTolerance = 100 （0超 1.87036以下）", 1036},
+        {"a later field first when it comes first in the file", {{1037, "50"}, {1096, "0"}},
+         "範囲外の値です。確認してください\r\nBC bcAdjustVoltage = 0 （0超 12以下）", 1096},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -260,6 +294,7 @@ TEST_F(StandardDlgTest, OkValidatesInOrderAndSavesOnlyAGoodRecord) {
         EXPECT_EQ(focus, c.focus);
         EXPECT_TRUE(open);
         EXPECT_EQ(ReadRaw(), "previous");
+        EXPECT_EQ(dlg.m_data, Filled());  // Cancel after it hands back what came in
     }
 }
 
@@ -290,11 +325,15 @@ TEST_F(StandardDlgTest, ApertureWindowEditsTheApertureStandards) {
         bool ok;                                          // its OK, else Escape
         double f2Red, tolerance;                          // what the record holds afterwards
         std::string message;
+        int focus;
     };
     const Case cases[] = {
-        {"F2 R changed, OK", {{1004, "1.25"}}, true, 1.25, 2.5, ""},
-        {"F2 R changed, Cancel", {{1004, "1.25"}, {1094, "3"}}, false, start.pgain[4], 2.5, ""},
-        {"tolerance not a number", {{1094, "2%"}}, true, start.pgain[4], 2.5, "数字を入力してください。"},
+        {"F2 R changed, OK", {{1004, "1.25"}}, true, 1.25, 2.5, "", 0},
+        {"F2 R changed, Cancel", {{1004, "1.25"}, {1094, "3"}}, false, start.pgain[4], 2.5, "", 0},
+        {"tolerance not a number", {{1004, "1.25"}, {1094, "2%"}}, true, start.pgain[4], 2.5,
+         "数字を入力してください。", 1094},
+        {"green gain of 0", {{1004, "1.25"}, {1001, "0"}}, true, start.pgain[4], 2.5,
+         "範囲外の値です。確認してください\r\nPGAIN pgain[1] F1.4 Gr = 0 （0.00390625以上 255.996以下）", 1001},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -325,7 +364,7 @@ TEST_F(StandardDlgTest, ApertureWindowEditsTheApertureStandards) {
         } else {
             ASSERT_EQ(host_.MessageBoxes().size(), 1u);
             EXPECT_EQ(host_.MessageBoxes()[0].text, c.message);
-            EXPECT_EQ(focus, 1094);  // the window stayed open on the bad entry
+            EXPECT_EQ(focus, c.focus);  // the window stayed open on the bad entry
         }
     }
 }

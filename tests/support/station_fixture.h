@@ -17,7 +17,7 @@
 namespace test_support {
 
 // `Dlg` is the main window or a test's subclass of it. Each test starts with
-// a fresh simulator, an open window and no host records.
+// a fresh simulator, the sample STD.DAT, an open window and no host records.
 template <class Dlg = CImageAdjustDlg>
 class StationTest : public ::testing::Test {
 protected:
@@ -25,6 +25,7 @@ protected:
 
     void SetUp() override {
         sim::Sim().Reset();
+        std::filesystem::copy_file(BinDir() / "STD.DAT", "STD.DAT", std::filesystem::copy_options::overwrite_existing);
         // No library by name: the window opens, then the simulator is bound.
         CUsbCamera::SetDriverLibraryName("libNoSuchDriver.so");
         ASSERT_TRUE(dlg_.Create());

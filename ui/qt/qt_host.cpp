@@ -22,6 +22,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWindow>
 
 #include <cmath>
 
@@ -88,6 +89,48 @@ public:
 
 private:
     QtHost& host_;
+};
+
+// --- the keyboard -------------------------------------------------------------
+
+class QtHost::KeyGuard : public QObject {
+public:
+    explicit KeyGuard(const int& sleepDepth) : sleepDepth_(sleepDepth) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress && e->type() != QEvent::ShortcutOverride) return false;
+        auto* key = static_cast<QKeyEvent*>(e);
+        const bool sleeping = sleepDepth_ > 0;
+        if (!sleeping && !(key->isAutoRepeat() && !RepeatsIn(watched, key->key()))) return false;
+        // Taken as overridden, so that no shortcut acts on it either; the
+        // key press that follows is dropped here too.
+        if (e->type() == QEvent::ShortcutOverride) e->accept();
+        return true;
+    }
+
+private:
+    // Whether a repeating key types in the field it goes to: holding a
+    // key there repeats it, as anywhere; only Enter, Escape and the keys of
+    // a button never repeat.
+    static bool RepeatsIn(QObject* watched, int key) {
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) return false;
+        QWidget* w = Receiver(watched);
+        if (auto* le = qobject_cast<QLineEdit*>(w)) return !le->isReadOnly();
+        if (auto* pe = qobject_cast<QPlainTextEdit*>(w)) return !pe->isReadOnly() && key != Qt::Key_Tab;
+        return false;
+    }
+
+    // The widget a key goes to: a window hands its keys to its focus.
+    static QWidget* Receiver(QObject* watched) {
+        if (auto* w = qobject_cast<QWidget*>(watched)) return w;
+        if (auto* window = qobject_cast<QWindow*>(watched))
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (top->windowHandle() == window) return top->focusWidget() ? top->focusWidget() : top;
+        return QApplication::focusWidget();
+    }
+
+    const int& sleepDepth_;
 };
 
 // --- the dialog window --------------------------------------------------------
@@ -431,7 +474,10 @@ private:
 
 // --- the host ---------------------------------------------------------------
 
-QtHost::QtHost() : clock_(std::make_unique<SleepClock>(*this)), beeper_(*clock_) {
+QtHost::QtHost()
+    : clock_(std::make_unique<SleepClock>(*this)), keyGuard_(std::make_unique<KeyGuard>(sleepDepth_)),
+      beeper_(*clock_) {
+    if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(keyGuard_.get());
     // The operator reads Japanese: a Japanese font where the machine has one,
     // sized so that the dialog units match the pixel scale of the templates.
     if (QFontDatabase::families().contains(QStringLiteral("IPAGothic"))) {
@@ -443,6 +489,7 @@ QtHost::QtHost() : clock_(std::make_unique<SleepClock>(*this)), beeper_(*clock_)
 }
 
 QtHost::~QtHost() {
+    if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(keyGuard_.get());
     for (auto& [key, t] : timers_) {
         t.timer->stop();
         delete t.timer;
@@ -608,6 +655,9 @@ void QtHost::SleepPainting(int ms) {
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     deadline.start(ms);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // The input that waited, while still asleep: clicks go where they were
+    // aimed, keys pressed meanwhile are dropped (nothing asked for them).
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
     --sleepDepth_;
     if (sleepDepth_ == 0) FlushDeferred();
 }

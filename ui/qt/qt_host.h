@@ -2,6 +2,14 @@
 // The host with real windows: every template becomes a Qt dialog, message
 // boxes are Qt message boxes, timers are Qt timers. Everything runs on the
 // GUI thread; a QApplication must exist before the host is made.
+//
+// A key acts only when it is pressed for what is on the screen: a key's
+// auto-repeat never presses a button or answers a prompt (it still repeats
+// in a text field), and a key pressed while the station sleeps between
+// camera commands is dropped, not kept for whatever window comes next. The
+// window system marks the presses of a held key after its first as
+// repeats, so a key held down before a window appears cannot act on it
+// either; a deliberate press acts at once.
 
 #include <QObject>
 #include <QPointer>
@@ -69,6 +77,7 @@ public:
 private:
     class QtWindow;
     class SleepClock;
+    class KeyGuard;
     friend class SleepClock;
     using TimerKey = std::pair<const Dialog*, int>;
     struct TimerEntry {
@@ -85,6 +94,7 @@ private:
     QWidget* TopModalWidget() const;
 
     std::unique_ptr<SleepClock> clock_;
+    std::unique_ptr<KeyGuard> keyGuard_;
     platform::SystemBeeper beeper_;
     QObject context_;  // the receiver of queued calls; dies with the host
     std::map<const Dialog*, std::uint64_t> live_;

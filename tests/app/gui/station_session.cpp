@@ -85,7 +85,11 @@ StationSession::Run StationSession::Start(const std::string& shotName, const std
     const fs::path after = ArtefactsDir() / (shotName + "_after.png");
     fs::remove(during);
     fs::remove(after);
-    ClickMain(1009);  // START
+    // START from the keyboard, as every box after it: Enter in the main
+    // window presses START unless another button has the focus.
+    if (!WaitUntil([&] { return screen_.Focus() == main_.id; }, milliseconds(1000)))
+        ADD_FAILURE() << "the station window does not have the keyboard focus";
+    Key("Return");
 
     bool working = false, reported = false, itemWindowShot = false, boxOverItemShot = false;
     const auto deadline = Clock::now() + milliseconds(60000);

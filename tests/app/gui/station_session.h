@@ -55,9 +55,9 @@ public:
         QRgb result = 0;        // the status picture as reported
         std::vector<std::string> unexpected;  // titles of error boxes seen
     };
-    // Presses START and works the run through. `handle` is shown each new
-    // window that is not a box (item windows, the input window, the TFT
-    // window) to work it; `tick` runs at every look at the screen.
+    // Presses START with Enter and works the run through. `handle` is shown
+    // each new window that is not a box (item windows, the input window, the
+    // TFT window) to work it; `tick` runs at every look at the screen.
     // Screenshots go to artefacts/<shotName>_during.png and _after.png.
     Run Start(const std::string& shotName, const std::function<void(const XWindow&)>& handle = {},
               const std::function<void()>& tick = {});

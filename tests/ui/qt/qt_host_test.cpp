@@ -220,6 +220,74 @@ TEST(QtHost, ContextMenuCarriesTheTemplateMenu) {
     EXPECT_EQ(f.sysCommands, (std::vector<int>{16}));
 }
 
+// A key as the window system hands it over: to the window, for its focus.
+void Key(QWidget* w, QEvent::Type type, int key, bool autoRepeat, const QString& text = {}) {
+    qt_handleKeyEvent(w->window()->windowHandle(), type, key, Qt::NoModifier, text, autoRepeat);
+}
+void Repeat(QWidget* w, int key, int repeats, const QString& text = {}) {
+    for (int i = 0; i < repeats; ++i) Key(w, QEvent::KeyPress, key, true, text);
+}
+void Press(QWidget* w, int key, const QString& text = {}) {
+    Key(w, QEvent::KeyPress, key, false, text);
+    Key(w, QEvent::KeyRelease, key, false, text);
+}
+
+TEST(QtHost, KeysActOnlyWhenPressedForWhatIsShown) {
+    QtHost host;
+    // A held key repeats in a text field; Enter's repeats end nothing, a press does.
+    Form f(host);
+    ASSERT_TRUE(f.Create());
+    f.GotoDlgCtrl(10);
+    auto* edit = qobject_cast<QLineEdit*>(host.ControlWidget(f, 10));
+    edit->clear();
+    Key(edit, QEvent::KeyPress, Qt::Key_A, false, "a");
+    Repeat(edit, Qt::Key_A, 2, "a");
+    EXPECT_EQ(edit->text(), "aaa");
+    Repeat(edit, Qt::Key_Return, 3, "\r");
+    Repeat(edit, Qt::Key_Escape, 3);
+    EXPECT_FALSE(f.Ended());
+    Press(edit, Qt::Key_Return, "\r");
+    EXPECT_TRUE(f.Ended());
+
+    // A focused button: neither Space nor Enter repeating presses it.
+    Recorder d(host);
+    d.OnCommand(30, [&] { d.events.push_back("A"); });
+    ASSERT_TRUE(d.Create());
+    d.GotoDlgCtrl(30);
+    QWidget* a = host.ControlWidget(d, 30);
+    Repeat(a, Qt::Key_Space, 3, " ");
+    Key(a, QEvent::KeyRelease, Qt::Key_Space, true, " ");
+    Repeat(a, Qt::Key_Return, 3, "\r");
+    EXPECT_EQ(d.events, std::vector<std::string>{});
+    Press(a, Qt::Key_Space, " ");
+    Press(a, Qt::Key_Return, "\r");
+    EXPECT_EQ(d.events, (std::vector<std::string>{"A", "A"}));
+
+    // A key pressed while the station sleeps is dropped, not kept for later.
+    d.events.clear();
+    QTimer::singleShot(0, [&] { Press(a, Qt::Key_Return, "\r"); });
+    d.Sleep(30);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(d.events, std::vector<std::string>{});
+
+    // A prompt: Enter held from before it opened repeats in vain; a press answers it at once.
+    bool openAfterRepeats = false, closedByPress = false;
+    QTimer person;
+    QObject::connect(&person, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        person.stop();
+        Repeat(box, Qt::Key_Return, 3, "\r");
+        openAfterRepeats = box->isVisible();
+        Press(box, Qt::Key_Return, "\r");
+        closedByPress = !box->isVisible();
+    });
+    person.start(5);
+    EXPECT_EQ(d.MessageBox("質問", "MESSAGE", ui::MbButtons::OkCancel), IDOK);
+    EXPECT_TRUE(openAfterRepeats);
+    EXPECT_TRUE(closedByPress);
+}
+
 TEST(QtHost, StatusPicturesAndScreenshot) {
     // The four pictures as the station draws them: size, palette, colour.
     const std::pair<int, QRgb> pictures[] = {

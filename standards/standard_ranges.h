@@ -1,0 +1,53 @@
+#pragma once
+// What a standard may hold: for every field of the record, where it is edited
+// and the range of values that can make sense for it. A value outside its
+// range is never handed to an item, so that the camera is never adjusted to
+// it. A bound may depend on other fields (a reference inside its own limits,
+// a tolerance whose window must fit the target it is taken around).
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "standards/standard_data.h"
+
+// The window whose control edits a field.
+enum class StandardWindow { Standards, ApertureSpec };
+
+struct StandardField {
+    const char* line;  // the STD.DAT keyword
+    std::string name;  // the record's member
+    StandardWindow window;
+    int controlId;
+    std::function<double(const StandardData&)> value;
+    std::function<double(const StandardData&)> low, high;
+    bool lowExclusive = false;
+    bool highExclusive = false;
+
+    bool Holds(const StandardData& d) const;
+};
+
+// Every field, in the order of STD.DAT.
+const std::vector<StandardField>& StandardFields();
+
+struct StandardRangeFault {
+    const StandardField* field = nullptr;
+    double value = 0, low = 0, high = 0;
+};
+
+// The fields whose values are out of their ranges, in file order: all of
+// them, those of one window, or those `which` picks.
+std::vector<StandardRangeFault> CheckStandardRanges(const StandardData& d);
+std::vector<StandardRangeFault> CheckStandardRanges(const StandardData& d, StandardWindow window);
+std::vector<StandardRangeFault> CheckStandardRanges(const StandardData& d,
+                                                    const std::function<bool(const StandardField&)>& which);
+
+// "SENS_STD sensBaseline = 600 （400以上 511以下）"
+std::string DescribeRangeFault(const StandardRangeFault& fault);
+// The faults one a line under a heading, at most `maxLines` of them.
+std::string DescribeRangeFaults(const std::vector<StandardRangeFault>& faults, std::size_t maxLines = 8);
+
+// Headings: of the values read from STD.DAT, and of a value typed in a
+// standards window.
+inline constexpr const char* kStdOutOfRange = "STD.DATの規格値が範囲外です。確認してください\r\n";
+inline constexpr const char* kStdValueOutOfRange = "範囲外の値です。確認してください\r\n";
