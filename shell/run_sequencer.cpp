@@ -63,6 +63,9 @@ const char* CImageAdjustDlg::ItemKey(Item item) {
 }
 
 void CImageAdjustDlg::OnStart() {
+    // A press that reaches START while a run is under way (from one of its
+    // prompts' or items' event loops) starts nothing.
+    if (m_running) return;
     if (m_itemFlags == 0) {
         MessageBox(kNoItem, kCaptionMessage);
         return;

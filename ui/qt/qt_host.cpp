@@ -99,9 +99,15 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override {
+        const bool sleeping = sleepDepth_ > 0;
+        // A click made while the station sleeps is dropped like a key: were
+        // it delivered when the sleep ends, it would press START (or tick a
+        // box) in the middle of the run that is sleeping.
+        if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonRelease ||
+            e->type() == QEvent::MouseButtonDblClick)
+            return sleeping;
         if (e->type() != QEvent::KeyPress && e->type() != QEvent::ShortcutOverride) return false;
         auto* key = static_cast<QKeyEvent*>(e);
-        const bool sleeping = sleepDepth_ > 0;
         if (!sleeping && !(key->isAutoRepeat() && !RepeatsIn(watched, key->key()))) return false;
         // Taken as overridden, so that no shortcut acts on it either; the
         // key press that follows is dropped here too.
@@ -655,8 +661,8 @@ void QtHost::SleepPainting(int ms) {
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     deadline.start(ms);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    // The input that waited, while still asleep: clicks go where they were
-    // aimed, keys pressed meanwhile are dropped (nothing asked for them).
+    // The input that waited, while still asleep: keys pressed and clicks
+    // made meanwhile are dropped (nothing asked for them).
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     --sleepDepth_;
     if (sleepDepth_ == 0) FlushDeferred();

@@ -9,7 +9,8 @@
 // camera commands is dropped, not kept for whatever window comes next. The
 // window system marks the presses of a held key after its first as
 // repeats, so a key held down before a window appears cannot act on it
-// either; a deliberate press acts at once.
+// either; a deliberate press acts at once. A click made during such a sleep
+// is dropped too.
 
 #include <QObject>
 #include <QPointer>

@@ -263,12 +263,18 @@ TEST(QtHost, KeysActOnlyWhenPressedForWhatIsShown) {
     Press(a, Qt::Key_Return, "\r");
     EXPECT_EQ(d.events, (std::vector<std::string>{"A", "A"}));
 
-    // A key pressed while the station sleeps is dropped, not kept for later.
+    // A key pressed or a click made while the station sleeps is dropped,
+    // not kept for later; a click afterwards acts.
     d.events.clear();
-    QTimer::singleShot(0, [&] { Press(a, Qt::Key_Return, "\r"); });
+    QTimer::singleShot(0, [&] {
+        Press(a, Qt::Key_Return, "\r");
+        QTest::mouseClick(a, Qt::LeftButton);
+    });
     d.Sleep(30);
     QCoreApplication::processEvents();
     EXPECT_EQ(d.events, std::vector<std::string>{});
+    QTest::mouseClick(a, Qt::LeftButton);
+    EXPECT_EQ(d.events, std::vector<std::string>{"A"});
 
     // A prompt: Enter held from before it opened repeats in vain; a press answers it at once.
     bool openAfterRepeats = false, closedByPress = false;
