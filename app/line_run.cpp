@@ -280,7 +280,8 @@ void PrintUsage(std::ostream& out) {
            "  --help         this text\n"
            "\n"
            "Exit status: 0 when every camera passed, 2 for a wrong command line or\n"
-           "units that cannot be had, else the first failing camera's error number\n"
+           "units that cannot be had, 74 when a run could be neither stored in the\n"
+           "history nor queued for it, else the first failing camera's error number\n"
            "(1 when it does not fit).\n";
 }
 
@@ -398,6 +399,11 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
                 << (t.result == 1 ? "OK" : "NG") << "\n";
         const int result = dlg.LastResult();
         if (result != 1 && exitStatus == 0) exitStatus = (result >= 2 && result <= 255) ? result : 1;
+    }
+    // A run that is in no history and no queue is the file failure of the line.
+    if (dlg.LostRuns() > 0) {
+        err << "imageadjust-line: " << dlg.LostRuns() << " run(s) could be neither stored in the history nor queued\n";
+        return 74;
     }
     return exitStatus;
 }

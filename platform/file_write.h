@@ -5,6 +5,7 @@
 // from outside, so that what is not a small regular file is refused unread.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,15 @@ enum class WriteError {
 // permission bits do not stop root, a file without any write bit counts as
 // read-only for every user. The replacement keeps the old file's permissions.
 WriteError WriteFileReplacing(const std::string& path, const std::string& bytes);
+
+// The temporary file of a write is named `path` + ".tmp" + six characters.
+inline constexpr const char* kTemporaryInfix = ".tmp";
+
+// Removes, in `dir`, the temporary files of writes that were interrupted (the
+// program was killed): those of targets that `ours` accepts and that no
+// writer holds any more. Returns how many.
+std::size_t RemoveAbandonedTemporaries(const std::string& dir,
+                                       const std::function<bool(const std::string& target)>& ours);
 
 // Reads a whole file; nullopt when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);

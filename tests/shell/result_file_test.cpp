@@ -52,7 +52,8 @@ protected:
         std::vector<fs::path> out;
         for (const auto& e : fs::recursive_directory_iterator(dir_)) {
             const std::string name = e.path().filename().string();
-            if (e.path() == dir_ / "work" || name.rfind("HISTORY.DB", 0) == 0 || e.path().extension() == ".json")
+            if (e.path() == dir_ / "work" || name.rfind("HISTORY.DB", 0) == 0 || e.path().extension() == ".json" ||
+                name == "history-queue")
                 continue;
             out.push_back(e.path());
         }
