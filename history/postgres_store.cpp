@@ -108,11 +108,13 @@ public:
     }
 
     // The server's own limits for a statement and a lock wait, a little
-    // inside the station's, so that its message comes first where it can.
+    // inside the station's, so that its message comes first where it can
+    // (a lock's before a statement's, which says less).
     bool Init(std::string* error) {
         const int ms = std::max(1000, options_.timeoutS * 1000 - 250);
         const std::string limits = "SET statement_timeout = " + std::to_string(ms) + "; SET lock_timeout = " +
-                                   std::to_string(ms) + (options_.readOnly ? "; SET default_transaction_read_only = on" : "");
+                                   std::to_string(ms - 250) +
+                                   (options_.readOnly ? "; SET default_transaction_read_only = on" : "");
         if (!Exec(limits.c_str(), error)) return false;
         if (!Exec("BEGIN", error)) return false;
         if ((!options_.readOnly && !Exec(kMigrationLock, error)) || !Migrate(error)) {

@@ -5,8 +5,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -77,6 +80,8 @@ public:
             why_ = "the server did not start (see " + log + ")";
             return;
         }
+        start_ = as + bin + "pg_ctl -D " + data + " -l " + log + " -w -o '" + options + "' start >/dev/null";
+        data_ = data;
         stop_ = as + bin + "pg_ctl -D " + data + " -m immediate stop >/dev/null 2>&1";
         createdb_ = as + bin + "createdb -h 127.0.0.1 -p " + std::to_string(port_) + " -U station ";
     }
@@ -84,6 +89,26 @@ public:
         if (!stop_.empty()) [[maybe_unused]] int ignored = std::system(stop_.c_str());
         std::error_code ec;
         if (!dir_.empty()) fs::remove_all(dir_, ec);
+    }
+
+    bool Control(const std::string& what) {
+        if (!why_.empty()) return false;
+        if (what == "stop") return std::system(stop_.c_str()) == 0;
+        if (what == "start") return std::system(start_.c_str()) == 0;
+        const int sig = what == "hang" ? SIGSTOP : SIGCONT;
+        std::ifstream pidFile(data_ + "/postmaster.pid");
+        pid_t postmaster = 0;
+        if (!(pidFile >> postmaster) || postmaster <= 0) return false;
+        // The server and every process it started (each connection has one).
+        std::vector<pid_t> pids{postmaster};
+        for (const auto& e : fs::directory_iterator("/proc")) {
+            std::ifstream stat(e.path() / "stat");
+            std::string pid, comm, state;
+            pid_t parent = 0;
+            if (stat >> pid >> comm >> state >> parent && parent == postmaster) pids.push_back(std::stoi(pid));
+        }
+        for (pid_t p : pids) kill(p, sig);
+        return true;
     }
 
     std::string Fresh(std::string* why) {
@@ -103,14 +128,18 @@ private:
     fs::path dir_;
     int port_ = 0;
     int databases_ = 0;
-    std::string why_, stop_, createdb_;
+    std::string why_, stop_, start_, data_, createdb_;
 };
+
+Server& TheServer() {
+    static Server server;
+    return server;
+}
 
 }  // namespace
 
-std::string FreshPostgresDatabase(std::string* why) {
-    static Server server;
-    return server.Fresh(why);
-}
+std::string FreshPostgresDatabase(std::string* why) { return TheServer().Fresh(why); }
+
+bool ControlPostgres(const std::string& what) { return TheServer().Control(what); }
 
 }  // namespace test_support
