@@ -170,10 +170,15 @@ std::unique_ptr<ResultFileJournal> CImageAdjustDlg::EditorJournal() {
             if (!dlg_.m_history->Journal(Document(1), &error)) dlg_.TellHistoryFailure(error);
         }
         bool ResultFileDone(int result) override {
-            bool written = platform::WriteFileReplacing(identification_ + ".json", history::ToJson(Document(result))) ==
-                           platform::WriteError::None;
-            if (!written) platform::Trace("RUN RECORD NOT WRITTEN: %s.json\r\n", identification_.c_str());
-            dlg_.RecordInHistory(Document(written ? result : 74));
+            history::RunDocument doc = Document(result);
+            const bool written =
+                platform::WriteFileReplacing(identification_ + ".json", history::ToJson(doc)) == platform::WriteError::None;
+            if (!written) {
+                platform::Trace("RUN RECORD NOT WRITTEN: %s.json\r\n", identification_.c_str());
+                doc.result = doc.items[0].result = 74;
+                doc.errorMessage = ErrorMessage(74);
+            }
+            dlg_.RecordInHistory(doc);
             return written;
         }
 
