@@ -203,9 +203,10 @@ TEST_F(ResultFileTest, EveryIdentificationNamesAFileOfItsOwn) {
         RunFlashUp();
         EXPECT_EQ(dlg_.LastResult(), text.empty() ? 74 : 1);
         EXPECT_EQ(dlg_.LastRunRecord().Identification(), text);
-        if (!text.empty()) {
-            EXPECT_EQ(history::FromJson(Read(text + ".json"))->identification, text);
-        }
+        if (text.empty()) continue;
+        const auto record = history::FromJson(Read(text + ".json"));
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->identification, text);
     }
     std::vector<std::string> names;
     for (const auto& e : Entries()) names.push_back(e.filename().string());
