@@ -72,7 +72,10 @@ std::string HistoryWriter::EntryName(const RunDocument& run) const {
 bool HistoryWriter::Journal(const RunDocument& run, std::string* error) {
     std::error_code ec;
     fs::create_directories(queueDir_, ec);
-    if (platform::WriteFileReplacing(EntryName(run), ToJson(run)) == platform::WriteError::None) return true;
+    // Not synced: the journal is for a station that is killed, whose writes
+    // the system still has. A crash of the machine itself may lose the last
+    // entries, as it may the SQLite history's last runs; never half of one.
+    if (platform::WriteFileReplacing(EntryName(run), ToJson(run), false) == platform::WriteError::None) return true;
     if (error) *error += (error->empty() ? "" : "; ") + std::string("the run could not be queued in ") + queueDir_;
     return false;
 }

@@ -24,7 +24,7 @@ bool Writable(const std::string& path, const struct stat& st) {
 
 }  // namespace
 
-WriteError WriteFileReplacing(const std::string& path, const std::string& bytes) {
+WriteError WriteFileReplacing(const std::string& path, const std::string& bytes, bool synced) {
     struct stat old{};
     const bool exists = ::stat(path.c_str(), &old) == 0;
     if (exists && !Writable(path, old)) return WriteError::CannotCreate;
@@ -58,7 +58,7 @@ WriteError WriteFileReplacing(const std::string& path, const std::string& bytes)
         p += n;
         left -= static_cast<size_t>(n);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    if ((synced && ::fsync(fd) != 0) || ::close(fd) != 0) {
         ::unlink(tmp.c_str());
         return WriteError::WriteFailed;
     }

@@ -22,7 +22,9 @@ enum class WriteError {
 // for writing would: a file that the process may not write is left alone. As
 // permission bits do not stop root, a file without any write bit counts as
 // read-only for every user. The replacement keeps the old file's permissions.
-WriteError WriteFileReplacing(const std::string& path, const std::string& bytes);
+// `synced`: on disk before it replaces the old file, so that it survives the
+// machine's crash too; without, it survives the program's.
+WriteError WriteFileReplacing(const std::string& path, const std::string& bytes, bool synced = true);
 
 // The temporary file of a write is named `path` + ".tmp" + six characters.
 inline constexpr const char* kTemporaryInfix = ".tmp";

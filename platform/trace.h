@@ -14,9 +14,10 @@ using TraceSink = std::function<void(const std::string&)>;
 // Installs the sink that receives trace lines; an empty sink silences them.
 void SetTraceSink(TraceSink sink);
 
-// Appends each line, with the time, to `path`; once the file passes a few
-// megabytes it becomes `path`.1 (replacing the one before) and a new file
-// begins. A file that cannot be opened sends the lines to stderr instead.
+// Appends each line, with the time, to `path`, within a tenth of a second
+// (a killed program may lose that much); once the file passes 8 MiB it
+// becomes `path`.1 (replacing the one before) and a new file begins. A file
+// that cannot be opened sends the lines to stderr instead.
 void TraceToFile(const std::string& path);
 void TraceToStderr();
 
