@@ -80,8 +80,8 @@ bool HistoryWriter::Journal(const RunDocument& run, std::string* error) {
     return false;
 }
 
-bool HistoryWriter::DrainQueue(std::string* error, const std::string& skipRunId) {
-    const auto deadline = std::chrono::steady_clock::now() + budget_;
+bool HistoryWriter::DrainQueue(std::string* error, const std::string& skipRunId, bool bounded) {
+    const auto deadline = bounded ? std::chrono::steady_clock::now() + budget_ : std::chrono::steady_clock::time_point::max();
     for (const fs::path& file : QueuedFiles(queueDir_)) {
         std::string why;
         const auto run = ReadEntry(file, &why);
@@ -114,11 +114,14 @@ HistoryWriter::Outcome HistoryWriter::Record(const RunDocument& run) {
     std::string queueError;
     if (Journal(run, &queueError)) {
         DrainQueue(&o.error);
+        const fs::path entry = EntryName(run);
         std::error_code ec;
-        o.written = !fs::exists(EntryName(run), ec);
-    } else if (DrainQueue(&o.error, run.runId)) {
-        // The queue is full or cannot be made: straight into the store. An
-        // entry journalled earlier for this run stays until the run is in.
+        o.written = !fs::exists(entry, ec) && !fs::exists(fs::path(entry).replace_extension(kRejected), ec);
+    } else {
+        // The queue is full or cannot be made: the older runs as far as they
+        // go, then this one straight into the store. An entry journalled
+        // earlier for this run stays until the run is in.
+        DrainQueue(&o.error, run.runId);
         if (HistoryStore* store = Store(&o.error); store && store->Write(run, &o.error)) {
             o.written = true;
             std::error_code ec;
@@ -138,7 +141,8 @@ HistoryWriter::Outcome HistoryWriter::Record(const RunDocument& run) {
 
 HistoryWriter::Outcome HistoryWriter::Flush() {
     Outcome o;
-    o.written = Store(&o.error) && DrainQueue(&o.error);
+    // At start-up the whole queue: no camera is waiting yet.
+    o.written = Store(&o.error) && DrainQueue(&o.error, {}, false);
     o.pending = Pending();
     return o;
 }

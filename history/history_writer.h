@@ -39,8 +39,8 @@ public:
     bool Journal(const RunDocument& run, std::string* error);
     // The run, finished: journalled, stored, taken out of the queue.
     Outcome Record(const RunDocument& run);
-    // Opens the store and brings the queue in (at start-up); `written` tells
-    // whether the store took everything.
+    // Opens the store and brings the whole queue in (at start-up); `written`
+    // tells whether the store took everything.
     Outcome Flush();
     std::size_t Pending() const;
 
@@ -57,8 +57,8 @@ private:
     HistoryStore* Store(std::string* error);
     std::string EntryName(const RunDocument& run) const;
     // Writes the queued runs in order, all but `skipRunId`'s; false at the
-    // first that does not go in, or when the budget is spent.
-    bool DrainQueue(std::string* error, const std::string& skipRunId = {});
+    // first that does not go in, or when the budget is spent (`bounded`).
+    bool DrainQueue(std::string* error, const std::string& skipRunId = {}, bool bounded = true);
 
     Connect connect_;
     std::string queueDir_;

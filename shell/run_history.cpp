@@ -1,8 +1,8 @@
 // Every run into the line's history, and with SAVE its record beside the
 // result file; the history window from the main window's menu.
 
+#include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
 #include "history/history_writer.h"
 #include "platform/clock.h"
