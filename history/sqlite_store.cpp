@@ -130,7 +130,7 @@ public:
         // program's crash; a crash of the machine itself may lose the last
         // runs, never half of one. Syncing every commit costs a camera about
         // 13 ms on the line's disks instead of 3.
-        if (!Exec("PRAGMA journal_mode = WAL", error) || !Exec("PRAGMA synchronous = NORMAL", error)) return false;
+        if (!WriteAheadLog(error) || !Exec("PRAGMA synchronous = NORMAL", error)) return false;
         if (*version < kSchemaVersion) {
             // Created or migrated under the write lock, the file read again
             // there: another station may have done it meanwhile.
@@ -244,13 +244,33 @@ public:
     }
 
 private:
+    // The file's journal mode is the write-ahead log, set once for good.
+    // Setting it needs the file to itself, which SQLite does not wait for
+    // (another station may be creating the file): asked again meanwhile.
+    bool WriteAheadLog(std::string* error) {
+        for (int attempt = 0;; ++attempt) {
+            {
+                Statement mode(db_, "PRAGMA journal_mode");
+                if (mode.Ok() && mode.Step() == SQLITE_ROW && mode.Text(0) == "wal") return true;
+            }
+            std::string why;
+            if (Exec("PRAGMA journal_mode = WAL", &why)) return true;
+            if (sqlite3_errcode(db_) != SQLITE_BUSY || attempt == 100) return Fail(error, why);
+            sqlite3_sleep(50);
+        }
+    }
+
     // Whether the file is ours (or new) and of a schema this program knows;
     // its schema version in `version` (0: new).
     bool Recognise(std::optional<std::int64_t>* version, std::string* error) {
-        const std::optional<std::int64_t> app = Scalar("PRAGMA application_id");
-        *version = Scalar("PRAGMA user_version");
-        const std::optional<std::int64_t> tables = Scalar("SELECT count(*) FROM sqlite_master");
-        if (!app || !*version || !tables) return Fail(error, std::string("cannot read the file's header: ") + sqlite3_errmsg(db_));
+        // One statement, one snapshot: another station may be creating the
+        // tables meanwhile.
+        Statement s(db_, "SELECT (SELECT application_id FROM pragma_application_id), "
+                         "(SELECT user_version FROM pragma_user_version), (SELECT count(*) FROM sqlite_master)");
+        if (!s.Ok() || s.Step() != SQLITE_ROW)
+            return Fail(error, std::string("cannot read the file's header: ") + sqlite3_errmsg(db_));
+        const std::optional<std::int64_t> app = s.Int(0), tables = s.Int(2);
+        *version = s.Int(1);
         if (*app != kApplicationId && (*app != 0 || *tables != 0))
             return Fail(error, "the file is not a station history (another program's database)");
         if (**version > kSchemaVersion)

@@ -205,7 +205,9 @@ TEST_F(SqliteFileTest, StationsStartingTogetherOnANewFileAllSucceed) {
                 [[maybe_unused]] ssize_t n = read(go[0], &c, 1);  // returns when the parent lets go
                 std::string e;
                 auto store = history::OpenSqliteStore("HISTORY.DB", &e);
-                _exit(store && store->Write(MakeRun(k, "W73", 1, 1000 + k), &e) ? 0 : 1);
+                if (store && store->Write(MakeRun(k, "W73", 1, 1000 + k), &e)) _exit(0);
+                std::fprintf(stderr, "station %d: %s\n", k, e.c_str());
+                _exit(1);
             }
             stations.push_back(child);
         }
