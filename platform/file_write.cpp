@@ -58,15 +58,18 @@ WriteError WriteFileReplacing(const std::string& path, const std::string& bytes,
         p += n;
         left -= static_cast<size_t>(n);
     }
-    if ((synced && ::fsync(fd) != 0) || ::close(fd) != 0) {
+    if (synced && ::fsync(fd) != 0) {
+        ::close(fd);
         ::unlink(tmp.c_str());
         return WriteError::WriteFailed;
     }
+    // Renamed while still held, so that no clean-up takes it for abandoned.
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::close(fd);
         ::unlink(tmp.c_str());
         return WriteError::CannotReplace;
     }
-    return WriteError::None;
+    return ::close(fd) == 0 ? WriteError::None : WriteError::WriteFailed;
 }
 
 std::size_t RemoveAbandonedTemporaries(const std::string& dir,
