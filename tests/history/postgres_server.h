@@ -18,4 +18,8 @@ std::string FreshPostgresDatabase(std::string* why);
 // when it could not be done.
 bool ControlPostgres(const std::string& what);
 
+// Ends the test program after so long (a station that hangs must fail the
+// test, not hold it), letting the server go on and stop first.
+void FailAfter(unsigned seconds);
+
 }  // namespace test_support

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -108,7 +109,18 @@ public:
             if (stat >> pid >> comm >> state >> parent && parent == postmaster) pids.push_back(std::stoi(pid));
         }
         for (pid_t p : pids) kill(p, sig);
+        for (std::size_t i = 0; i < stopped_.size(); ++i) stopped_[i] = i < pids.size() ? pids[i] : 0;
         return true;
+    }
+
+    // For a test that ends on a signal: the server goes on, and goes, with it.
+    static void Release(int) {
+        for (pid_t p : stopped_)
+            if (p > 0) kill(p, SIGCONT);
+        if (stopped_[0] > 0) kill(stopped_[0], SIGQUIT);
+        static const char kSaid[] = "the test ran out of time: the server is stopped\n";
+        [[maybe_unused]] ssize_t n = write(2, kSaid, sizeof kSaid - 1);
+        _exit(1);
     }
 
     std::string Fresh(std::string* why) {
@@ -129,6 +141,7 @@ private:
     int port_ = 0;
     int databases_ = 0;
     std::string why_, stop_, start_, data_, createdb_;
+    static inline std::array<volatile pid_t, 64> stopped_{};  // the server's processes, the server first
 };
 
 Server& TheServer() {
@@ -141,5 +154,11 @@ Server& TheServer() {
 std::string FreshPostgresDatabase(std::string* why) { return TheServer().Fresh(why); }
 
 bool ControlPostgres(const std::string& what) { return TheServer().Control(what); }
+
+void FailAfter(unsigned seconds) {
+    TheServer().Control("resume");  // the processes, noted
+    std::signal(SIGALRM, &Server::Release);
+    alarm(seconds);
+}
 
 }  // namespace test_support

@@ -301,7 +301,7 @@ TEST(PostgresStallTest, TheLineNeverWaitsLongerThanTheTimeout) {
     std::string why;
     const std::string conninfo = test_support::FreshPostgresDatabase(&why);
     if (conninfo.empty()) GTEST_SKIP() << "no PostgreSQL server: " << why;
-    alarm(180);  // a station that hangs ends the test instead of holding it
+    test_support::FailAfter(180);
     test_support::WorkDir dir("history_pg_stall_test");
     std::string error;
     EXPECT_FALSE(history::OpenPostgresStore(conninfo + " dbname=nosuchdb", &error));
