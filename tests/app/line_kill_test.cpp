@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -92,15 +93,18 @@ TEST_F(LineKillTest, KilledAnywhereEveryResultFileIsInTheHistoryOrItsQueue) {
         fs::copy_file(work_->Root() / "STD.DAT", dir / "STD.DAT");
         int out = -1;
         const pid_t child = Start(dir, {"--items", "ccd-flashup", "--save", "--cameras", "1000"}, &out);
-        // A real process is killed at a real moment: its output is drained
-        // meanwhile, so that it never waits for the test.
-        const auto killAt = std::chrono::steady_clock::now() +
-                            std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 300)(random));
+        // A real process is killed at a real moment, some time after its
+        // window has opened the history (however slow the build is to get
+        // there); its output is drained meanwhile, so that it never waits.
+        const int delayMs = std::uniform_int_distribution<int>(0, 300)(random);
+        std::optional<std::chrono::steady_clock::time_point> killAt;
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         char buf[4096];
-        for (auto now = std::chrono::steady_clock::now(); now < killAt; now = std::chrono::steady_clock::now()) {
+        for (auto now = std::chrono::steady_clock::now(); now < killAt.value_or(giveUp);
+             now = std::chrono::steady_clock::now()) {
+            if (!killAt && fs::exists(dir / "HISTORY.DB")) killAt = now + std::chrono::milliseconds(delayMs);
             pollfd p{out, POLLIN, 0};
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(killAt - now).count();
-            if (poll(&p, 1, static_cast<int>(left) + 1) > 0 && read(out, buf, sizeof buf) <= 0) break;
+            if (poll(&p, 1, 2) > 0 && read(out, buf, sizeof buf) <= 0) break;
         }
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
