@@ -281,7 +281,14 @@ bool CPixelDefectDlg::SaveEditorLog() {
     const platform::LocalDate today = GetHost().Clock().Today();
     m_log += platform::Format(kLogDateFormat, today.year, today.month, today.day);
     ShowStrings();
-    if (name.empty() || !WriteResultFile(name, m_log)) {
+    if (name.empty()) {
+        AppMessageBox(kFileNotOpened);
+        return false;
+    }
+    if (m_journal) m_journal->ResultFileComing(name.substr(0, name.size() - 4));
+    bool written = WriteResultFile(name, m_log);
+    if (m_journal) written = m_journal->ResultFileDone(written ? 1 : 74) && written;
+    if (!written) {
         AppMessageBox(kFileNotOpened);
         return false;
     }

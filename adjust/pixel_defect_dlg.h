@@ -9,6 +9,7 @@
 #include <string>
 
 #include "adjust/defect_table.h"
+#include "adjust/result_file.h"
 #include "ui/dialog.h"
 
 class CUsbCamera;
@@ -29,6 +30,7 @@ public:
     explicit CPixelDefectDlg(ui::Host& host);
 
     CUsbCamera* m_pCamera = nullptr;  // the main window's link, not owned
+    ResultFileJournal* m_journal = nullptr;  // the line's history of SAVE, not owned; optional
     std::uint8_t m_mode = kModeAdd;
     std::uint8_t m_saveFlag = 0;
     int m_rawX = 0;  // 0 to 3500

@@ -1,16 +1,21 @@
-// imageadjust-history: the line's history, queried and exported.
+// imageadjust-history: the line's history, queried and exported, and the
+// runs waiting in the station's queue listed or brought in.
 //
 //   imageadjust-history [--db FILE | --pg CONNINFO] [--format csv|json]
 //                       [--id IDENTIFICATION] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--failures]
+//   imageadjust-history [--db FILE | --pg CONNINFO] --queue | --flush
 
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "history/export.h"
+#include "history/history_settings.h"
 #include "history/history_store.h"
 
 namespace {
@@ -18,82 +23,136 @@ namespace {
 void Usage(std::ostream& out) {
     out << "usage: imageadjust-history [--db FILE | --pg CONNINFO] [--format csv|json]\n"
            "                           [--id IDENTIFICATION] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--failures]\n"
+           "       imageadjust-history [--db FILE | --pg CONNINFO] --queue | --flush\n"
            "\n"
-           "Prints the runs of a station history (default: HISTORY.DB in the working\n"
-           "directory) that match, oldest first: CSV with one row per run after a header\n"
-           "line, or a JSON array of run documents. --from and --to are local days, both\n"
-           "included; --failures keeps the runs that did not end OK.\n";
+           "Prints the runs of a station history that match, oldest first: CSV with one\n"
+           "row per run after a header line, or a JSON array of run documents. The\n"
+           "history is the one HISTORY.INI in the working directory names (HISTORY.DB\n"
+           "without it), or the SQLite file --db or the PostgreSQL database --pg names.\n"
+           "It is only read: never created, migrated or written.\n"
+           "\n"
+           "  --format csv|json  CSV (default) or JSON\n"
+           "  --id ID            one camera's runs\n"
+           "  --from, --to DAY   local days, both included\n"
+           "  --failures         the runs that did not end OK\n"
+           "  --queue            list the runs waiting in the station's queue folder\n"
+           "                     (HISTORY.INI's queue; with --db FILE, FILE.queue)\n"
+           "  --flush            bring the queued runs into the history, as a station does\n"
+           "\n"
+           "Exit status: 0 done, 1 the history or queue could not be read or taken in\n"
+           "whole, 2 a command line it refuses.\n";
 }
 
-// Local midnight of a YYYY-MM-DD day, Unix ms; `dayAfter` gives the next midnight.
+// Local midnight of a YYYY-MM-DD day that exists, Unix ms; `dayAfter` gives
+// the next midnight.
 std::optional<std::int64_t> LocalMidnight(const std::string& day, bool dayAfter) {
-    std::tm tm{};
-    int consumed = 0;
-    if (std::sscanf(day.c_str(), "%4d-%2d-%2d%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &consumed) != 3 ||
-        consumed != static_cast<int>(day.size()) || tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 ||
-        tm.tm_mday > 31)
+    int year = 0, month = 0, mday = 0, consumed = 0;
+    if (day.size() != 10 || std::sscanf(day.c_str(), "%4d-%2d-%2d%n", &year, &month, &mday, &consumed) != 3 ||
+        consumed != 10 || day[4] != '-' || day[7] != '-' || year < 1970)
         return std::nullopt;
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
-    if (dayAfter) ++tm.tm_mday;
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = mday;
     tm.tm_isdst = -1;
+    std::tm check = tm;
+    // mktime rolls 2026-02-31 over into March: a day that does not exist is refused.
+    if (std::mktime(&check) == static_cast<std::time_t>(-1) || check.tm_year != tm.tm_year ||
+        check.tm_mon != tm.tm_mon || check.tm_mday != tm.tm_mday)
+        return std::nullopt;
+    if (dayAfter) ++tm.tm_mday;
     const std::time_t t = std::mktime(&tm);
     if (t == static_cast<std::time_t>(-1)) return std::nullopt;
     return static_cast<std::int64_t>(t) * 1000;
 }
 
+int Refuse(const std::string& why) {
+    std::cerr << "imageadjust-history: " << why << "\n\n";
+    Usage(std::cerr);
+    return 2;
+}
+
+int ListQueue(const history::HistoryWriter& writer) {
+    for (const auto& e : writer.Queue()) {
+        std::cout << e.file;
+        if (e.run)
+            std::cout << "\t" << e.run->runId << "\t" << e.run->identification << "\t" << history::IsoUtc(e.run->startedAtMs)
+                      << "\t" << e.run->result << "\n";
+        else
+            std::cout << "\tUNREADABLE\t" << e.error << "\n";
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string db = "HISTORY.DB", pg, format = "csv";
-    history::RunQuery query;
+    std::map<std::string, std::string> given;
+    const std::set<std::string> valued = {"--db", "--pg", "--format", "--id", "--from", "--to"};
+    const std::set<std::string> flags = {"--failures", "--queue", "--flush"};
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 < args.size()) return args[++i];
-            std::cerr << "imageadjust-history: " << a << " needs a value\n";
-            return std::nullopt;
-        };
-        std::optional<std::string> v;
         if (a == "--help" || a == "-h") {
             Usage(std::cout);
             return 0;
-        } else if (a == "--failures") {
-            query.failuresOnly = true;
-            continue;
-        } else if (a != "--db" && a != "--pg" && a != "--format" && a != "--id" && a != "--from" && a != "--to") {
-            std::cerr << "imageadjust-history: unknown option \"" << a << "\"\n\n";
-            Usage(std::cerr);
-            return 2;
         }
-        if (!(v = value())) return 2;
-        if (a == "--db") db = *v;
-        if (a == "--pg") pg = *v;
-        if (a == "--id") query.identification = *v;
-        if (a == "--format") {
-            if (*v != "csv" && *v != "json") {
-                std::cerr << "imageadjust-history: --format is csv or json\n";
-                return 2;
-            }
-            format = *v;
-        }
-        if (a == "--from" || a == "--to") {
-            const auto t = LocalMidnight(*v, a == "--to");
-            if (!t) {
-                std::cerr << "imageadjust-history: " << a << " takes a day as YYYY-MM-DD\n";
-                return 2;
-            }
-            (a == "--from" ? query.fromMs : query.toMs) = *t;
-        }
+        if (!valued.count(a) && !flags.count(a)) return Refuse("unknown option \"" + a + "\"");
+        if (given.count(a)) return Refuse(a + " is given twice");
+        if (valued.count(a) && i + 1 >= args.size()) return Refuse(a + " needs a value");
+        given[a] = valued.count(a) ? args[++i] : std::string();
+    }
+    auto has = [&](const char* o) { return given.count(o) > 0; };
+    if (has("--db") && has("--pg")) return Refuse("--db and --pg name two histories: give one");
+    if (has("--queue") && has("--flush")) return Refuse("--queue and --flush: give one");
+    const bool queueWork = has("--queue") || has("--flush");
+    for (const char* o : {"--format", "--id", "--from", "--to", "--failures"})
+        if (queueWork && has(o)) return Refuse(std::string(o) + " selects runs of the history, not of the queue");
+
+    history::RunQuery query;
+    query.identification = given["--id"];
+    query.failuresOnly = has("--failures");
+    const std::string format = has("--format") ? given["--format"] : "csv";
+    if (format != "csv" && format != "json") return Refuse("--format is csv or json");
+    for (const char* o : {"--from", "--to"}) {
+        if (!has(o)) continue;
+        const auto t = LocalMidnight(given[o], std::string(o) == "--to");
+        if (!t) return Refuse(std::string(o) + " takes a day that exists, as YYYY-MM-DD");
+        (std::string(o) == "--from" ? query.fromMs : query.toMs) = *t;
+    }
+    if (query.fromMs && query.toMs && *query.fromMs >= *query.toMs) return Refuse("--from is after --to");
+
+    // The history as the station in this folder has it, unless named here.
+    std::string settingsError;
+    history::HistorySettings settings = history::LoadHistorySettingsOrDefaults(history::kSettingsFile, &settingsError);
+    history::InstallDiagnostics(settings);
+    if (!settingsError.empty()) std::cerr << "imageadjust-history: " << settingsError << "\n";
+    if (has("--db")) {
+        settings.store = history::HistorySettings::Store::Sqlite;
+        settings.sqliteFile = given["--db"];
+        settings.queue = given["--db"] + ".queue";
+    } else if (has("--pg")) {
+        settings.store = history::HistorySettings::Store::Postgres;
+        settings.postgres = given["--pg"];
+    }
+
+    if (queueWork) {
+        const auto writer = history::MakeWriter(settings);
+        if (has("--queue")) return ListQueue(*writer);
+        const std::size_t before = writer->Pending();
+        const auto o = writer->Flush();
+        std::cout << (before - std::min(before, o.pending)) << " run(s) stored, " << o.pending << " left in "
+                  << settings.queue << "\n";
+        if (!o.written) std::cerr << "imageadjust-history: " << o.error << "\n";
+        return o.written && o.pending == 0 ? 0 : 1;
     }
 
     std::string error;
-    if (pg.empty() && !std::filesystem::exists(db)) {
-        std::cerr << "imageadjust-history: " << db << ": no such history\n";
+    if (settings.store == history::HistorySettings::Store::Sqlite && !std::filesystem::exists(settings.sqliteFile)) {
+        std::cerr << "imageadjust-history: " << settings.sqliteFile << ": no such history\n";
         return 1;
     }
-    auto store = pg.empty() ? history::OpenSqliteStore(db, &error) : history::OpenPostgresStore(pg, &error);
+    auto store = history::Connector(settings, true)(&error);
     if (!store) {
         std::cerr << "imageadjust-history: " << error << "\n";
         return 1;

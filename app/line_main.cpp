@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "app/line_run.h"
+#include "history/history_settings.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -17,5 +18,7 @@ int main(int argc, char** argv) {
         line::PrintUsage(std::cout);
         return 0;
     }
+    // Diagnostics as HISTORY.INI says; the window says what is wrong with it.
+    history::InstallDiagnostics(history::LoadHistorySettingsOrDefaults(history::kSettingsFile, nullptr));
     return line::Run(*options, std::cout, std::cerr);
 }

@@ -290,8 +290,9 @@ void PrintUsage(std::ostream& out) {
            "\n"
            "Exit status: 0 when every camera passed, 2 for a wrong command line,\n"
            "units that cannot be had, standards (STD.DAT) that cannot be used, or the\n"
-           "battery check without the simulated bench, else the first failing\n"
-           "camera's error number (1 when it does not fit).\n";
+           "battery check without the simulated bench, 74 when a run could be neither\n"
+           "stored in the history nor queued for it, else the first failing camera's\n"
+           "error number (1 when it does not fit).\n";
 }
 
 std::optional<std::string> CountedIdentification(const std::string& base, int n) {
@@ -415,6 +416,11 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
                 << (t.result == 1 ? "OK" : "NG") << "\n";
         const int result = dlg.LastResult();
         if (result != 1 && exitStatus == 0) exitStatus = (result >= 2 && result <= 255) ? result : 1;
+    }
+    // A run that is in no history and no queue is the file failure of the line.
+    if (dlg.LostRuns() > 0) {
+        err << "imageadjust-line: " << dlg.LostRuns() << " run(s) could be neither stored in the history nor queued\n";
+        return 74;
     }
     return exitStatus;
 }

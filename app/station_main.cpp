@@ -10,6 +10,8 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Diagnostics as HISTORY.INI says; the window says what is wrong with it.
+    history::InstallDiagnostics(history::LoadHistorySettingsOrDefaults(history::kSettingsFile, nullptr));
     ui::qt::QtHost host;
     // On a demo bench the driver library is the simulator, whose operator
     // then sets the bench as the prompts ask; the bench and its ammeter
@@ -19,7 +21,7 @@ int main(int argc, char** argv) {
     // The history window reads the store anew at every refresh, so it shows
     // what the line's other stations wrote meanwhile.
     auto showHistory = [](const history::HistorySettings& settings) {
-        HistoryWindow window([connect = history::Connector(settings)](const history::RunQuery& q, std::string* error)
+        HistoryWindow window([connect = history::Connector(settings, true)](const history::RunQuery& q, std::string* error)
                                  -> std::optional<std::vector<history::RunDocument>> {
             auto store = connect(error);
             if (!store) return std::nullopt;

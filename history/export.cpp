@@ -6,8 +6,11 @@
 namespace history {
 namespace {
 
-// RFC 4180: a field with a comma, quote or line break is quoted, quotes doubled.
-std::string Field(const std::string& s) {
+// RFC 4180: a field with a comma, quote or line break is quoted, quotes
+// doubled. A field that a spreadsheet would run as a formula (= + - @, or a
+// tab or CR before one) is written as text, behind an apostrophe.
+std::string Field(std::string s) {
+    if (!s.empty() && std::string("=+-@\t\r").find(s[0]) != std::string::npos) s.insert(0, 1, '\'');
     if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
     std::string q = "\"";
     for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);

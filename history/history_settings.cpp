@@ -2,10 +2,15 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <climits>
+#include <cstdlib>
+#include <iterator>
 #include <sstream>
 
 #include "platform/file_write.h"
+#include "platform/trace.h"
 
 namespace history {
 namespace {
@@ -36,6 +41,11 @@ std::optional<HistorySettings> LoadHistorySettings(const std::string& path, std:
         const auto eq = line.find('=');
         if (eq == std::string::npos) return fail("expected 'key = value'");
         const std::string key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
+        static const char* const kKeys[] = {"store", "sqlite_file", "postgresql", "station", "queue",
+                                            "postgresql_timeout", "diagnostics"};
+        if (std::find(std::begin(kKeys), std::end(kKeys), key) == std::end(kKeys))
+            return fail("unknown key '" + key + "'");
+        if (value.empty()) return fail("'" + key + "' has no value");
         if (key == "store") {
             if (value == "sqlite")
                 s.store = HistorySettings::Store::Sqlite;
@@ -43,16 +53,23 @@ std::optional<HistorySettings> LoadHistorySettings(const std::string& path, std:
                 s.store = HistorySettings::Store::Postgres;
             else
                 return fail("store is sqlite or postgresql");
-        } else if (key == "sqlite_file" && !value.empty()) {
+        } else if (key == "sqlite_file") {
             s.sqliteFile = value;
         } else if (key == "postgresql") {
             s.postgres = value;
         } else if (key == "station") {
             s.station = value;
-        } else if (key == "queue" && !value.empty()) {
+        } else if (key == "queue") {
             s.queue = value;
+        } else if (key == "postgresql_timeout") {
+            // libpq waits at least 2 s for a connection whatever it is told.
+            int seconds = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+            if (ec != std::errc() || end != value.data() + value.size() || seconds < 2 || seconds > 60)
+                return fail("postgresql_timeout is a number of seconds from 2 to 60");
+            s.postgresTimeoutS = seconds;
         } else {
-            return fail("unknown key '" + key + "'");
+            s.diagnostics = value;
         }
     }
     if (s.store == HistorySettings::Store::Postgres && s.postgres.empty())
@@ -60,14 +77,42 @@ std::optional<HistorySettings> LoadHistorySettings(const std::string& path, std:
     return s;
 }
 
-HistoryWriter::Connect Connector(const HistorySettings& settings) {
+HistorySettings LoadHistorySettingsOrDefaults(const std::string& path, std::string* error) {
+    std::string why;
+    if (auto s = LoadHistorySettings(path, &why)) {
+        if (error) error->clear();
+        return *s;
+    }
+    HistorySettings defaults;
+    if (error) *error = why + "; the runs go to " + defaults.sqliteFile + " until the file is mended";
+    return defaults;
+}
+
+HistoryWriter::Connect Connector(const HistorySettings& settings, bool readOnly) {
     if (settings.store == HistorySettings::Store::Sqlite) {
         const std::string file = settings.sqliteFile;
-        return [file](std::string* error) { return OpenSqliteStore(file, error); };
+        return [file, readOnly](std::string* error) { return OpenSqliteStore(file, error, readOnly); };
     }
-    std::string conninfo = settings.postgres;
-    if (conninfo.find("connect_timeout") == std::string::npos) conninfo += " connect_timeout=3";
-    return [conninfo](std::string* error) { return OpenPostgresStore(conninfo, error); };
+    const PostgresOptions options{settings.postgresTimeoutS, readOnly};
+    return [conninfo = settings.postgres, options](std::string* error) {
+        return OpenPostgresStore(conninfo, error, options);
+    };
+}
+
+std::unique_ptr<HistoryWriter> MakeWriter(const HistorySettings& settings) {
+    return std::make_unique<HistoryWriter>(Connector(settings), settings.queue,
+                                           std::chrono::seconds(settings.postgresTimeoutS));
+}
+
+void InstallDiagnostics(const HistorySettings& settings) {
+    const char* env = std::getenv("IMAGEADJUST_DIAGNOSTICS");
+    const std::string where = env && *env ? env : settings.diagnostics;
+    if (where == "off")
+        platform::SetTraceSink({});
+    else if (where == "stderr")
+        platform::TraceToStderr();
+    else
+        platform::TraceToFile(where);
 }
 
 std::string StationName(const HistorySettings& settings) {

@@ -36,11 +36,21 @@ public:
 };
 
 // Opens (creating, or migrating to kSchemaVersion) the SQLite history at
-// `path`. A file that is not such a history, or one of a newer schema, is
-// refused with a reason and left untouched.
-std::unique_ptr<HistoryStore> OpenSqliteStore(const std::string& path, std::string* error);
+// `path`. A file that is not such a history, one of a newer schema, or one
+// that fails its quick integrity check is refused with a reason and left
+// untouched. `readOnly`: an existing history, opened for queries only.
+std::unique_ptr<HistoryStore> OpenSqliteStore(const std::string& path, std::string* error, bool readOnly = false);
+
+struct PostgresOptions {
+    // Connecting, each statement and each lock wait end after this long,
+    // whatever the connection string says; a server that stops answering
+    // altogether is given up on after it too.
+    int timeoutS = 3;
+    bool readOnly = false;  // never creates, migrates or writes
+};
 // The same on a PostgreSQL server (libpq connection string).
-std::unique_ptr<HistoryStore> OpenPostgresStore(const std::string& conninfo, std::string* error);
+std::unique_ptr<HistoryStore> OpenPostgresStore(const std::string& conninfo, std::string* error,
+                                                PostgresOptions options = {});
 
 // For tests: a hook called between the statements of a run's write
 // (`step` names the statement just done); it may end the process.

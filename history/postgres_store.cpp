@@ -3,7 +3,13 @@
 // schema version.
 
 #include <libpq-fe.h>
+#include <poll.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -29,6 +35,8 @@ public:
     }
     Params& Add(std::int64_t v) { return Add(std::to_string(v)); }
     Params& Add(double v) {
+        if (std::isnan(v)) return Add(std::string("NaN"));
+        if (std::isinf(v)) return Add(std::string(v > 0 ? "Infinity" : "-Infinity"));
         char buf[40];
         std::snprintf(buf, sizeof buf, "%.17g", v);
         return Add(std::string(buf));
@@ -61,7 +69,7 @@ public:
     Result& operator=(const Result&) = delete;
     bool Ok() const {
         const ExecStatusType s = PQresultStatus(r_);
-        return s == PGRES_COMMAND_OK || s == PGRES_TUPLES_OK;
+        return r_ && (s == PGRES_COMMAND_OK || s == PGRES_TUPLES_OK);
     }
     int Rows() const { return PQntuples(r_); }
     std::string Text(int row, int col) const { return PQgetvalue(r_, row, col); }
@@ -77,14 +85,39 @@ private:
     PGresult* r_;
 };
 
+using Deadline = std::chrono::steady_clock::time_point;
+
+// Waits for the connection's socket until the deadline; false when it passed.
+bool WaitSocket(PGconn* conn, short events, Deadline deadline) {
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd p{PQsocket(conn), events, 0};
+        const int n = ::poll(&p, 1, static_cast<int>(left.count()));
+        if (n > 0) return true;
+        if (n < 0 && errno != EINTR) return true;  // let libpq find the fault
+    }
+}
+
 class PostgresStore : public HistoryStore {
 public:
-    explicit PostgresStore(PGconn* conn) : conn_(conn) {}
-    ~PostgresStore() override { PQfinish(conn_); }
+    PostgresStore(PGconn* conn, PostgresOptions options, Deadline deadline)
+        : conn_(conn), options_(options), deadline_(deadline) {}
+    ~PostgresStore() override {
+        if (conn_) PQfinish(conn_);
+    }
 
+    // The server's own limits for a statement and a lock wait, a little
+    // inside the station's, so that its message comes first where it can
+    // (a lock's before a statement's, which says less).
     bool Init(std::string* error) {
+        const int ms = std::max(1000, options_.timeoutS * 1000 - 250);
+        const std::string limits = "SET statement_timeout = " + std::to_string(ms) + "; SET lock_timeout = " +
+                                   std::to_string(ms - 250) +
+                                   (options_.readOnly ? "; SET default_transaction_read_only = on" : "");
+        if (!Exec(limits.c_str(), error)) return false;
         if (!Exec("BEGIN", error)) return false;
-        if (!Exec(kMigrationLock, error) || !Migrate(error)) {
+        if ((!options_.readOnly && !Exec(kMigrationLock, error)) || !Migrate(error)) {
             Exec("ROLLBACK", nullptr);
             return false;
         }
@@ -92,7 +125,8 @@ public:
     }
 
     bool Write(const RunDocument& run, std::string* error) override {
-        if (!Connected(error)) return false;
+        if (!Begin(error)) return false;
+        if (options_.readOnly) return Fail(error, "the history is open for reading only");
         if (!Exec("BEGIN", error)) return false;
         std::string why;
         if (!WriteRows(run, &why) || !Exec("COMMIT", &why)) {
@@ -104,7 +138,7 @@ public:
     }
 
     std::optional<std::vector<RunDocument>> Query(const RunQuery& q, std::string* error) override {
-        if (!Connected(error)) return std::nullopt;
+        if (!Begin(error)) return std::nullopt;
         Params filter;
         filter.Add(q.identification).Add(q.fromMs).Add(q.toMs).Add(std::int64_t{q.failuresOnly ? 1 : 0});
         // One snapshot for the three selections: a run committed meanwhile is either wholly in or out.
@@ -116,7 +150,7 @@ public:
         Result m = Run(SelectMeasurements(kSql), filter);
         Exec("COMMIT", nullptr);
         if (!r.Ok() || !i.Ok() || !m.Ok()) {
-            if (error) *error = PQerrorMessage(conn_);
+            Fail(error, Why());
             return std::nullopt;
         }
         for (int row = 0; row < r.Rows(); ++row) {
@@ -160,12 +194,12 @@ public:
     }
 
     std::optional<bool> Contains(const std::string& runId, std::string* error) override {
-        if (!Connected(error)) return std::nullopt;
+        if (!Begin(error)) return std::nullopt;
         Params p;
         p.Add(runId);
         Result r = Run("SELECT 1 FROM runs WHERE run_id = $1", p);
         if (!r.Ok()) {
-            if (error) *error = PQerrorMessage(conn_);
+            Fail(error, Why());
             return std::nullopt;
         }
         return r.Rows() > 0;
@@ -173,13 +207,13 @@ public:
 
 private:
     bool Migrate(std::string* error) {
-        Result meta(PQexec(conn_, "SELECT to_regclass('imageadjust_history') IS NOT NULL, "
-                                  "to_regclass('runs') IS NOT NULL"));
-        if (!meta.Ok()) return Fail(error, PQerrorMessage(conn_));
+        Result meta = Run("SELECT to_regclass('imageadjust_history') IS NOT NULL, to_regclass('runs') IS NOT NULL",
+                          Params());
+        if (!meta.Ok()) return Fail(error, Why());
         int version = 0;
         if (meta.Text(0, 0) == "t") {
-            Result v(PQexec(conn_, "SELECT key, value FROM imageadjust_history"));
-            if (!v.Ok()) return Fail(error, PQerrorMessage(conn_));
+            Result v = Run("SELECT key, value FROM imageadjust_history", Params());
+            if (!v.Ok()) return Fail(error, Why());
             std::string application;
             for (int row = 0; row < v.Rows(); ++row) {
                 if (v.Text(row, 0) == "application") application = v.Text(row, 1);
@@ -188,6 +222,8 @@ private:
             if (application != kApplication) return Fail(error, "the database is not a station history");
         } else if (meta.Text(0, 1) == "t") {
             return Fail(error, "the database holds another program's tables");
+        } else if (options_.readOnly) {
+            return Fail(error, "the database holds no station history");
         } else if (!Exec("CREATE TABLE imageadjust_history (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
                          "INSERT INTO imageadjust_history VALUES ('application', 'imageadjust-history'), "
                          "('schema_version', '0')",
@@ -197,6 +233,8 @@ private:
         if (version > kSchemaVersion)
             return Fail(error, "the history has schema version " + std::to_string(version) +
                                    ", newer than this station's " + std::to_string(kSchemaVersion));
+        // An older history answers queries as it is; only a writer migrates it.
+        if (options_.readOnly) return true;
         for (int v = version; v < kSchemaVersion; ++v) {
             if (!Exec(Migration(kSql, v + 1).c_str(), error)) return false;
             if (!Exec(("UPDATE imageadjust_history SET value = '" + std::to_string(v + 1) +
@@ -214,14 +252,14 @@ private:
         p.Add(std::int64_t{run.selection}).Add(JoinKeys(run.selectedItems)).Add(std::int64_t{run.result});
         p.Add(run.errorMessage).Add(run.programVersion).Add(run.standardsHash);
         Result r = Run(InsertRun(kSql), p);
-        if (!r.Ok() || r.Rows() != 1) return Fail(error, PQerrorMessage(conn_));
+        if (!r.Ok() || r.Rows() != 1) return Fail(error, Why());
         WriteHook("run");
         const std::int64_t key = r.Int(0, 0);
         std::int64_t seq = 0;
         for (const RunItemResult& i : run.items) {
             Params q;
             q.Add(key).Add(seq++).Add(i.item).Add(std::int64_t{i.result}).Add(i.startMs).Add(i.endMs - i.startMs);
-            if (!Run(InsertItem(kSql), q).Ok()) return Fail(error, PQerrorMessage(conn_));
+            if (!Run(InsertItem(kSql), q).Ok()) return Fail(error, Why());
         }
         WriteHook("items");
         seq = 0;
@@ -229,27 +267,77 @@ private:
             Params q;
             q.Add(key).Add(seq++).Add(m.item).Add(std::int64_t{m.pass}).Add(m.name).Add(m.value).Add(m.low);
             q.Add(m.high).Add(m.unit).Add(std::int64_t{m.passed ? 1 : 0});
-            if (!Run(InsertMeasurement(kSql), q).Ok()) return Fail(error, PQerrorMessage(conn_));
+            if (!Run(InsertMeasurement(kSql), q).Ok()) return Fail(error, Why());
         }
         WriteHook("measurements");
         return true;
     }
 
-    // A connection that broke (server restarted) is tried once more.
-    bool Connected(std::string* error) {
-        if (PQstatus(conn_) == CONNECTION_OK) return true;
-        PQreset(conn_);
-        return PQstatus(conn_) == CONNECTION_OK || Fail(error, PQerrorMessage(conn_));
+    // Each call to the store has the timeout from its start: however many
+    // statements it takes, the camera waits no longer.
+    bool Begin(std::string* error) {
+        deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(options_.timeoutS);
+        if (conn_ && PQstatus(conn_) == CONNECTION_OK) return true;
+        // A connection that broke (server restarted) is not mended here: the
+        // writer opens a new one, within its own time.
+        return Fail(error, conn_ ? PQerrorMessage(conn_) : timedOut_);
+    }
+
+    // The server's message, or why it gave none.
+    std::string Why() const {
+        if (!conn_) return timedOut_;
+        const std::string m = PQerrorMessage(conn_);
+        return m.empty() ? "the server's answer was not understood" : m;
+    }
+
+    // Sends a statement and waits for its results, no longer than the
+    // deadline; the first failing result, else the last. A server that does
+    // not answer in time is left: the connection is closed.
+    PGresult* Await(bool sent) {
+        if (!sent) return nullptr;
+        PGresult* kept = nullptr;
+        for (;;) {
+            while (PQisBusy(conn_)) {
+                if (!WaitSocket(conn_, POLLIN, deadline_)) {
+                    PQclear(kept);
+                    Abandon();
+                    return nullptr;
+                }
+                if (!PQconsumeInput(conn_)) {
+                    PQclear(kept);
+                    return nullptr;
+                }
+            }
+            PGresult* r = PQgetResult(conn_);
+            if (!r) return kept;
+            const bool keptFailed = kept && PQresultStatus(kept) != PGRES_COMMAND_OK &&
+                                    PQresultStatus(kept) != PGRES_TUPLES_OK;
+            if (keptFailed) {
+                PQclear(r);
+            } else {
+                PQclear(kept);
+                kept = r;
+            }
+        }
+    }
+
+    void Abandon() {
+        PQfinish(conn_);
+        conn_ = nullptr;
+        timedOut_ = "the history server did not answer within " + std::to_string(options_.timeoutS) + " s";
     }
 
     Result Run(const std::string& sql, const Params& p) {
+        if (!conn_) return Result(nullptr);
         const std::vector<const char*> values = p.Pointers();
-        return Result(PQexecParams(conn_, sql.c_str(), p.Count(), nullptr, values.data(), nullptr, nullptr, 0));
+        return Result(Await(PQsendQueryParams(conn_, sql.c_str(), p.Count(), nullptr, values.data(), nullptr,
+                                              nullptr, 0) == 1));
     }
 
     bool Exec(const char* sql, std::string* error) {
-        Result r(PQexec(conn_, sql));
-        return r.Ok() || Fail(error, PQerrorMessage(conn_));
+        if (!conn_) return Fail(error, timedOut_);
+        Result r(Await(PQsendQuery(conn_, sql) == 1));
+        return r.Ok() || Fail(error, Why());
     }
 
     static bool Fail(std::string* error, const std::string& why) {
@@ -258,20 +346,39 @@ private:
     }
 
     PGconn* conn_;
+    PostgresOptions options_;
+    Deadline deadline_;
+    std::string timedOut_ = "the connection to the history server is closed";
 };
 
 }  // namespace
 
-std::unique_ptr<HistoryStore> OpenPostgresStore(const std::string& conninfo, std::string* error) {
-    PGconn* conn = PQconnectdb(conninfo.c_str());
-    if (PQstatus(conn) != CONNECTION_OK) {
-        if (error) *error = PQerrorMessage(conn);
+std::unique_ptr<HistoryStore> OpenPostgresStore(const std::string& conninfo, std::string* error,
+                                                PostgresOptions options) {
+    // The connection string may say what it likes about timeouts: the
+    // station's come after it and win. Connecting is driven here, step by
+    // step, so that it too ends at the station's time.
+    const std::string timeout = std::to_string(options.timeoutS);
+    const char* const keys[] = {"dbname", "connect_timeout", nullptr};
+    const char* const values[] = {conninfo.c_str(), timeout.c_str(), nullptr};
+    const Deadline deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutS);
+    PGconn* conn = PQconnectStartParams(keys, values, 1);
+    auto fail = [&](const std::string& why) -> std::unique_ptr<HistoryStore> {
+        if (error) *error = why;
         PQfinish(conn);
         return nullptr;
+    };
+    if (!conn) return fail("out of memory");
+    PostgresPollingStatusType step = PGRES_POLLING_WRITING;
+    while (PQstatus(conn) != CONNECTION_BAD && step != PGRES_POLLING_OK && step != PGRES_POLLING_FAILED) {
+        if (!WaitSocket(conn, step == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline))
+            return fail("the history server did not answer within " + timeout + " s");
+        step = PQconnectPoll(conn);
     }
+    if (PQstatus(conn) != CONNECTION_OK) return fail(PQerrorMessage(conn));
     // The server's notices (an index that exists already...) are not the station's to print.
     PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
-    auto store = std::make_unique<PostgresStore>(conn);
+    auto store = std::make_unique<PostgresStore>(conn, options, deadline);
     if (!store->Init(error)) return nullptr;
     return store;
 }

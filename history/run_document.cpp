@@ -1,6 +1,9 @@
 #include "history/run_document.h"
 
 #include <cctype>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
 #include <ctime>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -13,11 +16,30 @@ using nlohmann::json;
 
 namespace {
 
-json Bound(const std::optional<double>& b) { return b ? json(*b) : json(nullptr); }
+// JSON has no infinities or NaN: a pass that saw no light measures +inf, and
+// the record keeps it, as one of these strings.
+json Number(double v) {
+    if (std::isnan(v)) return "nan";
+    if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
+    return v;
+}
+
+double NumberFrom(const json& j) {
+    if (j.is_string()) {
+        const std::string s = j.get<std::string>();
+        if (s == "inf") return std::numeric_limits<double>::infinity();
+        if (s == "-inf") return -std::numeric_limits<double>::infinity();
+        if (s == "nan") return std::numeric_limits<double>::quiet_NaN();
+        throw std::invalid_argument("\"" + s + "\" is not a number");
+    }
+    return j.get<double>();
+}
+
+json Bound(const std::optional<double>& b) { return b ? Number(*b) : json(nullptr); }
 
 std::optional<double> BoundFrom(const json& j) {
     if (j.is_null()) return std::nullopt;
-    return j.get<double>();
+    return NumberFrom(j);
 }
 
 json Value(const RunDocument& d) {
@@ -32,7 +54,7 @@ json Value(const RunDocument& d) {
         measurements.push_back({{"item", m.item},
                                 {"pass", m.pass},
                                 {"name", m.name},
-                                {"value", m.value},
+                                {"value", Number(m.value)},
                                 {"low", Bound(m.low)},
                                 {"high", Bound(m.high)},
                                 {"unit", m.unit},
@@ -99,7 +121,7 @@ std::optional<RunDocument> FromJson(const std::string& text, std::string* error)
             r.item = m.at("item").get<std::string>();
             r.pass = m.at("pass").get<int>();
             r.name = m.at("name").get<std::string>();
-            r.value = m.at("value").get<double>();
+            r.value = NumberFrom(m.at("value"));
             r.low = BoundFrom(m.at("low"));
             r.high = BoundFrom(m.at("high"));
             r.unit = m.at("unit").get<std::string>();
@@ -107,7 +129,7 @@ std::optional<RunDocument> FromJson(const std::string& text, std::string* error)
             d.measurements.push_back(std::move(r));
         }
         return d;
-    } catch (const json::exception& e) {
+    } catch (const std::exception& e) {  // nlohmann's, or a number that is none
         if (error) *error = e.what();
         return std::nullopt;
     }

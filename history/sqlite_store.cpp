@@ -3,7 +3,9 @@
 
 #include <sqlite3.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <fstream>
 #include <map>
 
@@ -15,6 +17,7 @@ namespace {
 
 constexpr int kApplicationId = 0x49414A48;  // "IAJH"
 constexpr Dialect kSql = Dialect::Sqlite;
+constexpr const char* kNaN = "nan";
 
 // One statement, finalised with its owner.
 class Statement {
@@ -34,15 +37,18 @@ public:
         sqlite3_bind_int64(stmt_, i, v);
         return *this;
     }
+    // SQLite keeps infinities but turns NaN into NULL, which is an open
+    // bound or no value at all: NaN goes in as the text nan.
     Statement& Bind(int i, double v) {
-        sqlite3_bind_double(stmt_, i, v);
+        if (std::isnan(v))
+            sqlite3_bind_text(stmt_, i, kNaN, -1, SQLITE_STATIC);
+        else
+            sqlite3_bind_double(stmt_, i, v);
         return *this;
     }
     Statement& Bind(int i, const std::optional<double>& v) {
-        if (v)
-            sqlite3_bind_double(stmt_, i, *v);
-        else
-            sqlite3_bind_null(stmt_, i);
+        if (v) return Bind(i, *v);
+        sqlite3_bind_null(stmt_, i);
         return *this;
     }
     Statement& Bind(int i, const std::optional<std::int64_t>& v) {
@@ -65,10 +71,14 @@ public:
         return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col))) : std::string();
     }
     std::int64_t Int(int col) const { return sqlite3_column_int64(stmt_, col); }
-    double Real(int col) const { return sqlite3_column_double(stmt_, col); }
+    double Real(int col) const {
+        if (sqlite3_column_type(stmt_, col) == SQLITE_TEXT && Text(col) == kNaN)
+            return std::numeric_limits<double>::quiet_NaN();
+        return sqlite3_column_double(stmt_, col);
+    }
     std::optional<double> OptReal(int col) const {
         if (sqlite3_column_type(stmt_, col) == SQLITE_NULL) return std::nullopt;
-        return sqlite3_column_double(stmt_, col);
+        return Real(col);
     }
 
 private:
@@ -95,29 +105,45 @@ public:
         sqlite3_close(db_);
     }
 
-    bool Init(std::string* error) {
-        if (!Exec("PRAGMA foreign_keys = ON", error)) return false;
-        const std::optional<std::int64_t> app = Scalar("PRAGMA application_id");
-        const std::optional<std::int64_t> version = Scalar("PRAGMA user_version");
-        const std::optional<std::int64_t> tables = Scalar("SELECT count(*) FROM sqlite_master");
-        if (!app || !version || !tables) return Fail(error, "cannot read the file's header");
-        if (*app != kApplicationId && (*app != 0 || *tables != 0))
-            return Fail(error, "the file is not a station history (another program's database)");
-        if (*version > kSchemaVersion)
-            return Fail(error, "the history has schema version " + std::to_string(*version) +
-                                   ", newer than this station's " + std::to_string(kSchemaVersion));
-        // A file of several stations' writers waits for the other's commit.
+    bool Init(bool readOnly, std::string* error) {
+        // Several stations may open one file at once: each waits for the
+        // other's lock before it reads anything.
         sqlite3_busy_timeout(db_, 5000);
+        if (!Exec("PRAGMA foreign_keys = ON", error)) return false;
+        // A damaged file is not written to: it is left as it is for a person.
+        {
+            Statement check(db_, "PRAGMA quick_check(1)");
+            const int rc = check.Ok() ? check.Step() : SQLITE_ERROR;
+            if (rc != SQLITE_ROW || check.Text(0) != "ok")
+                return Fail(error, "the file fails its integrity check (" +
+                                       (rc == SQLITE_ROW ? check.Text(0) : std::string(sqlite3_errmsg(db_))) + ")");
+        }
+        std::optional<std::int64_t> version;
+        if (!Recognise(&version, error)) return false;
+        readOnly_ = readOnly;
+        if (readOnly) {
+            // An older history answers queries as it is; only a writer migrates it.
+            if (*version == 0) return Fail(error, "the file holds no station history");
+            return true;
+        }
         // Write-ahead log, synced at checkpoints: a committed run survives the
         // program's crash; a crash of the machine itself may lose the last
         // runs, never half of one. Syncing every commit costs a camera about
         // 13 ms on the line's disks instead of 3.
-        if (!Exec("PRAGMA journal_mode = WAL", error) || !Exec("PRAGMA synchronous = NORMAL", error)) return false;
-        for (int v = static_cast<int>(*version); v < kSchemaVersion; ++v) {
-            const std::string step = std::string("BEGIN IMMEDIATE;") + SqliteMigration(v + 1) +
-                                     ";PRAGMA application_id = " + std::to_string(kApplicationId) +
-                                     ";PRAGMA user_version = " + std::to_string(v + 1) + ";COMMIT";
-            if (!Exec(step.c_str(), error)) {
+        if (!WriteAheadLog(error) || !Exec("PRAGMA synchronous = NORMAL", error)) return false;
+        if (*version < kSchemaVersion) {
+            // Created or migrated under the write lock, the file read again
+            // there: another station may have done it meanwhile.
+            if (!Exec("BEGIN IMMEDIATE", error)) return false;
+            std::string step;
+            if (!Recognise(&version, error)) {
+                Exec("ROLLBACK", nullptr);
+                return false;
+            }
+            for (int v = static_cast<int>(*version); v < kSchemaVersion; ++v)
+                step += SqliteMigration(v + 1) + ";PRAGMA application_id = " + std::to_string(kApplicationId) +
+                        ";PRAGMA user_version = " + std::to_string(v + 1) + ";";
+            if (!Exec((step + "COMMIT").c_str(), error)) {
                 Exec("ROLLBACK", nullptr);
                 return false;
             }
@@ -130,6 +156,7 @@ public:
     }
 
     bool Write(const RunDocument& run, std::string* error) override {
+        if (readOnly_) return Fail(error, "the history is open for reading only");
         if (!Exec("BEGIN IMMEDIATE", error)) return false;
         if (!WriteRows(run)) {
             const std::string why = sqlite3_errmsg(db_);
@@ -217,6 +244,41 @@ public:
     }
 
 private:
+    // The file's journal mode is the write-ahead log, set once for good.
+    // Setting it needs the file to itself, which SQLite does not wait for
+    // (another station may be creating the file): asked again meanwhile.
+    bool WriteAheadLog(std::string* error) {
+        for (int attempt = 0;; ++attempt) {
+            {
+                Statement mode(db_, "PRAGMA journal_mode");
+                if (mode.Ok() && mode.Step() == SQLITE_ROW && mode.Text(0) == "wal") return true;
+            }
+            std::string why;
+            if (Exec("PRAGMA journal_mode = WAL", &why)) return true;
+            if (sqlite3_errcode(db_) != SQLITE_BUSY || attempt == 100) return Fail(error, why);
+            sqlite3_sleep(50);
+        }
+    }
+
+    // Whether the file is ours (or new) and of a schema this program knows;
+    // its schema version in `version` (0: new).
+    bool Recognise(std::optional<std::int64_t>* version, std::string* error) {
+        // One statement, one snapshot: another station may be creating the
+        // tables meanwhile.
+        Statement s(db_, "SELECT (SELECT application_id FROM pragma_application_id), "
+                         "(SELECT user_version FROM pragma_user_version), (SELECT count(*) FROM sqlite_master)");
+        if (!s.Ok() || s.Step() != SQLITE_ROW)
+            return Fail(error, std::string("cannot read the file's header: ") + sqlite3_errmsg(db_));
+        const std::optional<std::int64_t> app = s.Int(0), tables = s.Int(2);
+        *version = s.Int(1);
+        if (*app != kApplicationId && (*app != 0 || *tables != 0))
+            return Fail(error, "the file is not a station history (another program's database)");
+        if (**version > kSchemaVersion)
+            return Fail(error, "the history has schema version " + std::to_string(**version) +
+                                   ", newer than this station's " + std::to_string(kSchemaVersion));
+        return true;
+    }
+
     bool WriteRows(const RunDocument& run) {
         Statement& r = *insertRun_;
         r.Bind(1, run.runId).Bind(2, run.station).Bind(3, run.identification).Bind(4, run.startedAtMs);
@@ -275,25 +337,27 @@ private:
     }
 
     sqlite3* db_;
+    bool readOnly_ = false;
     std::unique_ptr<Statement> insertRun_, insertItem_, insertMeasurement_;
 };
 
 }  // namespace
 
-std::unique_ptr<HistoryStore> OpenSqliteStore(const std::string& path, std::string* error) {
+std::unique_ptr<HistoryStore> OpenSqliteStore(const std::string& path, std::string* error, bool readOnly) {
     if (ForeignFile(path)) {
         if (error) *error = path + ": the file is not a station history";
         return nullptr;
     }
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         if (error) *error = path + ": " + (db ? sqlite3_errmsg(db) : "cannot open");
         sqlite3_close(db);
         return nullptr;
     }
     auto store = std::make_unique<SqliteStore>(db);
     std::string why;
-    if (!store->Init(&why)) {
+    if (!store->Init(readOnly, &why)) {
         if (error) *error = path + ": " + why;
         return nullptr;
     }

@@ -1,6 +1,8 @@
 #include "platform/file_write.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,14 +24,17 @@ bool Writable(const std::string& path, const struct stat& st) {
 
 }  // namespace
 
-WriteError WriteFileReplacing(const std::string& path, const std::string& bytes) {
+WriteError WriteFileReplacing(const std::string& path, const std::string& bytes, bool synced) {
     struct stat old{};
     const bool exists = ::stat(path.c_str(), &old) == 0;
     if (exists && !Writable(path, old)) return WriteError::CannotCreate;
 
-    std::string tmp = path + ".tmpXXXXXX";
+    std::string tmp = path + kTemporaryInfix + "XXXXXX";
     int fd = ::mkstemp(tmp.data());
     if (fd < 0) return WriteError::CannotCreate;
+    // Held until the file is closed: a temporary file that nobody holds was
+    // left by a writer that died.
+    ::flock(fd, LOCK_EX);
     // mkstemp creates 0600: the file gets the old one's permissions, or those
     // of any new file.
     mode_t mode = old.st_mode & 0777;
@@ -53,15 +58,43 @@ WriteError WriteFileReplacing(const std::string& path, const std::string& bytes)
         p += n;
         left -= static_cast<size_t>(n);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    if (synced && ::fsync(fd) != 0) {
+        ::close(fd);
         ::unlink(tmp.c_str());
         return WriteError::WriteFailed;
     }
+    // Renamed while still held, so that no clean-up takes it for abandoned.
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::close(fd);
         ::unlink(tmp.c_str());
         return WriteError::CannotReplace;
     }
-    return WriteError::None;
+    return ::close(fd) == 0 ? WriteError::None : WriteError::WriteFailed;
+}
+
+std::size_t RemoveAbandonedTemporaries(const std::string& dir,
+                                       const std::function<bool(const std::string& target)>& ours) {
+    std::size_t removed = 0;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return 0;
+    const std::string infix = kTemporaryInfix;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        // <target>.tmp and mkstemp's six characters.
+        const std::size_t at = name.size() >= infix.size() + 6 ? name.size() - infix.size() - 6 : std::string::npos;
+        if (at == std::string::npos || at == 0 || name.compare(at, infix.size(), infix) != 0 || !ours(name.substr(0, at)))
+            continue;
+        const std::string path = dir + "/" + name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st{};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::unlink(path.c_str()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(d);
+    return removed;
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {

@@ -5,6 +5,7 @@
 // from outside, so that what is not a small regular file is refused unread.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -21,7 +22,18 @@ enum class WriteError {
 // for writing would: a file that the process may not write is left alone. As
 // permission bits do not stop root, a file without any write bit counts as
 // read-only for every user. The replacement keeps the old file's permissions.
-WriteError WriteFileReplacing(const std::string& path, const std::string& bytes);
+// `synced`: on disk before it replaces the old file, so that it survives the
+// machine's crash too; without, it survives the program's.
+WriteError WriteFileReplacing(const std::string& path, const std::string& bytes, bool synced = true);
+
+// The temporary file of a write is named `path` + ".tmp" + six characters.
+inline constexpr const char* kTemporaryInfix = ".tmp";
+
+// Removes, in `dir`, the temporary files of writes that were interrupted (the
+// program was killed): those of targets that `ours` accepts and that no
+// writer holds any more. Returns how many.
+std::size_t RemoveAbandonedTemporaries(const std::string& dir,
+                                       const std::function<bool(const std::string& target)>& ours);
 
 // Reads a whole file; nullopt when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);

@@ -252,5 +252,7 @@ void CImageAdjustDlg::OnPixelDefect() {
     ui::WaitCursor wait(GetHost());
     CPixelDefectDlg dlg(GetHost());
     dlg.m_pCamera = m_pCamera.get();
+    const std::unique_ptr<ResultFileJournal> journal = EditorJournal();
+    dlg.m_journal = journal.get();
     dlg.DoModal();
 }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "adjust/result_file.h"
 #include "camera/usb_camera.h"
 #include "history/history_settings.h"
 #include "shell/run_record.h"
@@ -105,6 +106,8 @@ public:
     int LastResult() const { return m_lastResult; }
     // The record of the last run (or of the one under way).
     const RunRecord& LastRunRecord() const { return m_runRecord; }
+    // Runs that could be neither stored in the history nor queued for it.
+    std::size_t LostRuns() const { return m_lostRuns; }
 
     // ---- the run sequencer --------------------------------------------------
     // The adjustment items, in the order the sequencer runs them.
@@ -166,9 +169,12 @@ private:
     std::unique_ptr<history::HistoryWriter> m_history;
     HistoryViewer m_historyViewer;
     bool m_running = false;           // from START until the report
-    std::int64_t m_runStartUnixMs = 0;
+    std::int64_t m_runStartUnixMs = 0, m_runEndUnixMs = 0;  // wall time, whatever the host's clock
+    std::string m_runId;
     std::string m_standardsHash;      // of STD.DAT as the run found it
     std::string m_standardsReadFault;  // STD.DAT could not be read at start, and has not been written since
+    std::size_t m_lostRuns = 0;
+    std::string m_historyTold;        // the history's last failure, told once
 
 protected:
     // Runs one item's window and returns its result.
@@ -188,9 +194,21 @@ private:
     int RunRecordedItems();
     void OpenHistory();
     void OnHistoryMenu();
-    // The run just reported into the history (and beside the result file).
+    // A new run's wall time and id.
+    void BeginRunDocument();
+    history::RunDocument RunDocumentOf(int result) const;  // ending now
+    history::RunDocument RunDocumentOf(int result, std::int64_t endedAtMs) const;
+    // The run into the history's journal, before its result file is written.
+    void JournalRun(int itemsResult);
+    // The run's record beside the result file (with SAVE): `result`, or 74
+    // when it cannot be written.
+    int WriteRunDocumentFile(int result);
+    // The run just reported into the history.
     void RecordRunInHistory();
-    int WriteResultFile();
+    void RecordInHistory(const history::RunDocument& doc);
+    void TellHistoryFailure(const std::string& error);
+    std::unique_ptr<ResultFileJournal> EditorJournal();
+    int WriteResultFile(int itemsResult);
     void AppendItemLog(const std::string& log);
     int RunFlashUp(std::uint8_t target, bool appendLog);
     int RunTftPosition();

@@ -90,11 +90,12 @@ void CImageAdjustDlg::OnStart() {
 
     {
         ui::WaitCursor wait(GetHost());
-        m_runStartUnixMs = GetHost().Clock().UnixMs();
+        BeginRunDocument();
         const auto standards = platform::ReadWholeFile(kStdFileName);
         m_standardsHash = standards ? platform::Sha256Hex(*standards) : std::string();
         int result = RunSelectedItems();
         m_pCamera->DisconnectCamera();
+        result = WriteRunDocumentFile(result);
         ReportResult(result);
         RecordRunInHistory();
     }
@@ -121,7 +122,7 @@ int CImageAdjustDlg::RunRecordedItems() {
         // The result file records the run whatever the items did; a camera
         // or file failure here replaces their result.
         if (m_saveResult == 1) {
-            int fileResult = WriteResultFile();
+            int fileResult = WriteResultFile(result);
             if (fileResult != 1) return fileResult;
         }
     }
@@ -133,7 +134,7 @@ int CImageAdjustDlg::RunRecordedItems() {
     return result;
 }
 
-int CImageAdjustDlg::WriteResultFile() {
+int CImageAdjustDlg::WriteResultFile(int itemsResult) {
     CUsbCamera& camera = *m_pCamera;
     if (camera.SetCcdPower(0) != 1) return 3;
     Sleep(500);
@@ -152,6 +153,8 @@ int CImageAdjustDlg::WriteResultFile() {
         AppMessageBox(std::string(kFileNotOpened) + "\r\n(カメラの識別情報が空です)");
         return 74;
     }
+    // In the journal first: a run whose file is written is never missing from the history.
+    JournalRun(itemsResult);
     if (platform::WriteFileReplacing(name, platform::ToShiftJis(m_log)) != platform::WriteError::None) {
         AppMessageBox(kFileNotOpened);
         return 74;

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include <sqlite3.h>
+
 #include "history/history_store.h"
 #include "tests/support/work_dir.h"
 
@@ -47,7 +49,7 @@ TEST(HistoryCommandTest, QueriesAndExports) {
         for (int n = 0; n < 3; ++n) {
             history::RunDocument d;
             d.runId = "r" + std::to_string(n);
-            d.station = "ST1";
+            d.station = n == 2 ? "=1+2" : "ST1";  // what a spreadsheet would run
             d.identification = n == 2 ? "W73N000000002" : "W73N000000001";
             d.startedAtMs = t0 + n * day;
             d.endedAtMs = d.startedAtMs + 1000;
@@ -71,7 +73,13 @@ TEST(HistoryCommandTest, QueriesAndExports) {
         {"--failures", 0, 1, "\"感度調整(ISO200）エラー, \"\"retry\"\"\""},
         {"--from 2026-11-30 --to 2026-11-30", 0, 1, "\nr1,ST1"},
         {"--format json --id W73N000000002", 0, 1, "\"identification\": \"W73N000000002\""},
-        {"--from 2026-13-01", 2, -1, "--from takes a day as YYYY-MM-DD"},
+        {"--id W73N000000002", 0, 1, ",'=1+2,W73N000000002,"},
+        {"--from 2026-13-01", 2, -1, "--from takes a day that exists, as YYYY-MM-DD"},
+        {"--to 2026-02-31", 2, -1, "--to takes a day that exists"},
+        {"--from 2026-12-02 --to 2026-12-01", 2, -1, "--from is after --to"},
+        {"--db HISTORY.DB --pg dbname=x", 2, -1, "--db and --pg name two histories"},
+        {"--id a --id b", 2, -1, "--id is given twice"},
+        {"--queue --failures", 2, -1, "--failures selects runs of the history, not of the queue"},
         {"--format xml", 2, -1, "--format is csv or json"},
         {"--db nowhere.db", 1, -1, "nowhere.db: no such history"},
         {"--db notes.txt", 1, -1, "notes.txt: the file is not a station history"},
@@ -91,6 +99,44 @@ TEST(HistoryCommandTest, QueriesAndExports) {
         }
     }
     EXPECT_EQ(test_support::ReadFile("notes.txt"), "not a database\n");
+
+    // Queries never create, migrate or write: an empty file stays empty, an
+    // older history stays at its schema.
+    std::ofstream("empty.db").close();
+    EXPECT_EQ(Command("--db empty.db").status, 1);
+    EXPECT_EQ(std::filesystem::file_size("empty.db"), 0u);
+    std::filesystem::copy_file("HISTORY.DB", "old.db");
+    auto sqlite = [](const char* sql) {
+        sqlite3* db = nullptr;
+        sqlite3_open("old.db", &db);
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
+        const int v = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int(s, 0) : -1;
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return v;
+    };
+    sqlite("PRAGMA user_version = 1");
+    EXPECT_EQ(Command("--db old.db").status, 0);
+    EXPECT_EQ(sqlite("PRAGMA user_version"), 1);
+
+    // The history and queue HISTORY.INI names; the queue listed, then brought in.
+    std::filesystem::rename("HISTORY.DB", "line.db");
+    std::ofstream("HISTORY.INI") << "sqlite_file = line.db\nqueue = waiting\n";
+    std::filesystem::create_directory("waiting");
+    history::RunDocument queued;
+    queued.runId = "q1";
+    queued.identification = "W73N000000009";
+    std::ofstream("waiting/000000000000001-q1.json") << history::ToJson(queued);
+    std::ofstream("waiting/000000000000002-x.json") << "half a run";
+    Output o = Command("--queue");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_NE(o.text.find("waiting/000000000000001-q1.json\tq1\tW73N000000009\t"), std::string::npos) << o.text;
+    EXPECT_NE(o.text.find("000000000000002-x.json\tUNREADABLE\t"), std::string::npos) << o.text;
+    o = Command("--flush");
+    EXPECT_EQ(o.status, 1) << o.text;  // the unreadable one stays
+    EXPECT_NE(o.text.find("1 run(s) stored, 1 left in waiting"), std::string::npos) << o.text;
+    EXPECT_NE(Command("--id W73N000000009").text.find("\nq1,"), std::string::npos);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "history/run_document.h"
 #include "tests/support/work_dir.h"
@@ -26,8 +27,11 @@ history::RunDocument Sample() {
     d.programVersion = "1.02";
     d.standardsHash = std::string(64, '0');
     d.items = {{"line-crawl", 1, 500, 9000}, {"ratio", 44, 9000, 15000}};
+    // A flash pass with no light measures +inf: JSON has no such number.
+    const double inf = std::numeric_limits<double>::infinity();
     d.measurements = {{"line-crawl", 0, "K", 0.006, -5.0, 255.0 / 4096, "", true},
-                      {"ratio", 4, "GR deviation", 2.5, std::nullopt, 2.0, "%", false}};
+                      {"ratio", 4, "GR deviation", 2.5, std::nullopt, 2.0, "%", false},
+                      {"flash", 1, "GLevel", inf, -inf, std::nullopt, "LSB", false}};
     return d;
 }
 
@@ -36,6 +40,7 @@ TEST(RunDocumentTest, RoundTripsAndValidatesAgainstTheSchema) {
     const std::string json = history::ToJson(d);
     EXPECT_EQ(history::FromJson(json), d);
     EXPECT_NE(json.find("\"startedAt\": \"2025-12-08T13:42:24.123Z\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"value\": \"inf\""), std::string::npos) << json;
     EXPECT_EQ(d.runId.find(' '), std::string::npos);  // the station's name is made safe in the id
 
     const std::filesystem::path schema = std::filesystem::path(IMAGEADJUST_SOURCE_DIR) / "history/run_document.schema.json";

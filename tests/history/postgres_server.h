@@ -13,4 +13,13 @@ namespace test_support {
 // first use), or empty with the reason in `why`.
 std::string FreshPostgresDatabase(std::string* why);
 
+// What a line's server does to its stations: "stop" and "start" it, "hang"
+// it (SIGSTOP to the server and its every process) and "resume" it. False
+// when it could not be done.
+bool ControlPostgres(const std::string& what);
+
+// Ends the test program after so long (a station that hangs must fail the
+// test, not hold it), letting the server go on and stop first.
+void FailAfter(unsigned seconds);
+
 }  // namespace test_support

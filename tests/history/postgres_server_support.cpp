@@ -5,8 +5,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -77,6 +81,8 @@ public:
             why_ = "the server did not start (see " + log + ")";
             return;
         }
+        start_ = as + bin + "pg_ctl -D " + data + " -l " + log + " -w -o '" + options + "' start >/dev/null";
+        data_ = data;
         stop_ = as + bin + "pg_ctl -D " + data + " -m immediate stop >/dev/null 2>&1";
         createdb_ = as + bin + "createdb -h 127.0.0.1 -p " + std::to_string(port_) + " -U station ";
     }
@@ -84,6 +90,37 @@ public:
         if (!stop_.empty()) [[maybe_unused]] int ignored = std::system(stop_.c_str());
         std::error_code ec;
         if (!dir_.empty()) fs::remove_all(dir_, ec);
+    }
+
+    bool Control(const std::string& what) {
+        if (!why_.empty()) return false;
+        if (what == "stop") return std::system(stop_.c_str()) == 0;
+        if (what == "start") return std::system(start_.c_str()) == 0;
+        const int sig = what == "hang" ? SIGSTOP : SIGCONT;
+        std::ifstream pidFile(data_ + "/postmaster.pid");
+        pid_t postmaster = 0;
+        if (!(pidFile >> postmaster) || postmaster <= 0) return false;
+        // The server and every process it started (each connection has one).
+        std::vector<pid_t> pids{postmaster};
+        for (const auto& e : fs::directory_iterator("/proc")) {
+            std::ifstream stat(e.path() / "stat");
+            std::string pid, comm, state;
+            pid_t parent = 0;
+            if (stat >> pid >> comm >> state >> parent && parent == postmaster) pids.push_back(std::stoi(pid));
+        }
+        for (pid_t p : pids) kill(p, sig);
+        for (std::size_t i = 0; i < stopped_.size(); ++i) stopped_[i] = i < pids.size() ? pids[i] : 0;
+        return true;
+    }
+
+    // For a test that ends on a signal: the server goes on, and goes, with it.
+    static void Release(int) {
+        for (pid_t p : stopped_)
+            if (p > 0) kill(p, SIGCONT);
+        if (stopped_[0] > 0) kill(stopped_[0], SIGQUIT);
+        static const char kSaid[] = "the test ran out of time: the server is stopped\n";
+        [[maybe_unused]] ssize_t n = write(2, kSaid, sizeof kSaid - 1);
+        _exit(1);
     }
 
     std::string Fresh(std::string* why) {
@@ -103,14 +140,25 @@ private:
     fs::path dir_;
     int port_ = 0;
     int databases_ = 0;
-    std::string why_, stop_, createdb_;
+    std::string why_, stop_, start_, data_, createdb_;
+    static inline std::array<volatile pid_t, 64> stopped_{};  // the server's processes, the server first
 };
+
+Server& TheServer() {
+    static Server server;
+    return server;
+}
 
 }  // namespace
 
-std::string FreshPostgresDatabase(std::string* why) {
-    static Server server;
-    return server.Fresh(why);
+std::string FreshPostgresDatabase(std::string* why) { return TheServer().Fresh(why); }
+
+bool ControlPostgres(const std::string& what) { return TheServer().Control(what); }
+
+void FailAfter(unsigned seconds) {
+    TheServer().Control("resume");  // the processes, noted
+    std::signal(SIGALRM, &Server::Release);
+    alarm(seconds);
 }
 
 }  // namespace test_support

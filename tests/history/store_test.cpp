@@ -7,10 +7,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <limits>
+#include <libpq-fe.h>
 
+#include "history/history_settings.h"
 #include "history/history_store.h"
 #include "history/statistics.h"
 #include "tests/history/postgres_server.h"
@@ -112,6 +117,19 @@ TEST_P(StoreTest, RunsComeBackAsWrittenAndQueriesSelect) {
     EXPECT_EQ(history::MeasurementSeries(*all, "sensitivity", "ISO200 GLevel").size(), 4u);
 }
 
+// Infinities and NaN (a flash pass with no light) go in and come back as
+// they went; the documents are compared as text, where NaN equals NaN.
+TEST_P(StoreTest, NonFiniteValuesComeBackAsTheyWent) {
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    RunDocument r = MakeRun(1, "W73N000000001", 53, 1000);
+    r.measurements = {{"flash", 1, "GLevel", inf, -inf, nan, "LSB", false},
+                      {"flash", 2, "GLevel", nan, std::nullopt, inf, "", false}};
+    ASSERT_TRUE(store_->Write(r, &error_)) << error_;
+    const auto back = store_->Query({}, &error_);
+    ASSERT_TRUE(back && back->size() == 1u) << error_;
+    EXPECT_EQ(history::ToJson(back->front()), history::ToJson(r));
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, StoreTest, ::testing::Values(Kind::Sqlite, Kind::Postgres),
                          [](const auto& info) { return info.param == Kind::Sqlite ? "Sqlite" : "Postgres"; });
 
@@ -172,6 +190,72 @@ TEST_F(SqliteFileTest, OlderSchemaIsMigrated) {
     sqlite3_close(db);
 }
 
+// Four stations start together on a new file: every one opens it and writes.
+TEST_F(SqliteFileTest, StationsStartingTogetherOnANewFileAllSucceed) {
+    for (int round = 0; round < 6; ++round) {
+        for (const char* f : {"HISTORY.DB", "HISTORY.DB-wal", "HISTORY.DB-shm"}) std::filesystem::remove(f);
+        int go[2];
+        ASSERT_EQ(pipe(go), 0);
+        std::vector<pid_t> stations;
+        for (int k = 0; k < 4; ++k) {
+            const pid_t child = fork();
+            if (child == 0) {
+                close(go[1]);
+                char c;
+                [[maybe_unused]] ssize_t n = read(go[0], &c, 1);  // returns when the parent lets go
+                std::string e;
+                auto store = history::OpenSqliteStore("HISTORY.DB", &e);
+                if (store && store->Write(MakeRun(k, "W73", 1, 1000 + k), &e)) _exit(0);
+                std::fprintf(stderr, "station %d: %s\n", k, e.c_str());
+                _exit(1);
+            }
+            stations.push_back(child);
+        }
+        close(go[0]);
+        close(go[1]);
+        int failed = 0;
+        for (pid_t child : stations) {
+            int status = 0;
+            waitpid(child, &status, 0);
+            failed += !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+        }
+        EXPECT_EQ(failed, 0) << "round " << round;
+        auto store = history::OpenSqliteStore("HISTORY.DB", &error_);
+        ASSERT_TRUE(store) << error_;
+        EXPECT_EQ(store->Query({}, &error_)->size(), 4u - failed);
+    }
+}
+
+// A file that fails its integrity check is not appended to: refused, kept
+// byte for byte; and a history is opened for queries without being created,
+// migrated or written.
+TEST_F(SqliteFileTest, DamagedFilesAreRefusedAndQueriesNeverWrite) {
+    {
+        auto store = history::OpenSqliteStore("HISTORY.DB", &error_);
+        for (int n = 1; n <= 300; ++n) ASSERT_TRUE(store->Write(MakeRun(n, "W73", 1, n * 1000), &error_)) << error_;
+    }
+    std::filesystem::copy_file("HISTORY.DB", "damaged.db");
+    {
+        std::fstream f("damaged.db", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(3 * 4096 + 8);
+        f << std::string(64, '\x5A');
+    }
+    const std::string before = test_support::ReadFile("damaged.db");
+    EXPECT_FALSE(history::OpenSqliteStore("damaged.db", &error_));
+    EXPECT_NE(error_.find("integrity"), std::string::npos) << error_;
+    EXPECT_EQ(test_support::ReadFile("damaged.db"), before);
+
+    std::ofstream("empty.db").close();
+    EXPECT_FALSE(history::OpenSqliteStore("empty.db", &error_, true));
+    EXPECT_FALSE(history::OpenSqliteStore("missing.db", &error_, true));
+    EXPECT_EQ(std::filesystem::file_size("empty.db"), 0u);
+    EXPECT_FALSE(std::filesystem::exists("missing.db"));
+    auto reader = history::OpenSqliteStore("HISTORY.DB", &error_, true);
+    ASSERT_TRUE(reader) << error_;
+    EXPECT_EQ(reader->Query({}, &error_)->size(), 300u);
+    EXPECT_FALSE(reader->Write(MakeRun(301, "W73", 1, 0), &error_));
+}
+
 // The program dies inside a run's write: that run is absent, every earlier
 // one present, and the history still opens and takes runs.
 TEST_F(SqliteFileTest, CrashInsideAWriteLosesOnlyThatRun) {
@@ -207,6 +291,71 @@ TEST_F(SqliteFileTest, CrashInsideAWriteLosesOnlyThatRun) {
         EXPECT_EQ(runs->back().measurements.size(), 2u);
         EXPECT_TRUE(store->Write(MakeRun(4, "W73", 1, 4000), &error_)) << error_;
     }
+}
+
+// A server that refuses, holds a lock, hangs or stops: the camera waits no
+// longer than the station's timeout, whatever the connection string says,
+// the run waits in the queue, and every run goes in once when the server is
+// back. The waits are printed.
+TEST(PostgresStallTest, TheLineNeverWaitsLongerThanTheTimeout) {
+    std::string why;
+    const std::string conninfo = test_support::FreshPostgresDatabase(&why);
+    if (conninfo.empty()) GTEST_SKIP() << "no PostgreSQL server: " << why;
+    test_support::FailAfter(180);
+    test_support::WorkDir dir("history_pg_stall_test");
+    std::string error;
+    EXPECT_FALSE(history::OpenPostgresStore(conninfo + " dbname=nosuchdb", &error));
+    EXPECT_NE(error.find("\"nosuchdb\" does not exist"), std::string::npos) << error;
+    EXPECT_FALSE(history::OpenPostgresStore(conninfo, &error, {2, true}));  // queries create nothing
+    EXPECT_NE(error.find("no station history"), std::string::npos) << error;
+
+    history::HistorySettings s;
+    s.store = history::HistorySettings::Store::Postgres;
+    s.postgres = conninfo + " application_name=connect_timeout connect_timeout=0";
+    s.postgresTimeoutS = 2;
+    s.queue = "queue";
+    auto writer = history::MakeWriter(s);
+    int n = 0;
+    auto record = [&](const char* what) {
+        const auto t0 = std::chrono::steady_clock::now();
+        ++n;
+        const auto o = writer->Record(MakeRun(n, "W73N000000001", 1, 1000 * n));
+        const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        std::cout << "[ history  ] server " << what << ": the camera waited " << waited << " s\n";
+        EXPECT_LT(waited, 2.6) << what;
+        EXPECT_EQ(o.written, std::string(what) == "reachable" || std::string(what) == "back") << what << ": " << o.error;
+        EXPECT_FALSE(o.lost);
+        return o;
+    };
+    record("reachable");
+    PGconn* locker = PQconnectdb(conninfo.c_str());
+    PQclear(PQexec(locker, "BEGIN; LOCK TABLE runs IN ACCESS EXCLUSIVE MODE"));
+    const std::string locked = record("locked").error;
+    EXPECT_NE(locked.find("lock timeout"), std::string::npos) << locked;
+    PQclear(PQexec(locker, "ROLLBACK"));
+    PQfinish(locker);
+    EXPECT_EQ(record("reachable").pending, 0u);
+    {
+        ASSERT_TRUE(test_support::ControlPostgres("hang"));
+        struct Resume {
+            ~Resume() { test_support::ControlPostgres("resume"); }
+        } resume;
+        record("hung (the connection open)");
+        record("hung (a new connection)");
+    }
+    ASSERT_TRUE(test_support::ControlPostgres("stop"));
+    EXPECT_EQ(record("stopped").pending, 3u);
+    ASSERT_TRUE(test_support::ControlPostgres("start"));
+    EXPECT_EQ(record("back").pending, 0u);
+    alarm(0);
+
+    auto store = history::OpenPostgresStore(conninfo, &error);
+    ASSERT_TRUE(store) << error;
+    const auto runs = store->Query({}, &error);
+    ASSERT_TRUE(runs) << error;
+    std::vector<std::string> ids;
+    for (const auto& r : *runs) ids.push_back(r.runId);
+    EXPECT_EQ(ids, (std::vector<std::string>{"run-1", "run-2", "run-3", "run-4", "run-5", "run-6", "run-7"}));
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 #include "platform/file_write.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -78,6 +81,21 @@ TEST_F(FileWriteTest, ReadOnlyFileIsKeptAndAWritableOneKeepsItsMode) {
 TEST_F(FileWriteTest, MissingDirectoryCannotCreateAndMissingFileCannotBeRead) {
     EXPECT_EQ(platform::WriteFileReplacing(dir_ + "/no/such/file", "x"), platform::WriteError::CannotCreate);
     EXPECT_FALSE(platform::ReadWholeFile(dir_ + "/absent").has_value());
+}
+
+// What a killed writer left is removed; a write under way (its file held)
+// and files of other names are not.
+TEST_F(FileWriteTest, OnlyAbandonedTemporariesOfOurTargetsAreRemoved) {
+    const fs::path dir = dir_;
+    for (const char* name : {"A.dat.tmpAbC123", "B.dat.tmpXyZ789", "notes.txt.tmpAbC123", "A.dat.tmp"})
+        std::ofstream(dir / name) << "x";
+    const int held = ::open((dir / "B.dat.tmpXyZ789").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const auto ours = [](const std::string& target) { return target.size() > 4 && target.substr(target.size() - 4) == ".dat"; };
+    EXPECT_EQ(platform::RemoveAbandonedTemporaries(dir_, ours), 1u);
+    ::close(held);
+    EXPECT_FALSE(fs::exists(dir / "A.dat.tmpAbC123"));
+    for (const char* kept : {"B.dat.tmpXyZ789", "notes.txt.tmpAbC123", "A.dat.tmp"}) EXPECT_TRUE(fs::exists(dir / kept)) << kept;
 }
 
 }  // namespace

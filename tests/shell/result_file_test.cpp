@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "camera/usb_camera.h"
+#include "history/run_document.h"
 #include "platform/sjis.h"
 #include "shell/image_adjust_dlg.h"
 #include "sim/simulator.h"
@@ -53,7 +55,7 @@ protected:
         for (const auto& e : fs::recursive_directory_iterator(dir_)) {
             const std::string name = e.path().filename().string();
             if (e.path() == dir_ / "work" || e.path() == dir_ / "work" / "STD.DAT" || name.rfind("HISTORY.DB", 0) == 0 ||
-                e.path().extension() == ".json")
+                e.path().extension() == ".json" || name == "history-queue")
                 continue;
             out.push_back(e.path());
         }
@@ -168,6 +170,49 @@ TEST_F(ResultFileTest, ReadOnlyFileIsKeptAndGivesSeventyFour) {
     EXPECT_EQ(Read(name), "an earlier run");
     EXPECT_EQ(Entries().size(), 1u);  // nor a temporary file left beside it
     EXPECT_EQ(dlg_.GetDlgItemText(CImageAdjustDlg::IDC_COMMENT), "ERROR NO=74 ファイルオープンエラー");
+}
+
+// The run's record beside the result file is treated as the file is: one
+// that may not be replaced is kept, and the run is not OK.
+TEST_F(ResultFileTest, ReadOnlyRecordBesideTheFileGivesSeventyFour) {
+    const std::string name = sim::Sim().FirstCamera().Unit().identification + ".json";
+    std::ofstream(name, std::ios::binary) << "an earlier record";
+    fs::permissions(name, fs::perms::owner_read);
+    RunFlashUp();
+    EXPECT_EQ(dlg_.LastResult(), 74);
+    EXPECT_EQ(Read(name), "an earlier record");
+    EXPECT_EQ(host_.MessageBoxes()[host_.MessageBoxes().size() - 2].text, kNotOpened);
+    EXPECT_EQ(dlg_.LastRunRecord().Result(), 74);
+}
+
+// Identifications that differ only in a byte a file name cannot hold as it
+// is still name files of their own, and the record keeps the same text; an
+// erased EEPROM names no camera.
+TEST_F(ResultFileTest, EveryIdentificationNamesAFileOfItsOwn) {
+    const std::pair<Bytes, std::string> cases[] = {
+        {Bytes{'W', '7', '3', 'N', '/'}, "W73N%2F"},
+        {Bytes{'W', '7', '3', 'N', '\\'}, "W73N%5C"},
+        {Bytes{'W', '7', '3', 'N', '_'}, "W73N_"},
+        {Bytes{'W', '7', '3', 'N', '%', '2', 'F'}, "W73N%252F"},
+        {Bytes{'W', '7', '3', 0xFF, 0x0A}, "W73%FF%0A"},
+        {Bytes(13, 0xFF), ""},
+    };
+    for (const auto& [id, text] : cases) {
+        SCOPED_TRACE(text);
+        SetIdentification(id);
+        RunFlashUp();
+        EXPECT_EQ(dlg_.LastResult(), text.empty() ? 74 : 1);
+        EXPECT_EQ(dlg_.LastRunRecord().Identification(), text);
+        if (text.empty()) continue;
+        const auto record = history::FromJson(Read(text + ".json"));
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->identification, text);
+    }
+    std::vector<std::string> names;
+    for (const auto& e : Entries()) names.push_back(e.filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"W73%FF%0A.dat", "W73N%252F.dat", "W73N%2F.dat", "W73N%5C.dat",
+                                               "W73N_.dat"}));
 }
 
 TEST_F(ResultFileTest, FailingItemStillWritesItsLogUpToTheFailure) {

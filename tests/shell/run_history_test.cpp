@@ -8,7 +8,10 @@
 #include <fstream>
 
 #include "history/history_store.h"
+#include "history/history_writer.h"
+#include "platform/clock.h"
 #include "platform/sha256.h"
+#include "adjust/pixel_defect_dlg.h"
 #include "shell/image_adjust_dlg.h"
 #include "tests/support/station_fixture.h"
 
@@ -22,6 +25,12 @@ protected:
     // written until the test makes the folder.
     RunHistoryTest() : StationTest("run_history_test") {
         std::ofstream("HISTORY.INI") << "# the station's history\nsqlite_file = line/HISTORY.DB\nstation = ST-7\n";
+    }
+    std::vector<history::RunDocument> Queued() {
+        std::vector<history::RunDocument> runs;
+        for (const auto& e : history::HistoryWriter(nullptr, "history-queue").Queue())
+            if (e.run) runs.push_back(*e.run);
+        return runs;
     }
     void Start(std::uint16_t selection, bool save) {
         dlg_.SetSelection(selection);
@@ -69,7 +78,8 @@ TEST_F(RunHistoryTest, RunsWaitWhileTheHistoryCannotBeWrittenAndGoInOnceItCan) {
     EXPECT_EQ(first.items[0].endMs - first.items[0].startMs, 500 + 500 + 1000 + 1000 + 500 + 200);
     EXPECT_EQ(first.standardsHash, platform::Sha256Hex(test_support::ReadFile(test_support::BinDir() / "STD.DAT")));
     EXPECT_EQ(first.programVersion, "1.02");
-    EXPECT_GE(first.endedAtMs - first.startedAtMs, first.items[0].endMs);
+    // Wall times, with the items' virtual durations beside them.
+    EXPECT_GE(first.endedAtMs, first.startedAtMs);
     EXPECT_EQ(runs[1].result, 3);
     EXPECT_EQ(runs[1].errorMessage, "USB通信エラー");
     EXPECT_TRUE(runs[1].identification.empty());  // no result file, no identification read
@@ -104,6 +114,90 @@ TEST_F(RunHistoryTest, TheMenuShowsTheHistoryOnlyBetweenRuns) {
     });
     Start(0x0004, false);
     EXPECT_EQ(shown, 1);
+}
+
+// The server's (here the file's) refusal is told once on stderr, not at
+// every run; the times are the wall clock's, though the host's is virtual.
+TEST_F(RunHistoryTest, ARefusalIsToldOnceAndTheTimesAreTheWallClocks) {
+    const std::int64_t before = platform::RealClock().UnixMs();
+    testing::internal::CaptureStderr();
+    for (int run = 0; run < 3; ++run) Start(0x0004, run == 0);
+    const std::string told = testing::internal::GetCapturedStderr();
+    const std::string refusal = "history: line/HISTORY.DB: unable to open database file\n";
+    EXPECT_EQ(told.find(refusal), told.rfind(refusal)) << told;
+    EXPECT_NE(told.find(refusal), std::string::npos) << told;
+    const auto runs = Queued();
+    ASSERT_EQ(runs.size(), 3u);
+    for (const auto& r : runs) {
+        EXPECT_GE(r.startedAtMs, before);
+        EXPECT_LE(r.endedAtMs, platform::RealClock().UnixMs());
+    }
+    EXPECT_EQ(dlg_.m_comment, "終了！　☆☆　ＯＫ　☆☆　［履歴未保存 3 件］");
+}
+
+// The defect editor's SAVE replaces the result file: its action goes into
+// the history and beside the file as a run does.
+TEST_F(RunHistoryTest, TheDefectEditorsSaveIsARunOfTheHistory) {
+    fs::create_directory("line");
+    ui::scripted::Script& s = host_.OnShow(CPixelDefectDlg::IDD);
+    s.Click(CPixelDefectDlg::IDC_SAVE).Click(CPixelDefectDlg::IDC_READ).Click(ui::IDCANCEL);
+    host_.Click(dlg_, CImageAdjustDlg::IDC_PIXEL_DEFECT);
+    const auto runs = Stored();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].identification, "W73N000000001");
+    EXPECT_EQ(runs[0].selectedItems, std::vector<std::string>{"defect-editor"});
+    EXPECT_EQ(runs[0].result, 1);
+    EXPECT_EQ(history::FromJson(test_support::ReadFile("W73N000000001.json")), runs[0]);
+    EXPECT_TRUE(fs::exists("W73N000000001.dat"));
+}
+
+// HISTORY.INI as the window finds it when it opens.
+template <const char* kIni>
+class HistoryIniTest : public RunHistoryTest {
+protected:
+    HistoryIniTest() {
+        std::ofstream("HISTORY.INI") << kIni;
+        std::ofstream("notes.txt") << "not a database\n";
+    }
+    std::string Boxes() const {
+        std::string all;
+        for (const auto& b : host_.MessageBoxes()) all += b.text + "|";
+        return all;
+    }
+};
+constexpr char kMalformed[] = "sqlite_file = line.db\nqueue =\n";
+constexpr char kNowhere[] = "sqlite_file = notes.txt\nqueue = STD.DAT/queue\n";
+using MalformedIniTest = HistoryIniTest<kMalformed>;
+using NowhereTest = HistoryIniTest<kNowhere>;
+
+// A file that cannot be used is said with its line and reason, and the runs
+// go to the default history, not to none.
+TEST_F(MalformedIniTest, IsSaidAndTheRunsGoToTheDefaultHistory) {
+    ui::scripted::ScriptedHost host;
+    CImageAdjustDlg dlg(host);
+    ASSERT_TRUE(dlg.Create());
+    ASSERT_FALSE(host.MessageBoxes().empty());
+    const std::string said = host.MessageBoxes().back().text;
+    EXPECT_NE(said.find("調整点検履歴の設定ファイルを使えません。"), std::string::npos) << said;
+    EXPECT_NE(said.find("HISTORY.INI:2: 'queue' has no value"), std::string::npos) << said;
+    dlg.DestroyWindow();
+    Start(0x0004, false);
+    std::string error;
+    auto store = history::OpenSqliteStore("HISTORY.DB", &error, true);
+    ASSERT_TRUE(store) << error;
+    EXPECT_EQ(store->Query({}, &error)->size(), 1u);
+    EXPECT_FALSE(fs::exists("line.db"));
+}
+
+// A run that can be neither stored nor queued is told at its end, counted
+// in the status line, and the run's own result stands.
+TEST_F(NowhereTest, ALostRunIsToldAndCounted) {
+    Start(0x0004, true);
+    EXPECT_EQ(dlg_.LastResult(), 1);
+    EXPECT_EQ(dlg_.LostRuns(), 1u);
+    EXPECT_NE(Boxes().find("この検査の記録を調整点検履歴にも保留にも書けませんでした。"), std::string::npos) << Boxes();
+    EXPECT_EQ(dlg_.m_comment, "終了！　☆☆　ＯＫ　☆☆　［履歴記録不能 1 件］");
+    EXPECT_EQ(test_support::ReadFile("notes.txt"), "not a database\n");
 }
 
 }  // namespace
