@@ -1,5 +1,6 @@
 #include "adjust/tft_position_dlg.h"
 
+#include "adjust/read_back.h"
 #include "camera/usb_camera.h"
 #include "res/adjust_templates.h"
 
@@ -59,8 +60,9 @@ void CTftPositionDlg::OnVideoMode(std::uint8_t mode) {
     CheckDlgButton(mode == 0 ? kPal : kNtsc, false);
     CheckDlgButton(mode == 0 ? kNtsc : kPal, true);
     m_videoMode = mode;
-    m_result = SelectVideoMode(mode);
-    if (m_result != 1) {
+    const int r = SelectVideoMode(mode);
+    if (m_result != kFlashNotHeld) m_result = r;
+    if (r != 1) {
         AppMessageBox("USB通信エラーです。もう一度やり直してください");
         PostCommand(ui::IDOK);
     }
@@ -72,6 +74,9 @@ void CTftPositionDlg::OnDirection(Axis axis, Direction direction) {
         return;
     }
     int r = MoveTftPosition(axis, direction);
+    // The camera holds another block than the one written: the item
+    // does not end OK, whatever the operator does next.
+    if (r == kFlashNotHeld) m_result = r;
     if (r == 66)
         AppMessageBox("TFT調整オーバーです");
     else if (r != 1)
@@ -130,5 +135,6 @@ int CTftPositionDlg::MoveTftPosition(Axis axis, Direction direction) {
     Sleep(20);
     if (camera.SendUpdateCommand(5) != 1) return 3;
     Sleep(20);
-    return 1;
+    // Committed to flash and unpacked again: what the display shows now.
+    return HeldResult(camera.ConfigMemoryHolds(kTftEeprom, block.address, kBlockSize, data), kFlashNotHeld);
 }
