@@ -6,8 +6,9 @@
 inline constexpr int kRamConfigNotHeld = 10;  // "USB：RAM－CONFIG書き込みエラー"
 inline constexpr int kDramNotHeld = 11;       // "USB：メインRAM書き込みエラー"
 inline constexpr int kMcuEepromNotHeld = 12;  // "USB：メインEEPROM書き込みエラー"
-// An EEPROM that does not hold, after the update commands that commit it to
-// flash and unpack it again, what was written ("USB：CCDEEPROM書き込みエラー").
+// The CCD EEPROM that does not hold, after the update commands that commit
+// it to flash and unpack it again, what was written
+// ("USB：CCDEEPROM書き込みエラー", as 9 is for the write itself).
 inline constexpr int kFlashNotHeld = 15;
 
 // A read-back (CUsbCamera::ConfigMemoryHolds, CameraMemoryHolds) as a

@@ -1,6 +1,5 @@
 #include "adjust/tft_position_dlg.h"
 
-#include "adjust/read_back.h"
 #include "camera/usb_camera.h"
 #include "res/adjust_templates.h"
 
@@ -53,6 +52,7 @@ bool CTftPositionDlg::OnInitDialog() {
     CheckDlgButton(kPal, false);
     m_videoMode = kNoMode;
     m_result = 1;
+    m_blockNotKept = false;
     return true;
 }
 
@@ -61,7 +61,7 @@ void CTftPositionDlg::OnVideoMode(std::uint8_t mode) {
     CheckDlgButton(mode == 0 ? kNtsc : kPal, true);
     m_videoMode = mode;
     const int r = SelectVideoMode(mode);
-    if (m_result != kFlashNotHeld) m_result = r;
+    if (!m_blockNotKept) m_result = r;
     if (r != 1) {
         AppMessageBox("USB通信エラーです。もう一度やり直してください");
         PostCommand(ui::IDOK);
@@ -74,9 +74,13 @@ void CTftPositionDlg::OnDirection(Axis axis, Direction direction) {
         return;
     }
     int r = MoveTftPosition(axis, direction);
-    // The camera holds another block than the one written: the item
-    // does not end OK, whatever the operator does next.
-    if (r == kFlashNotHeld) m_result = r;
+    // The camera holds another block than the one written: the item ends
+    // with 3, as a configuration memory write whose read-back differs does,
+    // whatever the operator does next.
+    if (r == kNotKept) {
+        m_blockNotKept = true;
+        m_result = 3;
+    }
     if (r == 66)
         AppMessageBox("TFT調整オーバーです");
     else if (r != 1)
@@ -136,5 +140,6 @@ int CTftPositionDlg::MoveTftPosition(Axis axis, Direction direction) {
     if (camera.SendUpdateCommand(5) != 1) return 3;
     Sleep(20);
     // Committed to flash and unpacked again: what the display shows now.
-    return HeldResult(camera.ConfigMemoryHolds(kTftEeprom, block.address, kBlockSize, data), kFlashNotHeld);
+    const int held = camera.ConfigMemoryHolds(kTftEeprom, block.address, kBlockSize, data);
+    return held == 1 ? 1 : held == 0 ? kNotKept : 3;
 }

@@ -42,7 +42,7 @@ TEST_F(SensorItemsFault, FlashUpsAndTftPosition) {
     tftScript_ = [](ui::scripted::Script& s) { s.Click(1141).Click(1009).Click(1008); };
     Action tftPosition = Start("TFT position", "nominal", 0x4000, [](const Walk& w, std::size_t k, LinkFault f) {
         if (f == LinkFault::CorruptedRead && w[k - 1].name == "DXC_UPDATECOMMAND")
-            return Expect::GoesOn(15, "USB通信エラーです", "the block read back after a move differs: NG");
+            return Expect::GoesOn(3, "USB通信エラーです", "the block read back after a move differs: NG");
         if (w.CountBefore(k + 1, "DXC_TFTEEPROM_DATAREAD") == 0) {
             Expect e = Expect::Fails(3, "the video mode: the window closes");
             e.box = "USB通信エラーです。もう一度やり直してください";
