@@ -3,6 +3,7 @@
 #include <string>
 
 #include "adjust/gain_word.h"
+#include "adjust/read_back.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -190,6 +191,10 @@ int CApertureDlg::WriteApertureGains(int kind) {
     Pause(500);
     if (camera.SendUpdateCommand(2) != 1) return 3;
     Pause(500);
+    // Committed to flash and unpacked again: still the new gains.
+    if (const int r = HeldResult(camera.ConfigMemoryHolds(kind, kStoredTable, kTableBytes, table), kFlashNotHeld);
+        r != 1)
+        return r;
     if (camera.SetCcdPower(1) != 1) return 3;
     Pause(100);
     return 1;

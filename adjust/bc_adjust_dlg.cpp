@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "adjust/current_input_dlg.h"
+#include "adjust/read_back.h"
 #include "camera/usb_camera.h"
 #include "platform/format.h"
 #include "res/adjust_templates.h"
@@ -154,8 +155,8 @@ int CBcAdjustDlg::AdjustAd() {
 
 int CBcAdjustDlg::WriteValues(int area) {
     CUsbCamera& camera = Camera();
-    // Both are read back; only the DRAM working copy is compared.
-    const bool verify = area == kDram;
+    // Both are read back and compared.
+    const int notHeld = area == kDram ? kDramNotHeld : kMcuEepromNotHeld;
     const std::uint32_t offset = area == kDram ? kDramOffset : 0;
 
     const std::uint8_t ad[2] = {static_cast<std::uint8_t>(m_adValue), static_cast<std::uint8_t>(m_adValue >> 8)};
@@ -163,12 +164,12 @@ int CBcAdjustDlg::WriteValues(int area) {
     std::uint8_t back[6] = {};  // a read answers two bytes more than it asks for
     if (!Step(camera.AccessCameraMemory(area, 0, kAdValueAddress + offset, 2, out, 2), 20)) return 3;
     if (camera.AccessCameraMemory(area, 1, kAdValueAddress + offset, 2, back, sizeof back) != 1) return 3;
-    if (verify && !std::equal(ad, ad + 2, back)) return 11;
+    if (!std::equal(ad, ad + 2, back)) return notHeld;
     Pause(20);
 
     std::copy(m_currents.begin(), m_currents.end(), out);
     if (!Step(camera.AccessCameraMemory(area, 0, kCurrentsAddress + offset, 4, out, 4), 20)) return 3;
     if (camera.AccessCameraMemory(area, 1, kCurrentsAddress + offset, 4, back, sizeof back) != 1) return 3;
-    if (verify && !std::equal(m_currents.begin(), m_currents.end(), back)) return 11;
+    if (!std::equal(m_currents.begin(), m_currents.end(), back)) return notHeld;
     return 1;
 }

@@ -4,6 +4,7 @@
 // opened again.
 
 #include <cstdint>
+#include <vector>
 
 #include "adjust/adjust_dlg.h"
 
@@ -19,4 +20,7 @@ public:
 
 protected:
     int RunAdjustment() override { return RunFlashUp(m_target); }
+
+private:
+    int CheckUnpacked(const std::vector<std::uint8_t>& written);
 };

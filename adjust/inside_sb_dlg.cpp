@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "adjust/read_back.h"
 #include "camera/usb_camera.h"
 #include "platform/format.h"
 #include "res/adjust_templates.h"
@@ -153,7 +154,9 @@ int CInsideSbDlg::AdjustMode(const Mode& mode, std::int8_t initial, int target, 
         std::array<int, 3> greens{};
         for (int n = 0; n < 3; ++n) {
             AreaMeasurement m;
-            if (TakeFlashPicture(mode, adj, m) != 1) return 7;
+            // A value the camera does not hold is reported as such: the
+            // flash would fire with another.
+            if (const int r = TakeFlashPicture(mode, adj, m); r != 1) return r == kDramNotHeld ? r : 7;
             Pause(mode.pictureWaitMs);
             const int green = greens[static_cast<std::size_t>(n)] = FlashGreen(m);
             AppendLog(platform::Format("  [%d] GREEN : %5d[LSB]  RED : %5d[LSB]  BLUE : %5d[LSB]\r\n", n + 1,
@@ -185,6 +188,8 @@ int CInsideSbDlg::TakeFlashPicture(const Mode& mode, std::int8_t adj, AreaMeasur
     std::uint8_t value = static_cast<std::uint8_t>(adj);
     if (!Step(camera.SetInspectionMode(), 50)) return 3;
     if (!Step(camera.AccessCameraMemory(kDram, 0, mode.dramAddress, 1, &value, 1), 20)) return 3;
+    if (const int r = HeldResult(camera.CameraMemoryHolds(kDram, mode.dramAddress, 1, &value), kDramNotHeld); r != 1)
+        return r;
     if (!Step(camera.FireInsideSb(kFireWidth), 300)) return 3;
     if (!Step(camera.ChargeInsideSb(m_chargeVolts), 50)) return 3;
     const int flash = mode.preFlash ? camera.SendPreFlash(mode.level, 0) : camera.SendMainFlash(mode.level, 0);

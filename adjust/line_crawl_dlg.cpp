@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "adjust/read_back.h"
 #include "platform/format.h"
 #include "res/adjust_templates.h"
 #include "res/prompts.h"
@@ -81,6 +82,13 @@ int CLineCrawlDlg::MeasureField(const char* prompt, AreaMeasurement* out) {
     return 1;
 }
 
+// The pictures are taken with what the camera holds: read back.
+int CLineCrawlDlg::WriteRamConfig(std::uint32_t address, std::uint32_t n, std::uint8_t* data) {
+    if (Camera().TransferConfigMemory(kRamConfig, kWrite, address, n, data) != 1) return 3;
+    Pause(20);
+    return HeldResult(Camera().ConfigMemoryHolds(kRamConfig, address, n, data), kRamConfigNotHeld);
+}
+
 int CLineCrawlDlg::RunLineCrawl() {
     ui::WaitCursor wait(GetHost());
     SetLog("ラインクロール調整\r\n");
@@ -91,7 +99,7 @@ int CLineCrawlDlg::RunLineCrawl() {
     if (camera.SetOb(0) != 1) return 3;
     Pause(20);
     std::uint8_t unity[8] = {1, 0, 1, 0, 1, 0, 1, 0};
-    if (camera.TransferConfigMemory(kRamConfig, kWrite, kUnityGainAddress, sizeof unity, unity) != 1) return 3;
+    if (const int r = WriteRamConfig(kUnityGainAddress, sizeof unity, unity); r != 1) return r;
     Pause(50);
     std::uint8_t k8 = 0;
     std::array<std::uint8_t, kBlockSize> block{};
@@ -103,7 +111,7 @@ int CLineCrawlDlg::RunLineCrawl() {
     // Pass 0 measures without correction and computes it; pass 1 checks it.
     for (int pass = 0; pass < 2; ++pass) {
         for (std::size_t i : kK8Offsets) block[i] = k8;
-        if (camera.TransferConfigMemory(kRamConfig, kWrite, kWorkingBlock, kBlockSize, block.data()) != 1) return 3;
+        if (const int r = WriteRamConfig(kWorkingBlock, kBlockSize, block.data()); r != 1) return r;
         Pause(50);
 
         AreaMeasurement red, blue;

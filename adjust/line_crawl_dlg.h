@@ -41,4 +41,5 @@ protected:
 private:
     // One field after the operator has moved the chart: 1, 8 or 7.
     int MeasureField(const char* prompt, AreaMeasurement* out);
+    int WriteRamConfig(std::uint32_t address, std::uint32_t n, std::uint8_t* data);
 };

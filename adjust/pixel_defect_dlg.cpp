@@ -266,6 +266,9 @@ int CPixelDefectDlg::StoreDefectTable() {
     Sleep(1000);
     if (camera.SendUpdateCommand(2) != 1) return fail();
     Sleep(1000);
+    // Committed to flash and unpacked again: still the table written.
+    if (camera.ConfigMemoryHolds(0, defect::kTableAddress, static_cast<std::uint32_t>(image.size()), image.data()) != 1)
+        return fail();
     return 1;
 }
 

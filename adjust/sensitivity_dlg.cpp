@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 
+#include "adjust/read_back.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -121,7 +122,10 @@ int CSensitivityDlg::AdjustStep(int code, int value, int& adjusted) {
         platform::PutBe16(word, IsoWord(static_cast<std::uint16_t>(value)));
         if (camera.TransferConfigMemory(kRamConfig, kWrite, address, 2, word) != 1) return 3;
         Pause(20);
-        if (camera.TransferConfigMemory(kRamConfig, kRead, address, 2, word) != 1) return 3;
+        // The picture shows the value the camera holds.
+        if (const int r = HeldResult(camera.ConfigMemoryHolds(kRamConfig, address, 2, word), kRamConfigNotHeld);
+            r != 1)
+            return r;
         Pause(100);
         if (camera.SetShootingConditions(kShutter, 0, static_cast<std::uint8_t>(code), 0) != 1) return 8;
         Pause(20);

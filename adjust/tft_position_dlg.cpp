@@ -52,6 +52,7 @@ bool CTftPositionDlg::OnInitDialog() {
     CheckDlgButton(kPal, false);
     m_videoMode = kNoMode;
     m_result = 1;
+    m_blockNotKept = false;
     return true;
 }
 
@@ -59,8 +60,9 @@ void CTftPositionDlg::OnVideoMode(std::uint8_t mode) {
     CheckDlgButton(mode == 0 ? kPal : kNtsc, false);
     CheckDlgButton(mode == 0 ? kNtsc : kPal, true);
     m_videoMode = mode;
-    m_result = SelectVideoMode(mode);
-    if (m_result != 1) {
+    const int r = SelectVideoMode(mode);
+    if (!m_blockNotKept) m_result = r;
+    if (r != 1) {
         AppMessageBox("USB通信エラーです。もう一度やり直してください");
         PostCommand(ui::IDOK);
     }
@@ -72,6 +74,13 @@ void CTftPositionDlg::OnDirection(Axis axis, Direction direction) {
         return;
     }
     int r = MoveTftPosition(axis, direction);
+    // The camera holds another block than the one written: the item ends
+    // with 3, as a configuration memory write whose read-back differs does,
+    // whatever the operator does next.
+    if (r == kNotKept) {
+        m_blockNotKept = true;
+        m_result = 3;
+    }
     if (r == 66)
         AppMessageBox("TFT調整オーバーです");
     else if (r != 1)
@@ -130,5 +139,7 @@ int CTftPositionDlg::MoveTftPosition(Axis axis, Direction direction) {
     Sleep(20);
     if (camera.SendUpdateCommand(5) != 1) return 3;
     Sleep(20);
-    return 1;
+    // Committed to flash and unpacked again: what the display shows now.
+    const int held = camera.ConfigMemoryHolds(kTftEeprom, block.address, kBlockSize, data);
+    return held == 1 ? 1 : held == 0 ? kNotKept : 3;
 }

@@ -25,9 +25,13 @@ public:
     void OnCancel() override;
 
     int SelectVideoMode(std::uint8_t mode);
+    // 1, 66 beyond the range, 3 a command failed, kNotKept: the camera holds
+    // another block than it was sent.
+    static constexpr int kNotKept = 0;
     int MoveTftPosition(Axis axis, Direction direction);
 
 private:
+    bool m_blockNotKept = false;
     void OnVideoMode(std::uint8_t mode);
     void OnDirection(Axis axis, Direction direction);
     void OnFinish();

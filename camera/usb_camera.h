@@ -108,6 +108,9 @@ public:
     // they differ, a step fails, or the arguments are bad (n above 2048:
     // nothing is sent).
     int WriteConfigMemoryVerified(int kind, int mode, std::uint32_t address, std::uint32_t n, std::uint8_t* buffer);
+    // Reads n bytes back and compares them with `expected`: 1 when the
+    // camera holds them, 0 when it holds others, else the read's number.
+    int ConfigMemoryHolds(int kind, std::uint32_t address, std::uint32_t n, const std::uint8_t* expected);
     int ReadCcdAdjustData(const MeasureArea& area, AreaMeasurement* out);
     int SetPlayMode(int mode);    // 0 on, 1 off
     int SetVideoMode(int mode);   // 0 NTSC, 1 PAL
@@ -134,6 +137,8 @@ public:
     // bufferSize >= n + 2 bytes, the data first.
     int AccessCameraMemory(int area, int mode, std::uint32_t address, std::uint32_t n, std::uint8_t* buffer,
                            std::uint32_t bufferSize);
+    // As ConfigMemoryHolds, for the microcontroller's memory areas.
+    int CameraMemoryHolds(int area, std::uint32_t address, std::uint32_t n, const std::uint8_t* expected);
 
     // ---- DCMD and operation commands ----------------------------------------
     int DcmdOpenSession();

@@ -121,6 +121,14 @@ int CUsbCamera::WriteConfigMemoryVerified(int kind, int mode, std::uint32_t addr
     return std::memcmp(readBack, buffer, n) == 0 ? 1 : 0;
 }
 
+int CUsbCamera::ConfigMemoryHolds(int kind, std::uint32_t address, std::uint32_t n, const std::uint8_t* expected) {
+    if (n == 0 || !expected) return 6;
+    std::vector<std::uint8_t> held(n);
+    const int r = TransferConfigMemory(kind, 1, address, n, held.data());
+    if (r != 1) return r;
+    return std::memcmp(held.data(), expected, n) == 0 ? 1 : 0;
+}
+
 int CUsbCamera::ReadCcdAdjustData(const MeasureArea& area, AreaMeasurement* out) {
     if (!out) return 6;
     TraceCommand("DXC_CCD_ADJUST_DATA_IN");
@@ -290,4 +298,12 @@ int CUsbCamera::AccessCameraMemory(int area, int mode, std::uint32_t address, st
     r = ReceiveMcuResponse(2, reply, sizeof reply);
     if (r != 1) return r;
     return reply[0] == kMcuOk ? 1 : 9;
+}
+
+int CUsbCamera::CameraMemoryHolds(int area, std::uint32_t address, std::uint32_t n, const std::uint8_t* expected) {
+    if (n == 0 || !expected) return 6;
+    std::vector<std::uint8_t> held(n + 2);  // the data and what the camera adds
+    const int r = AccessCameraMemory(area, 1, address, n, held.data(), static_cast<std::uint32_t>(held.size()));
+    if (r != 1) return r;
+    return std::memcmp(held.data(), expected, n) == 0 ? 1 : 0;
 }

@@ -80,6 +80,7 @@ struct LinkState {
     std::atomic<std::uint64_t> inFlight{0};
     std::atomic<std::uint32_t> open{0};  // whose notifications count: see EventOfOpen
     std::array<std::atomic<std::uint32_t>, kEventRoutines> owed{};  // transfers given up on, by open
+    std::atomic<bool> outOfStep{false};  // more completions heard than transfers given, in this open
     std::uint32_t lastTransferNumber = 0;
     std::unique_ptr<Transfer> transfer = std::make_unique<Transfer>();
     std::vector<std::unique_ptr<Transfer>> abandoned;
@@ -103,8 +104,9 @@ constexpr std::uint8_t kFlagDevice = 0x04;
 // routine serves a new open only once every transfer given up on under it
 // has been heard of; with none left, the device is not opened until another
 // library (or the same one loaded again) is bound. A completion reported
-// twice, the second time while a later transfer of the same open is
-// pending, is still not told apart.
+// twice is not taken for a later transfer's where that one brings data to
+// the host (see MarkUnwritten); elsewhere the second report comes to a link
+// with nothing armed, which then stops (see EndTransfer).
 
 template <std::uint32_t Open>
 void EventOfOpen(std::uint32_t eventCode, std::uint32_t value) {
@@ -221,12 +223,24 @@ void BuildInquiryBlock(std::uint8_t* b) {
 }
 
 // Ends the armed transfer with `outcome` (kEnded with a status, or with
-// kDropped), if the one armed when we look is still waiting. A notification
-// with nothing armed (a second one for the same transfer, or one for a
-// transfer already given up on) is ignored.
+// kDropped), if the one armed when we look is still waiting. A second
+// notification before the poll has taken the first is ignored. A completion
+// with nothing armed is owed to a transfer given up on in this open, or else
+// one reported more than once: a transfer without data to the host may then
+// have been taken as done on another's completion, so no transfer goes out
+// until the device is opened again.
 void EndTransfer(std::uint64_t outcome) {
-    std::atomic<std::uint64_t>& inFlight = Link().inFlight;
+    LinkState& link = Link();
+    std::atomic<std::uint64_t>& inFlight = link.inFlight;
     std::uint64_t seen = inFlight.load(std::memory_order_acquire);
+    if (seen == 0 && (outcome & kDropped) == 0) {
+        std::atomic<std::uint32_t>& owed = link.owed[link.open.load() % kEventRoutines];
+        std::uint32_t n = owed.load();
+        while (n > 0 && !owed.compare_exchange_weak(n, n - 1)) {
+        }
+        if (n == 0) link.outOfStep.store(true);
+        return;
+    }
     if (seen == 0 || (seen & kEnded) != 0) return;
     // Fails if the poll gave up on it or moved on meanwhile: then it was not
     // the transfer this notification belongs to.
@@ -245,6 +259,25 @@ void RetireTransfer() {
     LinkState& link = Link();
     link.abandoned.push_back(std::move(link.transfer));
     link.transfer = std::make_unique<Transfer>();
+}
+
+// A transfer to the host that completes later has its data written by the
+// library before the completion is reported, so its buffer starts with a
+// pattern of its own: a completion that leaves the whole pattern in place
+// wrote nothing of it, and is an earlier transfer's reported again. The
+// pattern changes from byte to byte and from transfer to transfer; an answer
+// that happened to match it would be waited on in vain and fail, never be
+// taken for data.
+std::uint8_t UnwrittenByte(std::uint32_t number, std::uint32_t i) {
+    return static_cast<std::uint8_t>(0xA5u ^ (i * 29u) ^ number ^ (number >> 8));
+}
+void MarkUnwritten(std::uint8_t* data, std::uint32_t length, std::uint32_t number) {
+    for (std::uint32_t i = 0; i < length; ++i) data[i] = UnwrittenByte(number, i);
+}
+bool Unwritten(const std::uint8_t* data, std::uint32_t length, std::uint32_t number) {
+    for (std::uint32_t i = 0; i < length; ++i)
+        if (data[i] != UnwrittenByte(number, i)) return false;
+    return length != 0;
 }
 
 // The library still holds a transfer that the link gives up on. Closing the
@@ -270,13 +303,18 @@ int RunTransfer(platform::Clock& clock, std::uint32_t commandLength, std::uint8_
     if (length != 0 && !data) return 6;
     // A failed open leaves the last session's handle behind: never use it.
     if (!HasFlag(kFlagDevice)) return 14;
+    if (link.outOfStep.load()) {
+        CloseAbandonedDevice();
+        return 14;
+    }
 
+    const std::uint32_t number = NextTransferNumber();
     Transfer& t = *link.transfer;
     if (t.data.size() < length) t.data.resize(length);
     if (direction == LVX_DIR_OUT)
         std::memcpy(t.data.data(), data, length);
     else if (length != 0)
-        std::memset(t.data.data(), 0, length);
+        MarkUnwritten(t.data.data(), length, number);
     std::memset(t.sense, 0, sizeof t.sense);
     t.io = LvxExecuteIoBlock{};
     t.io.deviceHandle = link.deviceHandle.load();
@@ -290,7 +328,6 @@ int RunTransfer(platform::Clock& clock, std::uint32_t commandLength, std::uint8_
 
     // Armed before the call: the library may complete from its own thread
     // before the entry returns.
-    const std::uint32_t number = NextTransferNumber();
     link.inFlight.store(Armed(number), std::memory_order_release);
 
     platform::Trace("LVX_SEL_EXECUTE_IO\r\n");
@@ -298,12 +335,25 @@ int RunTransfer(platform::Clock& clock, std::uint32_t commandLength, std::uint8_
     CallEntry(LVX_SEL_EXECUTE_IO, &t.io, link.driverHandle.load(), &result);
 
     if (result == 0 && t.io.pending != 0) {
-        for (int i = 0; i < polls && (link.inFlight.load(std::memory_order_acquire) & kEnded) == 0; ++i)
+        // Its own completion: a good one to the host must have written data.
+        const auto own = [&](std::uint64_t seen) {
+            if ((seen & kEnded) == 0) return false;
+            const bool good = (seen & (kDropped | 0xFFFFFFFFu)) == 0;
+            return !good || direction != LVX_DIR_IN || !Unwritten(t.data.data(), length, number);
+        };
+        for (int i = 0; i < polls; ++i) {
+            std::uint64_t seen = link.inFlight.load(std::memory_order_acquire);
+            if (own(seen)) break;
+            // Another's completion reported again: armed anew for its own.
+            // Its own, should it come at this very moment, is taken for
+            // that one and the transfer fails for want of it.
+            if ((seen & kEnded) != 0) link.inFlight.compare_exchange_strong(seen, Armed(number));
             clock.Sleep(kPollIntervalMs);
+        }
         // Disarmed at once: a notification that races the last poll still
         // counts, and none after it can reach this transfer.
         const std::uint64_t outcome = link.inFlight.exchange(0, std::memory_order_acq_rel);
-        if ((outcome & kEnded) == 0) {
+        if (!own(outcome)) {
             RetireTransfer();
             ++link.owed[link.open.load()];
             CloseAbandonedDevice();
@@ -466,6 +516,7 @@ int CUsbCamera::OpenDevice(std::uint32_t deviceId) {
     const std::optional<std::uint32_t> open = NextOpen();
     if (!open) return 11;
     Link().open.store(*open);
+    Link().outOfStep.store(false);
     block.onEvent = kEventRoutineOfOpen[*open];
     std::uint32_t result = 0;
     if (!CallEntry(LVX_SEL_OPEN_DEVICE, &block, Link().driverHandle.load(), &result)) return 2;

@@ -104,6 +104,19 @@ std::vector<std::uint8_t>& Camera::Mem(Memory which) {
 }
 const std::vector<std::uint8_t>& Camera::Mem(Memory which) const { return const_cast<Camera*>(this)->Mem(which); }
 
+bool Camera::WriteIgnored(std::optional<Memory> which, std::size_t address) {
+    auto& u = m_faults.unstored;
+    if (u.times <= 0 || (u.memory && (u.memory != which || u.address != address))) return false;
+    --u.times;
+    return true;
+}
+
+void Camera::StickRead(Memory which, std::size_t address, std::vector<std::uint8_t>& data) const {
+    const auto& stuck = m_faults.stuckRead;
+    if (stuck && stuck->memory == which && stuck->address >= address && stuck->address - address < data.size())
+        data[stuck->address - address] ^= stuck->flip;
+}
+
 CameraMemories Camera::ModelMemories() const {
     CameraMemories m;
     m.ccdEeprom = m_ccd;
@@ -231,13 +244,14 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
             if (length == 0 || address > mem.size() || length > mem.size() - address)
                 return Refuse(kSenseIllegalRequest, kAscOutOfRange);
             Reply r;
+            const Memory which = family == 2 ? Memory::CcdEeprom : family == 3 ? Memory::TftEeprom : Memory::RamConfig;
             if (write) {
-                std::memcpy(mem.data() + address, dataOut, length);
+                if (!WriteIgnored(which, address)) std::memcpy(mem.data() + address, dataOut, length);
                 return r;
             }
             r.dataIn.assign(mem.begin() + address, mem.begin() + address + length);
+            StickRead(which, address, r.dataIn);
             auto& glitch = m_faults.configRead;
-            const Memory which = family == 2 ? Memory::CcdEeprom : family == 3 ? Memory::TftEeprom : Memory::RamConfig;
             if (glitch.times > 0 && (!glitch.memory || *glitch.memory == which) && glitch.byte < length) {
                 --glitch.times;
                 r.dataIn[glitch.byte] ^= glitch.flip;
@@ -288,6 +302,7 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
                 case 0x5F00:  // unpack flash into RAM only
                 case 0x5E00:  // pack RAM's blocks back into the working copy
                     if (!m_modes.ccdPower) return Refuse(kSenseNotReady, kAscNotReady, 0x02);
+                    if (WriteIgnored()) return Ok();
                     if (code == 0x2101 || code == 0x2F00) m_ccd = m_ccdFlash;
                     if (code == 0x2102) m_ccdFlash = m_ccd;
                     for (const Block& b : kMirroredBlocks) {
@@ -303,10 +318,10 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
                     return Ok();
                 case 0x3101:  // discard edits
                 case 0x3F00:  // unpack flash into the working copy (the display follows it)
-                    m_tft = m_tftFlash;
+                    if (!WriteIgnored()) m_tft = m_tftFlash;
                     return Ok();
                 case 0x3102:
-                    m_tftFlash = m_tft;
+                    if (!WriteIgnored()) m_tftFlash = m_tft;
                     return Ok();
                 default: break;
             }
@@ -317,7 +332,7 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
             switch (code) {
                 case 0x7081:
                     if (length != 1 || dataOut[0] > 1) return Invalid();
-                    m_modes.ob = dataOut[0] == 1;
+                    if (!WriteIgnored()) m_modes.ob = dataOut[0] == 1;
                     return Ok();
                 case 0x7100:
                     if (length != 1) return Invalid();
@@ -374,7 +389,14 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
                                            platform::GetBe16(cdb + 12), platform::GetBe16(cdb + 14));
                 if (!m) return Invalid();
                 r.dataIn.assign(32, 0);
-                for (int i = 0; i < 16; ++i) platform::PutBe16(&r.dataIn[2 * i], (*m)[i]);
+                auto values = *m;
+                if (m_faults.shiftedGreen.times > 0) {
+                    --m_faults.shiftedGreen.times;
+                    for (std::size_t green : {std::size_t{0}, std::size_t{2}})
+                        values[green] = static_cast<std::uint16_t>(
+                            std::min(values[green] * m_faults.shiftedGreen.scale + 0.5, 65535.0));
+                }
+                for (int i = 0; i < 16; ++i) platform::PutBe16(&r.dataIn[2 * i], values[static_cast<std::size_t>(i)]);
                 return r;
             }
             default: return Refuse(kSenseIllegalRequest, kAscInvalidOpcode);
@@ -432,6 +454,7 @@ Camera::Reply Camera::Execute(const std::uint8_t* cdb, std::size_t cdbLength, st
             // What the camera measures or the bench decides cannot be set.
             if (param == 64 || param == 10 || param == 71 || param == 76 || param == 78 || param == 88)
                 return Invalid();
+            if (WriteIgnored()) return Ok();
             m_properties[param] = dataOut[3];
             // A new shutter speed gives the aperture back to the lens.
             if (param == 11) m_properties[12] = 0;

@@ -71,8 +71,11 @@ std::vector<std::uint8_t> Camera::McuRespond(const std::vector<std::uint8_t>& cm
         const char* read;
         const char* write;
         std::vector<std::uint8_t>* mem;
+        Memory which;
     };
-    const Area areas[] = {{"AR", "AS", &m_mcuDram}, {"AU", "AW", &m_mcuEeprom}, {"MA", "MC", &m_mcuScratch}};
+    const Area areas[] = {{"AR", "AS", &m_mcuDram, Memory::McuDram},
+                          {"AU", "AW", &m_mcuEeprom, Memory::McuEeprom},
+                          {"MA", "MC", &m_mcuScratch, Memory::McuScratch}};
     for (const Area& a : areas) {
         const bool read = name == a.read, write = name == a.write;
         if (!read && !write) continue;
@@ -84,7 +87,11 @@ std::vector<std::uint8_t> Camera::McuRespond(const std::vector<std::uint8_t>& cm
         std::vector<std::uint8_t>& mem = *a.mem;
         if (n == 0 || address > mem.size() || n > mem.size() - address) return Refused(3);
         if (read) {
-            std::vector<std::uint8_t> answer = ReadAnswer(mem.data() + address, n);
+            // The microcontroller sums what it read.
+            std::vector<std::uint8_t> data(mem.begin() + static_cast<std::ptrdiff_t>(address),
+                                           mem.begin() + static_cast<std::ptrdiff_t>(address + n));
+            StickRead(a.which, address, data);
+            std::vector<std::uint8_t> answer = ReadAnswer(data.data(), n);
             auto& fault = m_faults.mcuReadCorrupted;
             if (fault.times > 0 && fault.prefix == name && fault.address == address) {
                 --fault.times;
@@ -93,7 +100,8 @@ std::vector<std::uint8_t> Camera::McuRespond(const std::vector<std::uint8_t>& cm
             return answer;
         }
         if (cmd.size() != 2 + width + 1 + n) return Refused(3);
-        std::copy_n(cmd.begin() + 3 + static_cast<std::ptrdiff_t>(width), n, mem.begin() + address);
+        if (!WriteIgnored(a.which, address))
+            std::copy_n(cmd.begin() + 3 + static_cast<std::ptrdiff_t>(width), n, mem.begin() + address);
         return Done(cmd);
     }
 

@@ -137,6 +137,7 @@ void Simulator::Reset() {
     m_senseFaults.clear();
     m_pendingFault.reset();
     m_pending.clear();
+    m_lastCompletion.reset();
     m_closeCancelsPending = true;
     AddCamera("nominal");
 }
@@ -158,6 +159,7 @@ double Simulator::ReadAmmeter() const {
 void Simulator::ClearDevices() {
     m_devices.clear();
     m_pending.clear();  // unplugged: nothing will answer them
+    m_lastCompletion.reset();
     // The record is of the cameras that were on the bus: a line of many
     // cameras must not keep every one's picture data.
     m_record.clear();
@@ -259,10 +261,18 @@ bool Simulator::CompletePending(std::uint32_t result, bool twice) {
     m_pending.erase(m_pending.begin());
     if (p.data && !p.dataIn.empty()) std::memcpy(p.data, p.dataIn.data(), p.dataIn.size());
     std::memcpy(p.sense, p.senseBytes.data(), LVX_SENSE_LENGTH);
+    m_lastCompletion = Completion{p.onEvent, result};
     if (p.onEvent) {
         p.onEvent(LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_NONE), result);
         if (twice) p.onEvent(LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_NONE), result);
     }
+    return true;
+}
+
+bool Simulator::RepeatLastCompletion() {
+    if (!m_lastCompletion) return false;
+    if (m_lastCompletion->onEvent)
+        m_lastCompletion->onEvent(LVX_RESULT(LVX_CODE_NOTIFY, LVX_INF_NONE), m_lastCompletion->result);
     return true;
 }
 

@@ -172,6 +172,31 @@ struct CameraFaults {
         std::string prefix;
         std::uint32_t address = 0;
     } mcuReadCorrupted;
+    // Writes acknowledged as done that change nothing: the camera keeps its
+    // old contents. The next `times` writes (a configuration or
+    // microcontroller memory write, a property set, DXC_SET_OB, an update
+    // command); with `memory`, only the writes to it that begin at `address`.
+    struct Unstored {
+        int times = 0;
+        std::optional<Memory> memory;
+        std::uint32_t address = 0;
+    } unstored;
+    // A cell that reads wrong: every read of `memory` (CcdEeprom, TftEeprom,
+    // RamConfig, McuDram or McuEeprom) that covers `address` answers that
+    // byte with bits `flip` inverted, so that reads agree with each other;
+    // the memory keeps what is written to it.
+    struct StuckRead {
+        Memory memory = Memory::RamConfig;
+        std::uint32_t address = 0;
+        std::uint8_t flip = 0x01;
+    };
+    std::optional<StuckRead> stuckRead;
+    // The next `times` area measurements answer the Gr and Gb means times
+    // `scale`: plausible, and wrong.
+    struct ShiftedGreen {
+        int times = 0;
+        double scale = 1.04;
+    } shiftedGreen;
 };
 
 // The layout of a picture file (big-endian TIFF).
@@ -239,6 +264,11 @@ private:
     Exposure ExposureNow() const;
     void QueuePicture(Exposure exposure);
     std::vector<std::uint8_t> McuRespond(const std::vector<std::uint8_t>& cmd, const SimBench& bench);
+    // Faults: whether this write (to `which` at `address`, where it goes to
+    // a memory) is to be acknowledged and not carried out (it uses one up); a
+    // read of `which` from `address` as a cell that reads wrong would answer it.
+    bool WriteIgnored(std::optional<Memory> which = std::nullopt, std::size_t address = 0);
+    void StickRead(Memory which, std::size_t address, std::vector<std::uint8_t>& data) const;
 
     std::uint32_t m_deviceId = 0;
     UnitProfile m_unit;
@@ -330,6 +360,10 @@ public:
     // it a second time right after, as a driver that reports one completion
     // twice. False if none.
     bool CompletePending(std::uint32_t result = 0, bool twice = false);
+    // The last completion reported again, late, as a driver that reports
+    // one completion twice: its event routine is called with the same
+    // result; nothing is written. False if none was reported.
+    bool RepeatLastCompletion();
     // Another notification while a transfer is pending: calls the event
     // routine with `eventCode` (a bus reset, disconnect, status change) and
     // 0, and drops the oldest pending transfer, which then never completes
@@ -394,6 +428,11 @@ private:
         Sense senseBytes{};
     };
     std::vector<PendingTransfer> m_pending;  // oldest first
+    struct Completion {
+        LvxEventRoutine onEvent = nullptr;
+        std::uint32_t result = 0;
+    };
+    std::optional<Completion> m_lastCompletion;
     bool m_closeCancelsPending = true;
     void CancelPending(std::uint32_t deviceId);  // 0: every device
 };

@@ -160,8 +160,8 @@ TEST_F(BcAdjustTest, DeviatingAnswersUnitsAndReadBacks) {
          [](sim::Camera& c) { c.Faults().mcuReadCorrupted = {1, "AR", 1026}; }, kAdMin, kAdMax, 11, 3, false},
         {"DRAM currents read back otherwise", "nominal",
          [](sim::Camera& c) { c.Faults().mcuReadCorrupted = {1, "AR", 1283}; }, kAdMin, kAdMax, 11, 3, false},
-        {"EEPROM reads back otherwise: not compared", "nominal",
-         [](sim::Camera& c) { c.Faults().mcuReadCorrupted = {1, "AU", 2}; }, kAdMin, kAdMax, 1, 3, true},
+        {"EEPROM reads back otherwise", "nominal",
+         [](sim::Camera& c) { c.Faults().mcuReadCorrupted = {1, "AU", 2}; }, kAdMin, kAdMax, 12, 3, true},
         {"inspection mode refused three times", "nominal", [](sim::Camera& c) { c.Faults().mcuReply = {3, 'n'}; },
          kAdMin, kAdMax, 3, 0, false},
     };

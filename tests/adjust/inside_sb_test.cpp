@@ -232,40 +232,43 @@ TEST_F(InsideSbTest, FlashPictureSendsItsCommandsWithTheirWaits) {
     ASSERT_GT(ss.size(), firstMain + 1);
 
     using Steps = std::vector<std::pair<std::string, std::int64_t>>;
+    // The value written is read back before the flash fires with it.
     EXPECT_EQ(picture(ss[0]), (Steps{{"SS", 0},
                                      {"AS 04 F3 01 00", 50},
-                                     {"Gy 07 08", 80},
-                                     {"Gw 01 4A", 380},
-                                     {"G{ 24 00 00", 430},
-                                     {"QQ", 440},
-                                     {"DCMD_DEVICE_READY", 460},  // busy while the picture is read out
-                                     {"DCMD_DEVICE_READY", 560},
-                                     {"DCMD_DEVICE_READY", 660},
-                                     {"DCMD_DEVICE_READY", 760},
-                                     {"DCMD_GET_PROPERTY", 760},
-                                     {"DCMD_GET_IMAGE_FILE_INFO", 770},
-                                     {"DXC_CCD_ADJUST_DATA_IN", 780},
-                                     {"DCMD_CLOSE_SESSION", 790},
-                                     {"DCMD_OPEN_SESSION", 840},
-                                     {"DCMD_CHANGE_MODE", 860},
-                                     {"next SS", 860}}));
+                                     {"AR 00 04 F3 01", 80},
+                                     {"Gy 07 08", 90},
+                                     {"Gw 01 4A", 390},
+                                     {"G{ 24 00 00", 440},
+                                     {"QQ", 450},
+                                     {"DCMD_DEVICE_READY", 470},  // busy while the picture is read out
+                                     {"DCMD_DEVICE_READY", 570},
+                                     {"DCMD_DEVICE_READY", 670},
+                                     {"DCMD_DEVICE_READY", 770},
+                                     {"DCMD_GET_PROPERTY", 770},
+                                     {"DCMD_GET_IMAGE_FILE_INFO", 780},
+                                     {"DXC_CCD_ADJUST_DATA_IN", 790},
+                                     {"DCMD_CLOSE_SESSION", 800},
+                                     {"DCMD_OPEN_SESSION", 850},
+                                     {"DCMD_CHANGE_MODE", 870},
+                                     {"next SS", 870}}));
     EXPECT_EQ(picture(ss[firstMain]), (Steps{{"SS", 0},
                                              {"AS 04 F4 01 00", 50},
-                                             {"Gy 07 08", 80},
-                                             {"Gw 01 4A", 380},
-                                             {"G} 3C 00 00", 430},
-                                             {"QQ", 530},
-                                             {"DCMD_DEVICE_READY", 580},
-                                             {"DCMD_DEVICE_READY", 680},
-                                             {"DCMD_DEVICE_READY", 780},
-                                             {"DCMD_DEVICE_READY", 880},
-                                             {"DCMD_GET_PROPERTY", 900},
-                                             {"DCMD_GET_IMAGE_FILE_INFO", 910},
-                                             {"DXC_CCD_ADJUST_DATA_IN", 920},
-                                             {"DCMD_CLOSE_SESSION", 930},
-                                             {"DCMD_OPEN_SESSION", 980},
-                                             {"DCMD_CHANGE_MODE", 1000},
-                                             {"next SS", 1100}}));
+                                             {"AR 00 04 F4 01", 80},
+                                             {"Gy 07 08", 90},
+                                             {"Gw 01 4A", 390},
+                                             {"G} 3C 00 00", 440},
+                                             {"QQ", 540},
+                                             {"DCMD_DEVICE_READY", 590},
+                                             {"DCMD_DEVICE_READY", 690},
+                                             {"DCMD_DEVICE_READY", 790},
+                                             {"DCMD_DEVICE_READY", 890},
+                                             {"DCMD_GET_PROPERTY", 910},
+                                             {"DCMD_GET_IMAGE_FILE_INFO", 920},
+                                             {"DXC_CCD_ADJUST_DATA_IN", 930},
+                                             {"DCMD_CLOSE_SESSION", 940},
+                                             {"DCMD_OPEN_SESSION", 990},
+                                             {"DCMD_CHANGE_MODE", 1010},
+                                             {"next SS", 1110}}));
 }
 
 TEST_F(InsideSbTest, DeviatingUnitsAndBenchesEndWithTheirNumbers) {

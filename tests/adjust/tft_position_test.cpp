@@ -105,16 +105,18 @@ TEST_F(TftPositionTest, MovesKeepEveryOtherBitAndUpdateTheDisplay) {
     const std::vector<int> moves = {kUp, kUp, kRight, kLeft, kLeft, kLeft, kDown, kRight, kUp, kRight, kRight, kDown};
     for (int m : moves) s.Click(m);
     s.Do([&](ui::Dialog&) {
-        // Each move: two reads that must agree, write, update 4 and 5, nothing else.
+        // Each move: two reads that must agree, write, update 4 and 5, the
+        // block read back, nothing else.
         const auto& cmds = sim::Sim().Commands();
-        const size_t first = cmds.size() - 5 * moves.size();
+        const size_t first = cmds.size() - 6 * moves.size();
         for (size_t i = 0; i < moves.size(); ++i) {
-            const auto* move = &cmds[first + 5 * i];
+            const auto* move = &cmds[first + 6 * i];
             EXPECT_EQ(move[0].name, "DXC_TFTEEPROM_DATAREAD");
             EXPECT_EQ(move[1].name, "DXC_TFTEEPROM_DATAREAD");
             EXPECT_EQ(move[2].name, "DXC_TFTEEPROM_DATAWRITE");
             EXPECT_EQ(move[3].name, "DXC_UPDATECOMMAND");
             EXPECT_EQ(move[4].name, "DXC_UPDATECOMMAND");
+            EXPECT_EQ(move[5].name, "DXC_TFTEEPROM_DATAREAD");
             EXPECT_EQ(move[3].cdb[2], 0x31);
             EXPECT_EQ(move[4].cdb[2], 0x3F);
         }

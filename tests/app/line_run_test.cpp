@@ -426,8 +426,11 @@ TEST_F(LineRunTest, AnotherDriverLibraryWaitsInRealTime) {
         {"DCMD_GET_PROPERTY 71", 50},
         {"DXC_OPEN_CHECKER", 100 + 500},
         {"DXC_CCD_POWERON", 500},
+        {"DXC_CCDEEPROM_DATAREAD", 0},  // what the flash-up must find again
         {"DXC_UPDATECOMMAND 2102", 1000},
         {"DXC_UPDATECOMMAND 2F00", 1000},
+        {"DXC_CCDEEPROM_DATAREAD", 0},
+        {"DXC_RAMCONFIG_DATAREAD", 0},
         {"DXC_CCD_POWEROFF", 500},
         {"DXC_OPEN_CHECKER", 200},
         {"DXC_CLOSE_CHECKER", 20},

@@ -2,8 +2,10 @@
 // EEPROM flash-up run needs one, and without the simulator's bench API: the
 // camera comes onto the bus after the first searches, answers with its
 // identity and its INQUIRY data, opens its session and checker mode, reads
-// its properties (AF and exposure mode M, battery good), and commits its CCD
-// EEPROM only with the CCD powered. Commands out of turn are refused as a
+// its properties (AF and exposure mode M, battery good), commits its CCD
+// EEPROM only with the CCD powered, and reads its CCD EEPROM (powered) and
+// RAM configuration, which holds the EEPROM's blocks at their address + 152
+// as an unpacked one does. Commands out of turn are refused as a
 // camera would, with sense data. It records the real time of every call, for
 // tests to measure the station's waits between them.
 
@@ -35,6 +37,11 @@ struct Camera {
 
 Camera g_camera;
 std::vector<LvxCameraCall> g_calls;
+
+constexpr std::uint32_t kMemorySize = 4096;
+constexpr std::uint32_t kRamOffset = 152;
+// A byte of the CCD EEPROM; RAM configuration holds it at address + 152.
+std::uint8_t EepromByte(std::uint32_t address) { return static_cast<std::uint8_t>(address * 7 + 3); }
 
 LvxCameraCall& Record(const char* command) {
     LvxCameraCall call{};
@@ -76,9 +83,23 @@ std::uint32_t CheckerCommand(LvxExecuteIoBlock& io) {
         case 0x1000: std::snprintf(name, sizeof name, "DXC_CLOSE_CHECKER"); break;
         case 0x6001: std::snprintf(name, sizeof name, "DXC_CCD_POWERON"); break;
         case 0x6000: std::snprintf(name, sizeof name, "DXC_CCD_POWEROFF"); break;
+        case 0x2080: std::snprintf(name, sizeof name, "DXC_CCDEEPROM_DATAREAD"); break;
+        case 0x5080: std::snprintf(name, sizeof name, "DXC_RAMCONFIG_DATAREAD"); break;
         default: std::snprintf(name, sizeof name, "DXC_UPDATECOMMAND %04X", code); break;
     }
     LvxCameraCall& call = Record(name);
+    if (code == 0x2080 || code == 0x5080) {
+        const std::uint32_t address = (std::uint32_t{io.command[4]} << 24) | (io.command[5] << 16) |
+                                      (io.command[6] << 8) | io.command[7];
+        const bool eeprom = code == 0x2080;
+        if (io.command[0] != 0xFE || io.direction != LVX_DIR_IN || !io.data || !g_camera.checker ||
+            (eeprom && !g_camera.ccdPower) || address > kMemorySize || io.dataLength > kMemorySize - address)
+            return RefuseCommand(call, io);
+        for (std::uint32_t i = 0; i < io.dataLength; ++i)
+            io.data[i] = eeprom ? EepromByte(address + i)
+                                : address + i >= kRamOffset ? EepromByte(address + i - kRamOffset) : 0;
+        return 0;
+    }
     if (io.command[0] != 0xFC || io.dataLength != 0 || !g_camera.session) return RefuseCommand(call, io);
     switch (code) {
         case 0x1001: g_camera.checker = true; return 0;

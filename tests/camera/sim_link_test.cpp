@@ -184,6 +184,47 @@ TEST_F(SimLinkTest, OnlyACompletionCompletesAPendingTransfer) {
     EXPECT_EQ(Slept(), 10000);
 }
 
+TEST_F(SimLinkTest, CompletionReportedAgainIsNotTakenForTheNextTransfers) {
+    // A write completes late, and its completion is reported again while the
+    // next transfer waits for its own, which comes later.
+    const Bytes held = {0x11, 0x22, 0x33, 0x44};
+    auto writeLate = [&] {
+        sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAWRITE");
+        clock.After(20, [] { sim::Sim().CompletePending(0); });
+        ASSERT_EQ(cam.TransferConfigMemory(2, 0, 400, 4, Bytes(held).data()), 1);
+        sim::Sim().LeaveNextPending();
+        clock.After(5, [] { sim::Sim().RepeatLastCompletion(); });
+        clock.After(35, [] { sim::Sim().CompletePending(0); });
+    };
+
+    // A read waits for the completion that brings its data.
+    Connect();
+    ASSERT_EQ(cam.OpenChecker(), 1);
+    writeLate();
+    Bytes read(4);
+    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 4, read.data()), 1);
+    EXPECT_EQ(read, held);
+    EXPECT_GE(Slept(), 55);
+    EXPECT_EQ(cam.OpenChecker(), 1);  // and the link goes on
+    cam.DisconnectCamera();
+
+    // A command without data to the host cannot tell, and may be taken as
+    // done on the repeat: its own completion then comes to a link with
+    // nothing waiting, which sends nothing more until connected again.
+    Connect();
+    ASSERT_EQ(cam.OpenChecker(), 1);
+    writeLate();
+    EXPECT_EQ(cam.SetCcdPower(0), 1);
+    clock.Sleep(100);
+    Calls().clear();
+    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 4, read.data()), 14);
+    EXPECT_EQ(Calls()[LVX_SEL_EXECUTE_IO], 0);
+    EXPECT_EQ(CUsbCamera::LinkFlags() & 0x04, 0);
+    cam.DisconnectCamera();
+    Connect();
+    EXPECT_EQ(cam.OpenChecker(), 1);
+}
+
 TEST_F(SimLinkTest, AbandonedTransferIsCancelledAndItsLateDataReachNoCaller) {
     const struct {
         const char* what;

@@ -20,13 +20,21 @@ TEST_F(ImageItemsFault, Sensitivity) {
             return e;
         }
         if (IsShootingCondition(c)) return Expect::Fails(8);
-        if (f == LinkFault::CorruptedRead && c.name == "DXC_RAMCONFIG_DATAREAD" && c.Length() == 2)
-            return Expect::Ignored("a step's word read back is not compared, and the check only logs it");
+        if (f == LinkFault::CorruptedRead && c.name == "DXC_RAMCONFIG_DATAREAD" && c.Length() == 2) {
+            if (ReadsBackWrite(w, k)) return Expect::Fails(10, "the step's word read back differs from it");
+            return Expect::Ignored("the check only logs the word");
+        }
         return Expect::Fails(3);
     }));
 }
 
-TEST_F(ImageItemsFault, LineCrawl) { RunMatrix(Start("line crawl", "nominal", 0x0200, PictureItemRule)); }
+TEST_F(ImageItemsFault, LineCrawl) {
+    RunMatrix(Start("line crawl", "nominal", 0x0200, [](const Walk& w, std::size_t k, LinkFault f) {
+        if (f == LinkFault::CorruptedRead && w[k].name == "DXC_RAMCONFIG_DATAREAD" && ReadsBackWrite(w, k))
+            return Expect::Fails(10, "the block read back differs from what was written");
+        return PictureItemRule(w, k, f);
+    }));
+}
 
 TEST_F(ImageItemsFault, SensitivityRatio) {
     // Two passes: the trial gains are corrected once.

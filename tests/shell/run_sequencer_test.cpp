@@ -106,8 +106,9 @@ TEST_F(RunSequencerTest, CcdFlashUpAloneRunsOnlyItsWindowAndReportsOk) {
     ASSERT_NE(first, names.end());
     EXPECT_EQ(std::vector<std::string>(first, names.end()),
               (std::vector<std::string>{"DCMD_GET_PROPERTY", "DCMD_GET_PROPERTY", "DCMD_GET_PROPERTY",
-                                        "DXC_OPEN_CHECKER", "DXC_CCD_POWERON", "DXC_UPDATECOMMAND",
-                                        "DXC_UPDATECOMMAND", "DXC_CCD_POWEROFF", "DXC_OPEN_CHECKER",
+                                        "DXC_OPEN_CHECKER", "DXC_CCD_POWERON", "DXC_CCDEEPROM_DATAREAD",
+                                        "DXC_UPDATECOMMAND", "DXC_UPDATECOMMAND", "DXC_CCDEEPROM_DATAREAD",
+                                        "DXC_RAMCONFIG_DATAREAD", "DXC_CCD_POWEROFF", "DXC_OPEN_CHECKER",
                                         "DXC_CLOSE_CHECKER", "DCMD_CLOSE_SESSION"}));
     EXPECT_EQ(CUsbCamera::LinkFlags() & 0x04, 0);  // disconnected
 

@@ -1,9 +1,9 @@
 // The driver entry of tests that break the camera link on purpose: every
 // call goes on to the simulated driver and is recorded as the station made
 // it, and right before one chosen call one of the simulator's faults is armed
-// for it. For the run of a clean camera it also keeps the camera's EEPROM
-// state around every call, so that a test can tell what a failing run was
-// allowed to leave behind.
+// for it: one the link sees, or one that looks like success. For the run of
+// a clean camera it also keeps the camera's EEPROM state around every call,
+// so that a test can tell what a failing run was allowed to leave behind.
 //
 // Pictures are what costs: runs that repeat one another may have the
 // camera's area measurements and picture transfers remembered. The camera
@@ -42,11 +42,18 @@ enum class LinkFault {
     PropertyEcho,    // a property reply names another property
     PropertyLength,  // a property reply with another length word
     CorruptedRead,   // a memory read arrives with its first byte changed; the memory is right
+    // Faults that look like success:
+    Unstored,        // a write is acknowledged, and the camera keeps its old contents
+    StuckRead,       // from this read on, every read of its first byte answers it changed: reads agree
+    CompletesTwice,  // it completes late, and its completion is reported again while the next transfer waits
+    ShiftedGreen,    // an area measurement whose green levels read 4 % high
 };
 inline constexpr LinkFault kLinkFaults[] = {
-    LinkFault::EntryResult, LinkFault::Sense,        LinkFault::NeverCompletes, LinkFault::Interrupted,
-    LinkFault::McuAnswer,   LinkFault::PropertyEcho, LinkFault::PropertyLength, LinkFault::CorruptedRead,
+    LinkFault::EntryResult,   LinkFault::Sense,        LinkFault::NeverCompletes, LinkFault::Interrupted,
+    LinkFault::McuAnswer,     LinkFault::PropertyEcho, LinkFault::PropertyLength, LinkFault::CorruptedRead,
+    LinkFault::Unstored,      LinkFault::StuckRead,    LinkFault::CompletesTwice, LinkFault::ShiftedGreen,
 };
+inline bool LooksLikeSuccess(LinkFault f) { return f >= LinkFault::Unstored; }
 
 inline const char* Name(LinkFault f) {
     switch (f) {
@@ -58,6 +65,10 @@ inline const char* Name(LinkFault f) {
         case LinkFault::PropertyEcho: return "property echo";
         case LinkFault::PropertyLength: return "property length";
         case LinkFault::CorruptedRead: return "corrupted read";
+        case LinkFault::Unstored: return "write not stored";
+        case LinkFault::StuckRead: return "reads agree on wrong data";
+        case LinkFault::CompletesTwice: return "completion reported twice";
+        case LinkFault::ShiftedGreen: return "green levels 4 % high";
     }
     return "";
 }
@@ -102,6 +113,18 @@ struct EntryCall {
     bool IsConfigRead() const {
         return name == "DXC_CCDEEPROM_DATAREAD" || name == "DXC_TFTEEPROM_DATAREAD" || name == "DXC_RAMCONFIG_DATAREAD";
     }
+    // The configuration memory a read or write goes to.
+    sim::Memory ConfigMemory() const {
+        const std::uint16_t family = Code() >> 12;
+        return family == 2 ? sim::Memory::CcdEeprom : family == 3 ? sim::Memory::TftEeprom : sim::Memory::RamConfig;
+    }
+    // Whether the camera stores something it is sent: a memory, a setting, or
+    // an update command's copy between EEPROM, flash and RAM configuration.
+    bool IsWrite() const {
+        return name == "DXC_CCDEEPROM_DATAWRITE" || name == "DXC_TFTEEPROM_DATAWRITE" ||
+               name == "DXC_RAMCONFIG_DATAWRITE" || name == "DCMD_SET_PROPERTY" || name == "DXC_SET_OB" ||
+               name == "DXC_UPDATECOMMAND" || Mcu() == "AS" || Mcu() == "AW";
+    }
 };
 
 inline const char* SelectorName(std::uint32_t selector) {
@@ -138,6 +161,7 @@ public:
         d.keepStates = keepStates;
         d.context = std::move(context);
         d.armed.reset();
+        d.repeatAtNextIo = false;
         d.calls.clear();
         d.states.clear();
     }
@@ -235,8 +259,9 @@ private:
             }
             return true;
         }
-        // Learns what the camera answered.
-        void Learn(const EntryCall& call, const LvxExecuteIoBlock& io, std::uint32_t result) {
+        // Follows the transfer, and learns what the camera answered unless
+        // a fault met the call.
+        void Learn(const EntryCall& call, const LvxExecuteIoBlock& io, std::uint32_t result, bool faulted) {
             const bool good = result == 0 && io.pending == 0 &&
                               std::all_of(io.sense, io.sense + LVX_SENSE_LENGTH, [](std::uint8_t b) { return b == 0; });
             if (call.name == "DCMD_GET_IMAGE_FILE_INFO" && good && io.dataLength >= 10) {
@@ -248,7 +273,7 @@ private:
             }
             const std::string key = KeyOf(call);
             if (call.name == "DCMD_GET_IMAGE" && call.Parameter() <= 1) offset[call.Parameter()] += io.dataLength;
-            if (!key.empty() && good) answers[key].assign(io.data, io.data + io.dataLength);
+            if (!key.empty() && good && !faulted) answers[key].assign(io.data, io.data + io.dataLength);
         }
     };
 
@@ -258,6 +283,7 @@ private:
         std::function<int()> context;
         std::optional<Armed> armed;
         bool remember = false;
+        bool repeatAtNextIo = false;
         Remembered memory;
         std::vector<EntryCall> calls;
         std::vector<EepromState> states;
@@ -297,16 +323,34 @@ private:
                 break;
             case LinkFault::PropertyLength: f.propertyReply = {1, std::uint16_t{6}, std::nullopt}; break;
             case LinkFault::CorruptedRead:
-                if (call.IsConfigRead()) {
-                    const std::uint16_t family = call.Code() >> 12;
-                    f.configRead = {1, family == 2 ? sim::Memory::CcdEeprom : family == 3 ? sim::Memory::TftEeprom
-                                                                                          : sim::Memory::RamConfig,
-                                    0, 0x01};
-                } else {
+                if (call.IsConfigRead())
+                    f.configRead = {1, call.ConfigMemory(), 0, 0x01};
+                else
                     f.mcuReadCorrupted = {1, call.Mcu(), call.McuAddress()};
-                }
                 break;
+            case LinkFault::Unstored: f.unstored.times = 1; break;
+            case LinkFault::StuckRead:
+                if (call.IsConfigRead())
+                    f.stuckRead = {call.ConfigMemory(), call.Address()};
+                else
+                    f.stuckRead = {call.Mcu() == "AR" ? sim::Memory::McuDram : sim::Memory::McuEeprom,
+                                   call.McuAddress()};
+                break;
+            case LinkFault::CompletesTwice:
+                s.LeaveNextPending(call.name);
+                State().clock->After(15, [] { sim::Sim().CompletePending(0); });
+                State().repeatAtNextIo = true;
+                break;
+            case LinkFault::ShiftedGreen: f.shiftedGreen.times = 1; break;
         }
+    }
+
+    // The transfer after one that completed twice: late as well, and the
+    // earlier completion is reported again while it waits for its own.
+    static void RepeatWhileWaiting(const EntryCall& call) {
+        sim::Sim().LeaveNextPending(call.name);
+        State().clock->After(5, [] { sim::Sim().RepeatLastCompletion(); });
+        State().clock->After(15, [] { sim::Sim().CompletePending(0); });
     }
 
     static std::uint32_t Entry(std::uint32_t selector, void* block, std::uint32_t handle) {
@@ -322,13 +366,21 @@ private:
         }
         call.window = d.context ? d.context() : 0;
         if (d.keepStates) call.before = KeepState();
-        const bool faulted = d.armed && d.armed->call == d.calls.size();
-        if (faulted) ArmFor(call, d.armed->fault);
+        const bool repeat = d.repeatAtNextIo && call.Io();
+        if (repeat) {
+            d.repeatAtNextIo = false;
+            RepeatWhileWaiting(call);
+        }
+        const bool armed = d.armed && d.armed->call == d.calls.size();
+        if (armed) ArmFor(call, d.armed->fault);
+        // A call that meets a fault goes to the camera, and its answer is not
+        // remembered for others.
+        const bool faulted = armed || repeat;
         auto* io = static_cast<LvxExecuteIoBlock*>(block);
         std::uint32_t result = 0;
         if (!(d.remember && !faulted && call.Io() && d.memory.Answer(call, *io))) {
             result = SimLvDriverEntry(selector, block, handle);
-            if (d.remember && call.Io()) d.memory.Learn(call, *io, result);
+            if (d.remember && call.Io()) d.memory.Learn(call, *io, result, faulted);
         }
         call.result = result;
         if (d.keepStates) call.after = KeepState();
