@@ -97,15 +97,42 @@ class QtHost::KeyGuard : public QObject {
 public:
     explicit KeyGuard(const int& sleepDepth) : sleepDepth_(sleepDepth) {}
 
+    // The clicks held during a sleep, handed on after it as the window
+    // system would have handed them on: at the next turn of an event loop
+    // that is not a sleep, and not to a window that a modal one blocks by
+    // then (a prompt that has opened meanwhile takes them, as it would).
+    void ReleaseClicks(QObject& context) {
+        if (held_.empty()) return;
+        auto clicks = std::make_shared<std::vector<HeldClick>>(std::move(held_));
+        held_.clear();
+        QMetaObject::invokeMethod(&context, [this, clicks] {
+            for (HeldClick& c : *clicks) {
+                if (!c.receiver) continue;
+                if (sleepDepth_ > 0) {
+                    held_.push_back(std::move(c));
+                    continue;
+                }
+                if (QWidget* modal = QApplication::activeModalWidget();
+                    modal && c.receiver->window() != modal && !modal->isAncestorOf(c.receiver))
+                    continue;
+                QCoreApplication::sendEvent(c.receiver, c.event.get());
+            }
+        }, Qt::QueuedConnection);
+    }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override {
         const bool sleeping = sleepDepth_ > 0;
-        // A click made while the station sleeps is dropped like a key: were
-        // it delivered when the sleep ends, it would press START (or tick a
-        // box) in the middle of the run that is sleeping.
+        // A click made while the station sleeps waits for the sleep to end;
+        // handed on within it, it would press START (or tick a box) in the
+        // middle of the run that is sleeping.
         if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonRelease ||
-            e->type() == QEvent::MouseButtonDblClick)
-            return sleeping;
+            e->type() == QEvent::MouseButtonDblClick) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (!sleeping || !widget) return false;
+            held_.push_back({widget, std::unique_ptr<QEvent>(e->clone())});
+            return true;
+        }
         if (e->type() != QEvent::KeyPress && e->type() != QEvent::ShortcutOverride) return false;
         auto* key = static_cast<QKeyEvent*>(e);
         if (!sleeping && !(key->isAutoRepeat() && !RepeatsIn(watched, key->key()))) return false;
@@ -116,6 +143,11 @@ protected:
     }
 
 private:
+    struct HeldClick {
+        QPointer<QWidget> receiver;
+        std::unique_ptr<QEvent> event;
+    };
+
     // Whether a repeating key types in the field it goes to: holding a
     // key there repeats it, as anywhere; only Enter, Escape and the keys of
     // a button never repeat.
@@ -137,6 +169,7 @@ private:
     }
 
     const int& sleepDepth_;
+    std::vector<HeldClick> held_;
 };
 
 // --- the dialog window --------------------------------------------------------
@@ -661,14 +694,15 @@ void QtHost::SleepPainting(int ms) {
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     deadline.start(ms);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    // The input that waited, while still asleep: keys pressed and clicks
-    // made meanwhile are dropped (nothing asked for them).
+    // The input that waited, while still asleep: keys pressed meanwhile are
+    // dropped (nothing asked for them), clicks held for after the sleep.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     --sleepDepth_;
     if (sleepDepth_ == 0) FlushDeferred();
 }
 
 void QtHost::FlushDeferred() {
+    keyGuard_->ReleaseClicks(context_);
     for (const TimerKey& key : pendingTimers_)
         QMetaObject::invokeMethod(&context_, [this, key] { FireTimer(key); }, Qt::QueuedConnection);
     pendingTimers_.clear();

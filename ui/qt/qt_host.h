@@ -10,7 +10,8 @@
 // window system marks the presses of a held key after its first as
 // repeats, so a key held down before a window appears cannot act on it
 // either; a deliberate press acts at once. A click made during such a sleep
-// is dropped too.
+// waits until the sleep is over, and a window that a prompt blocks by then
+// does not get it.
 
 #include <QObject>
 #include <QPointer>

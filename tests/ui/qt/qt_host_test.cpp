@@ -263,18 +263,29 @@ TEST(QtHost, KeysActOnlyWhenPressedForWhatIsShown) {
     Press(a, Qt::Key_Return, "\r");
     EXPECT_EQ(d.events, (std::vector<std::string>{"A", "A"}));
 
-    // A key pressed or a click made while the station sleeps is dropped,
-    // not kept for later; a click afterwards acts.
+    // A key pressed while the station sleeps is dropped, not kept for later;
+    // a click waits until the sleep is over, and then acts only where no
+    // prompt has opened meanwhile.
     d.events.clear();
     QTimer::singleShot(0, [&] {
         Press(a, Qt::Key_Return, "\r");
         QTest::mouseClick(a, Qt::LeftButton);
     });
     d.Sleep(30);
+    EXPECT_EQ(d.events, std::vector<std::string>{});
+    d.Sleep(30);  // a sleep that follows holds it on
+    EXPECT_EQ(d.events, std::vector<std::string>{});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(d.events, std::vector<std::string>{"A"});
+    d.events.clear();
+    QTimer::singleShot(0, [&] { QTest::mouseClick(a, Qt::LeftButton); });
+    d.Sleep(30);
+    QTimer::singleShot(20, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    d.MessageBox("質問", "MESSAGE", ui::MbButtons::Ok);
     QCoreApplication::processEvents();
     EXPECT_EQ(d.events, std::vector<std::string>{});
-    QTest::mouseClick(a, Qt::LeftButton);
-    EXPECT_EQ(d.events, std::vector<std::string>{"A"});
 
     // A prompt: Enter held from before it opened repeats in vain; a press answers it at once.
     bool openAfterRepeats = false, closedByPress = false;
