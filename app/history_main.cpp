@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "history/export.h"
 #include "history/history_store.h"
 
@@ -22,7 +23,11 @@ void Usage(std::ostream& out) {
            "Prints the runs of a station history (default: HISTORY.DB in the working\n"
            "directory) that match, oldest first: CSV with one row per run after a header\n"
            "line, or a JSON array of run documents. --from and --to are local days, both\n"
-           "included; --failures keeps the runs that did not end OK.\n";
+           "included; --failures keeps the runs that did not end OK. Options take their\n"
+           "value as the next word or after =: --format=json.\n"
+           "\n"
+           "  --version  the version, the build's revision and the driver library\n"
+           "  --help     this text\n";
 }
 
 // Local midnight of a YYYY-MM-DD day, Unix ms; `dayAfter` gives the next midnight.
@@ -47,7 +52,8 @@ std::optional<std::int64_t> LocalMidnight(const std::string& day, bool dayAfter)
 int main(int argc, char** argv) {
     std::string db = "HISTORY.DB", pg, format = "csv";
     history::RunQuery query;
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = cli::SplitValueOptions(
+        std::vector<std::string>(argv + 1, argv + argc), {"--db", "--pg", "--format", "--id", "--from", "--to"});
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> std::optional<std::string> {
@@ -58,6 +64,9 @@ int main(int argc, char** argv) {
         std::optional<std::string> v;
         if (a == "--help" || a == "-h") {
             Usage(std::cout);
+            return 0;
+        } else if (a == "--version") {
+            std::cout << cli::VersionText("imageadjust-history");
             return 0;
         } else if (a == "--failures") {
             query.failuresOnly = true;
