@@ -17,7 +17,7 @@
 namespace {
 
 void Usage(std::ostream& out) {
-    out << "usage: imageadjust-history [--db FILE | --pg CONNINFO] [--format csv|json]\n"
+    out << "Usage: imageadjust-history [--db FILE | --pg CONNINFO] [--format csv|json]\n"
            "                           [--id IDENTIFICATION] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--failures]\n"
            "\n"
            "Prints the runs of a station history (default: HISTORY.DB in the working\n"

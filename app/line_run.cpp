@@ -266,8 +266,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& words, std::
 }
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: imageadjust-line --items LIST [--save] [--unit NAME]... [--cameras N] [--history FILE]\n"
-           "                        [--station FOLDER]\n"
+    out << "Usage: imageadjust-line --items LIST [OPTION]...\n"
            "\n"
            "Runs the station's main window headless, with an operator who follows\n"
            "every prompt, over one or more cameras, and prints each camera's log,\n"
@@ -285,10 +284,10 @@ void PrintUsage(std::ostream& out) {
            "                 repeat for several cameras\n"
            "  --cameras N    N cameras of the given units in turn, each with its own\n"
            "                 identification (the profile's, trailing digits counted up)\n"
-           "  --history FILE the SQLite history the runs go into (default: as HISTORY.INI\n"
-           "                 says, HISTORY.DB in the working directory without it)\n"
-           "  --station FOLDER\n"
-           "                 the station folder (default: $IMAGEADJUST_STATION, else the\n"
+           "  --history FILE\n"
+           "                 the SQLite history the runs go into (default: as HISTORY.INI\n"
+           "                 says, HISTORY.DB in the station folder without it)\n"
+           "  --station DIR  the station folder (default: $IMAGEADJUST_STATION, else the\n"
            "                 working folder when it holds STD.DAT, else\n"
            "                 ~/.local/share/imageadjust); a new or empty one gets the\n"
            "                 sample STD.DAT and HISTORY.INI\n"

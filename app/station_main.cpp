@@ -18,7 +18,7 @@
 namespace {
 
 void Usage(std::ostream& out) {
-    out << "usage: imageadjust [--station FOLDER] [Qt options]\n"
+    out << "Usage: imageadjust [--station DIR] [QT-OPTION]...\n"
            "\n"
            "Opens the W73 adjustment and inspection station's window. STD.DAT is read\n"
            "from the station folder and the result files are written there. Without a\n"
@@ -26,13 +26,13 @@ void Usage(std::ostream& out) {
            "window under a virtual X server: xvfb-run -a imageadjust.\n"
            "Options take their value as the next word or after =: --station=/srv/st2.\n"
            "\n"
-           "  --station FOLDER\n"
-           "             the station folder (default: $IMAGEADJUST_STATION, else the\n"
-           "             working folder when it holds STD.DAT, else\n"
-           "             ~/.local/share/imageadjust); a new or empty one gets the\n"
-           "             sample STD.DAT and HISTORY.INI\n"
-           "  --version  the version, the build's revision and the driver library\n"
-           "  --help     this text\n"
+           "  --station DIR  the station folder (default: $IMAGEADJUST_STATION, else the\n"
+           "                 working folder when it holds STD.DAT, else\n"
+           "                 ~/.local/share/imageadjust); a new or empty one gets the\n"
+           "                 sample STD.DAT and HISTORY.INI\n"
+           "  --version      the version, the build's revision and the driver library\n"
+           "  --help         this text\n"
+           "  QT-OPTION      Qt's own, such as -platform offscreen\n"
            "\n"
            "Exit status: 0 when the window was closed, 1 when it could not open, 2 for\n"
            "a wrong command line.\n";

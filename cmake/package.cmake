@@ -26,6 +26,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "ImageAdjust station developers <imageadjust@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "W73 camera adjustment and inspection station")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL station sim)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # imageadjust_1.02_amd64.deb

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <filesystem>
 
 namespace platform {
 
@@ -35,7 +36,8 @@ std::vector<std::string> LibrarySearchFolders() {
     folders.push_back(std::string(IMAGEADJUST_MAKER_DRIVER_DIR) + "/");
 #endif
 #ifdef IMAGEADJUST_SIM_FROM_BIN
-    if (!program.empty()) folders.push_back(program + IMAGEADJUST_SIM_FROM_BIN + "/");
+    if (!program.empty())
+        folders.push_back((std::filesystem::path(program) / IMAGEADJUST_SIM_FROM_BIN).lexically_normal().string() + "/");
 #endif
     return folders;
 }
