@@ -160,6 +160,15 @@ BenchWindow::BenchWindow(const SimBenchApi& bench) : m_bench(bench) {
     meterLayout->addWidget(ammeter);
     m_values[Field::Ammeter] = ammeter;
 
+    // Room for the longest value from the start, so that the window keeps
+    // its width as the bench changes.
+    int valueWidth = 0;
+    for (const char* longest : {"電池工具（抵抗無し）", "カラービュアー LV13", "キャップ付きレンズ", "defect-count-over"})
+        valueWidth = std::max(valueWidth, fontMetrics().horizontalAdvance(QString::fromUtf8(longest)));
+    for (auto& [field, label] : m_values)
+        if (field != Field::Ammeter) label->setMinimumWidth(valueWidth);
+    m_unitLabel->setMinimumWidth(valueWidth);
+
     // One column of captions through both groups.
     int captionWidth = 0;
     for (QLabel* caption : m_captions) captionWidth = std::max(captionWidth, caption->sizeHint().width());
@@ -237,7 +246,8 @@ bool BenchWindow::PutUnit(const std::string& profile, QString* error) {
         return false;
     }
     m_unit = QString::fromStdString(profile);
-    m_unitLabel->setText(m_unit);
+    // A profile file by its name; its folder is the person's own business.
+    m_unitLabel->setText(m_unit.section('/', -1));
     Refresh();
     return true;
 }

@@ -134,6 +134,15 @@ void StackedYield(QChart* chart, QStringList categories, QList<qreal> ok, QList<
     qreal top = 1;
     for (int i = 0; i < ok.size(); ++i) top = std::max(top, ok[i] + ng[i]);
     QValueAxis* y = CountAxis(top);
+    if (lying) {
+        // A name a line high for each item, ten of them in the chart's
+        // height: the legend is the chart's above, in the same colours.
+        QFont small = x->labelsFont();
+        small.setPixelSize(11);
+        x->setLabelsFont(small);
+        chart->legend()->hide();
+        chart->setMargins(QMargins(4, 0, 4, 0));
+    }
     chart->addAxis(x, lying ? Qt::AlignLeft : Qt::AlignBottom);
     chart->addAxis(y, lying ? Qt::AlignBottom : Qt::AlignLeft);
     series->attachAxis(x);

@@ -36,13 +36,14 @@ Baselines InFile() {
 }  // namespace
 
 void CImageAdjustDlg::WatchBaselines(void (CImageAdjustDlg::*action)()) {
-    const Baselines before = AsWritten(m_standards.values);
     (this->*action)();
-    const Baselines after = AsWritten(m_standards.values);
-    // Only a value the operator took counts: a copy that differs from a file
-    // edited by hand meanwhile is no new baseline.
-    if (after != before && after != InFile()) m_baselineUnsaved = true;
-    if (m_baselineUnsaved && after == InFile()) m_baselineUnsaved = false;
+    const bool differs = AsWritten(m_standards.values) != InFile();
+    // After a baseline button, whatever it stored: the copy's baselines are
+    // what the next run uses. The standards window can only save them.
+    if (action == &CImageAdjustDlg::OnStandard)
+        m_baselineUnsaved = m_baselineUnsaved && differs;
+    else
+        m_baselineUnsaved = differs;
     SetDlgItemText(IDC_BASELINE_NOTICE, m_baselineUnsaved ? kNotice : "");
 }
 

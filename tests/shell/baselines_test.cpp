@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "camera/usb_camera.h"
@@ -246,6 +247,7 @@ TEST_F(BaselinesTest, CameraFailuresExitWithTheirTextsAndDisconnect) {
 // standards window's OK puts it into STD.DAT; closing before that asks.
 TEST_F(BaselinesTest, ATakenBaselineShowsUnsavedUntilTheStandardsWindowSavesIt) {
     const auto notice = [&] { return dlg_.GetDlgItemText(CImageAdjustDlg::IDC_BASELINE_NOTICE); };
+    std::ofstream("STD.DAT", std::ios::binary) << FormatStandards(dlg_.m_standards.values);  // as read at start
     const Means steady{1000, 0, 1001, 0};
     host_.QueueAnswer(ui::IDOK);  // the condition prompts, then CANCEL at the confirmation
     host_.QueueAnswer(ui::IDOK);
