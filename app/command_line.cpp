@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+
 #include "app/build_info.h"
 #include "camera/lvx_driver.h"
 #include "platform/library.h"
@@ -35,8 +37,9 @@ std::vector<std::string> SplitList(const std::string& list) {
     while (true) {
         const std::size_t comma = list.find(',', start);
         std::string entry = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        const std::size_t first = entry.find_first_not_of(" \t");
-        entry = first == std::string::npos ? "" : entry.substr(first, entry.find_last_not_of(" \t") - first + 1);
+        // Blanks after a comma go, as people type them; any other blank
+        // stays part of the entry, for the caller to refuse.
+        if (start > 0) entry.erase(0, std::min(entry.size(), entry.find_first_not_of(" \t")));
         entries.push_back(entry);
         if (comma == std::string::npos) return entries;
         start = comma + 1;

@@ -15,8 +15,8 @@ namespace cli {
 std::vector<std::string> SplitValueOptions(const std::vector<std::string>& args,
                                            std::initializer_list<std::string_view> valueOptions);
 
-// The entries of a comma-separated list, blanks around each dropped; an
-// empty entry stays, for the caller to refuse.
+// The entries of a comma-separated list, the blanks after each comma
+// dropped; an empty entry stays, for the caller to refuse.
 std::vector<std::string> SplitList(const std::string& list);
 
 // What --version prints: the program and its version, the git revision of

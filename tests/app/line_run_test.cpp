@@ -57,7 +57,7 @@ TEST(LineOptions, ReadsItemsByNameAndAsWordInOrder) {
 
     // --opt=value as --opt value; blanks after the commas of a list. A
     // value is never taken for an option, even one written as --opt=value.
-    o = Parse({"--items=ccd-flashup, 0x1300 ,battery", "--unit=--station=x", "--cameras=2", "--station", "--st",
+    o = Parse({"--items=ccd-flashup, 0x1300,\t battery", "--unit=--station=x", "--cameras=2", "--station", "--st",
                "--history=h.db"},
               &error);
     ASSERT_TRUE(o) << error;
@@ -88,6 +88,7 @@ TEST(LineOptions, RefusesBadInputWithAMessage) {
         {{"--items", "ccd-flashup", "--unit"}, "--unit needs a value"},
         {{"--items", "ccd-flashup", "--bogus"}, "unknown option \"--bogus\""},
         {{"--items", "ccd-flashup", "--save=yes"}, "unknown option \"--save=yes\""},
+        {{"--items", "ccd-flashup ,battery"}, "unknown item \"ccd-flashup \""},  // a blank before a comma
         {{"--items", "ccd-flashup", "--station="}, "--station needs a folder"},
     };
     for (const auto& [args, message] : cases) {
