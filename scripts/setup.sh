@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-charts-dev libqt6opengl6-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins
   libsqlite3-dev libpq-dev nlohmann-json3-dev
   fonts-ipafont-gothic
 )
