@@ -1,9 +1,14 @@
 #include "app/bench_window.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -102,6 +107,20 @@ BenchWindow::BenchWindow(const SimBenchApi& bench) : m_bench(bench) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
 
+    // The unit on the bench, and another put there between runs: to
+    // rehearse a failure or train an operator on one.
+    auto* unit = new QGroupBox(QStringLiteral("ユニット"));
+    auto* unitRow = new QHBoxLayout(unit);
+    m_unitLabel = new QLabel(m_unit);
+    m_unitLabel->setObjectName(QStringLiteral("unit"));
+    m_unitLabel->setTextFormat(Qt::PlainText);
+    m_change = new QPushButton(QStringLiteral("交換…"));
+    m_change->setObjectName(QStringLiteral("changeUnit"));
+    m_change->setFocusPolicy(Qt::NoFocus);
+    connect(m_change, &QPushButton::clicked, this, &BenchWindow::ChooseUnit);
+    unitRow->addWidget(m_unitLabel, 1);
+    unitRow->addWidget(m_change);
+
     auto* camera = new QGroupBox(QStringLiteral("電源・カメラ"));
     auto* cameraForm = new QFormLayout(camera);
     AddRow(cameraForm, "電源", Field::Power);
@@ -141,6 +160,15 @@ BenchWindow::BenchWindow(const SimBenchApi& bench) : m_bench(bench) {
     meterLayout->addWidget(ammeter);
     m_values[Field::Ammeter] = ammeter;
 
+    // Room for the longest value from the start, so that the window keeps
+    // its width as the bench changes.
+    int valueWidth = 0;
+    for (const char* longest : {"電池工具（抵抗無し）", "カラービュアー LV13", "キャップ付きレンズ", "defect-count-over"})
+        valueWidth = std::max(valueWidth, fontMetrics().horizontalAdvance(QString::fromUtf8(longest)));
+    for (auto& [field, label] : m_values)
+        if (field != Field::Ammeter) label->setMinimumWidth(valueWidth);
+    m_unitLabel->setMinimumWidth(valueWidth);
+
     // One column of captions through both groups.
     int captionWidth = 0;
     for (QLabel* caption : m_captions) captionWidth = std::max(captionWidth, caption->sizeHint().width());
@@ -148,6 +176,7 @@ BenchWindow::BenchWindow(const SimBenchApi& bench) : m_bench(bench) {
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(unit);
     layout->addWidget(camera);
     layout->addWidget(optics);
     layout->addWidget(meter);
@@ -191,11 +220,61 @@ void BenchWindow::Refresh() {
         {Field::Ammeter, Amperes(m_bench.ReadAmmeter())},
     };
     for (const auto& [field, text] : shown) m_values.at(field)->setText(text);
+    m_change->setEnabled(BetweenRuns());
+}
+
+bool BenchWindow::DefaultGate() const {
+    const QWidget* top = QApplication::activeModalWidget();
+    return !top || top == parentWidget();
+}
+
+bool BenchWindow::PutUnit(const std::string& profile, QString* error) {
+    if (!BetweenRuns()) {
+        *error = QStringLiteral("調整点検中はユニットを交換できません。");
+        return false;
+    }
+    // Resolved before the camera leaves the bus, so that a wrong name or
+    // file leaves the bench as it was.
+    if (!m_bench.ProfileIdentification(profile.c_str())) {
+        *error = QString::fromStdString(m_bench.LastError());
+        return false;
+    }
+    m_bench.ClearDevices();
+    if (m_bench.AddCamera(profile.c_str(), nullptr) != 0) {
+        *error = QString::fromStdString(m_bench.LastError());
+        m_bench.AddCamera(m_unit.toStdString().c_str(), nullptr);
+        return false;
+    }
+    m_unit = QString::fromStdString(profile);
+    // A profile file by its name; its folder is the person's own business.
+    m_unitLabel->setText(m_unit.section('/', -1));
+    Refresh();
+    return true;
+}
+
+void BenchWindow::ChooseUnit() {
+    QMenu menu(this);
+    const QStringList names = QString::fromUtf8(m_bench.ProfileNames()).split('\n', Qt::SkipEmptyParts);
+    for (const QString& name : names) menu.addAction(name)->setData(name);
+    menu.addSeparator();
+    QAction* file = menu.addAction(QStringLiteral("プロファイルファイル…"));
+    QAction* chosen = menu.exec(m_change->mapToGlobal(QPoint(0, m_change->height())));
+    if (!chosen) return;
+    QString profile = chosen->data().toString();
+    if (chosen == file) {
+        profile = QFileDialog::getOpenFileName(this, QStringLiteral("ユニットのプロファイル"));
+        if (profile.isEmpty()) return;
+    }
+    QString error;
+    if (!PutUnit(profile.toStdString(), &error)) QMessageBox::warning(this, windowTitle(), error);
 }
 
 QString BenchWindow::Shown(Field field) const { return m_values.at(field)->text(); }
 
-void BenchWindow::ShowBeside(const QWidget* station) {
+void BenchWindow::ShowBeside(QWidget* station) {
+    // A window of the station's: modal prompts and item windows keep its
+    // button from the person as they do the station's own.
+    if (station) setParent(station, windowFlags());
     QScreen* screen = station ? station->screen() : QGuiApplication::primaryScreen();
     const QRect room = screen ? screen->availableGeometry() : QRect();
     const QSize size = sizeHint();

@@ -9,13 +9,16 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "sim/bench_api.h"
 
 class QFormLayout;
 class QLabel;
+class QPushButton;
 
 namespace app {
 
@@ -38,15 +41,35 @@ public:
     void Refresh();
     QString Shown(Field field) const;
     // Places the window beside `station` (at its right, else its left, on
-    // its screen) and shows it.
-    void ShowBeside(const QWidget* station);
+    // its screen), as a window of the station's, and shows it.
+    void ShowBeside(QWidget* station);
+
+    // The unit on the bench, as this window last put it there (the
+    // simulator starts with the nominal one).
+    QString Unit() const { return m_unit; }
+    // Puts another unit on the bench in place of the camera there: a
+    // built-in profile's name or a profile file. Only between runs; false
+    // with the reason otherwise, and the camera stays.
+    bool PutUnit(const std::string& profile, QString* error);
+    // Whether no run is under way. By default: the station's window is the
+    // top modal window, as it is between runs only (a run works in item
+    // windows and prompts, and takes no input while it waits).
+    using Gate = std::function<bool()>;
+    void SetGate(Gate gate) { m_gate = std::move(gate); }
+    bool BetweenRuns() const { return m_gate ? m_gate() : DefaultGate(); }
 
 private:
     void AddRow(QFormLayout* form, const char* label, Field field);
+    bool DefaultGate() const;
+    void ChooseUnit();
 
     const SimBenchApi& m_bench;
     std::map<Field, QLabel*> m_values;
     std::vector<QLabel*> m_captions;
+    QLabel* m_unitLabel = nullptr;
+    QPushButton* m_change = nullptr;
+    QString m_unit = QStringLiteral("nominal");
+    Gate m_gate;
 };
 
 // Keeps a bench window open while the hook's driver library is the

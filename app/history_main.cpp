@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "history/export.h"
 #include "history/history_settings.h"
 #include "history/history_store.h"
@@ -38,6 +39,11 @@ void Usage(std::ostream& out) {
            "  --queue            list the runs waiting in the station's queue folder\n"
            "                     (HISTORY.INI's queue; with --db FILE, FILE.queue)\n"
            "  --flush            bring the queued runs into the history, as a station does\n"
+           "\n"
+           "  --version          the version, the build's revision and the driver library\n"
+           "  --help             this text\n"
+           "\n"
+           "Options take their value as the next word or after =: --format=json.\n"
            "\n"
            "Exit status: 0 done, 1 the history or queue could not be read or taken in\n"
            "whole, 2 a command line it refuses.\n";
@@ -90,11 +96,16 @@ int main(int argc, char** argv) {
     std::map<std::string, std::string> given;
     const std::set<std::string> valued = {"--db", "--pg", "--format", "--id", "--from", "--to"};
     const std::set<std::string> flags = {"--failures", "--queue", "--flush"};
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = cli::SplitValueOptions(
+        std::vector<std::string>(argv + 1, argv + argc), {"--db", "--pg", "--format", "--id", "--from", "--to"});
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             Usage(std::cout);
+            return 0;
+        }
+        if (a == "--version") {
+            std::cout << cli::VersionText("imageadjust-history");
             return 0;
         }
         if (!valued.count(a) && !flags.count(a)) return Refuse("unknown option \"" + a + "\"");

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
+#include <QHorizontalStackedBarSeries>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMessageBox>
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 #include "history/statistics.h"
 
@@ -43,6 +45,50 @@ QString Label(const std::string& key) {
     return QString::fromStdString(key);
 }
 
+// A measurement's name in the run record, in the station's language: whole
+// names first, then the words that the item runners put together.
+QString MeasurementLabel(const std::string& name) {
+    static const std::pair<const char*, const char*> kWhole[] = {
+        {"AREA1 Gr", "エリア1 Gr出力レベル"}, {"AREA1", "エリア1 Gr-Gb"}, {"AREA2", "エリア2 Gr-Gb"},
+        {"K", "調整係数K"}, {"GR", "GR比"}, {"GB", "GB比"},
+        {"BC AD", "BC A/D値"}, {"AVE BC AD", "BC A/D値平均"},
+        {"DEFECT TOTAL", "キズ書き込み数"}, {"DEFECTS DETECTED", "キズ検出数"},
+        {"DARK CENTRE", "暗時中央レベル"}, {"DARK CENTRE SUM", "暗時中央レベル（加算）"},
+        {"PRE DIFF", "プリ発光 目標差"}, {"PRE MAX-MIN", "プリ発光 バラツキ"},
+        {"MAIN DIFF", "本発光 目標差"}, {"MAIN MAX-MIN", "本発光 バラツキ"},
+    };
+    for (const auto& [key, label] : kWhole)
+        if (name == key) return QString::fromUtf8(label);
+    static const std::pair<const char*, const char*> kWords[] = {
+        {" check GLevel", " 点検 G出力レベル"}, {" GLevel average", " G出力レベル平均"}, {"GLevel", "G出力レベル"},
+        {"RLevel", "R出力レベル"}, {"BLevel", "B出力レベル"}, {"7200mV ", "7.2V "}, {"7700mV ", "7.7V "},
+        {"CCD-OFF", "CCD-OFF 消費電流"}, {"CCD-ON", "CCD-ON 消費電流"},
+    };
+    QString label = QString::fromStdString(name);
+    for (const auto& [word, replacement] : kWords) label.replace(QString::fromUtf8(word), QString::fromUtf8(replacement));
+    return label;
+}
+
+// An axis of counts: ticks on whole numbers only, from 0 to at least `top`.
+QValueAxis* CountAxis(qreal top, qreal from = 0) {
+    auto* axis = new QValueAxis;
+    axis->setLabelFormat(QStringLiteral("%d"));
+    const qreal span = std::max<qreal>(1, top - from);
+    qreal step = 1;
+    for (qreal s : {1, 2, 5, 10, 20, 25, 50, 100, 200, 250, 500, 1000, 2000, 5000, 10000})
+        if (span / s <= 8) {
+            step = s;
+            break;
+        }
+    if (span / step > 8) step = std::ceil(span / 8);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(from);
+    axis->setTickInterval(step);
+    axis->setMinorTickCount(0);
+    axis->setRange(from, from + std::ceil(span / step) * step);
+    return axis;
+}
+
 const QColor kOk(0x2E, 0x9E, 0x48);
 const QColor kNg(0xD0, 0x3A, 0x2F);
 
@@ -64,28 +110,41 @@ QChart* Reset(QChartView* view, const QString& title) {
     return chart;
 }
 
-// Bars of OK and NG counts, stacked, one category each.
-void StackedYield(QChart* chart, const QStringList& categories, const QList<qreal>& ok, const QList<qreal>& ng) {
+// Bars of OK and NG counts, stacked, one category each; lying, with the
+// categories down the left, where their names are long.
+void StackedYield(QChart* chart, QStringList categories, QList<qreal> ok, QList<qreal> ng, bool lying = false) {
+    if (lying) {  // the first category on top
+        std::reverse(categories.begin(), categories.end());
+        std::reverse(ok.begin(), ok.end());
+        std::reverse(ng.begin(), ng.end());
+    }
     auto* okSet = new QBarSet(QStringLiteral("OK"));
     auto* ngSet = new QBarSet(QStringLiteral("NG"));
     okSet->setColor(kOk);
     ngSet->setColor(kNg);
     okSet->append(ok);
     ngSet->append(ng);
-    auto* series = new QStackedBarSeries;
+    QAbstractBarSeries* series = lying ? static_cast<QAbstractBarSeries*>(new QHorizontalStackedBarSeries)
+                                       : static_cast<QAbstractBarSeries*>(new QStackedBarSeries);
     series->append(okSet);
     series->append(ngSet);
     chart->addSeries(series);
     auto* x = new QBarCategoryAxis;
     x->append(categories);
-    auto* y = new QValueAxis;
-    y->setLabelFormat(QStringLiteral("%d"));
     qreal top = 1;
     for (int i = 0; i < ok.size(); ++i) top = std::max(top, ok[i] + ng[i]);
-    y->setRange(0, top);
-    y->applyNiceNumbers();
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
+    QValueAxis* y = CountAxis(top);
+    if (lying) {
+        // A name a line high for each item, ten of them in the chart's
+        // height: the legend is the chart's above, in the same colours.
+        QFont small = x->labelsFont();
+        small.setPixelSize(11);
+        x->setLabelsFont(small);
+        chart->legend()->hide();
+        chart->setMargins(QMargins(4, 0, 4, 0));
+    }
+    chart->addAxis(x, lying ? Qt::AlignLeft : Qt::AlignBottom);
+    chart->addAxis(y, lying ? Qt::AlignBottom : Qt::AlignLeft);
     series->attachAxis(x);
     series->attachAxis(y);
 }
@@ -193,7 +252,7 @@ void HistoryWindow::FillMeasurementChoices() {
     for (const auto& [key, names] : history::MeasurementNames(runs_)) {
         if (!item.empty() && key != item) continue;
         for (const std::string& name : names)
-            measurement_->addItem(Label(key) + QStringLiteral("：") + QString::fromStdString(name),
+            measurement_->addItem(Label(key) + QStringLiteral("：") + MeasurementLabel(name),
                                   QString::fromStdString(key + '\n' + name));
     }
     const int again = measurement_->findData(keep);
@@ -241,7 +300,7 @@ void HistoryWindow::DrawYield() {
         ok << it->second.passed;
         ng << it->second.runs - it->second.passed;
     }
-    StackedYield(Reset(yieldItems_, QStringLiteral("項目別の歩留まり")), categories, ok, ng);
+    StackedYield(Reset(yieldItems_, QStringLiteral("項目別の歩留まり")), categories, ok, ng, true);
 }
 
 void HistoryWindow::DrawPareto() {
@@ -274,10 +333,7 @@ void HistoryWindow::DrawPareto() {
     chart->addSeries(cumulative);
     auto* x = new QBarCategoryAxis;
     x->append(categories);
-    auto* y = new QValueAxis;
-    y->setLabelFormat(QStringLiteral("%d"));
-    y->setRange(0, std::max(pareto.empty() ? 1 : pareto.front().count, 1));
-    y->applyNiceNumbers();
+    QValueAxis* y = CountAxis(std::max(pareto.empty() ? 1 : pareto.front().count, 1));
     auto* percent = new QValueAxis;
     percent->setRange(0, 100);
     percent->setLabelFormat(QStringLiteral("%d%%"));
@@ -338,10 +394,8 @@ void HistoryWindow::DrawSeries() {
             extend(*p.high);
         }
     }
-    auto* xAxis = new QValueAxis;
+    QValueAxis* xAxis = CountAxis(std::max<qreal>(2, static_cast<qreal>(points.size())), 1);
     xAxis->setTitleText(QStringLiteral("測定順"));
-    xAxis->setLabelFormat(QStringLiteral("%d"));
-    xAxis->setRange(1, std::max<qreal>(2, static_cast<qreal>(points.size())));
     auto* yAxis = new QValueAxis;
     const qreal margin = any ? std::max<qreal>((hi - lo) * 0.1, 1e-6) : 1;
     yAxis->setRange(lo - margin, hi + margin);

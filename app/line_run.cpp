@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "app/bench_operator_hook.h"
+#include "app/command_line.h"
 #include "sim/operator.h"
 #include "camera/usb_camera.h"
 #include "platform/clock.h"
@@ -200,7 +201,9 @@ std::optional<std::vector<PlannedCamera>> PlanCameras(const Options& options, co
 
 }  // namespace
 
-std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string* error) {
+std::optional<Options> ParseOptions(const std::vector<std::string>& words, std::string* error) {
+    const std::vector<std::string> args =
+        cli::SplitValueOptions(words, {"--items", "--unit", "--cameras", "--history", "--station"});
     Options o;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -213,6 +216,16 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         };
         if (a == "--help" || a == "-h") {
             o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
+        } else if (a == "--station") {
+            auto v = value();
+            if (!v) return std::nullopt;
+            if (v->empty()) {
+                *error = "--station needs a folder";
+                return std::nullopt;
+            }
+            o.station = *v;
         } else if (a == "--save") {
             o.save = true;
         } else if (a == "--history") {
@@ -226,10 +239,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         } else if (a == "--items") {
             auto v = value();
             if (!v) return std::nullopt;
-            std::size_t start = 0;
-            while (start <= v->size()) {
-                std::size_t comma = v->find(',', start);
-                std::string name = v->substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            for (const std::string& name : cli::SplitList(*v)) {
                 if (!FindItem(name)) {
                     if (!LooksLikeNumber(name)) {
                         *error = "unknown item \"" + name + "\"";
@@ -238,8 +248,6 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
                     if (!ParseSelectionWord(name, error)) return std::nullopt;
                 }
                 o.items.push_back(name);
-                if (comma == std::string::npos) break;
-                start = comma + 1;
             }
         } else if (a == "--unit") {
             auto v = value();
@@ -259,7 +267,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             return std::nullopt;
         }
     }
-    if (!o.help && o.items.empty()) {
+    if (!o.help && !o.version && o.items.empty()) {
         *error = "--items is required";
         return std::nullopt;
     }
@@ -267,13 +275,14 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
 }
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: imageadjust-line --items LIST [--save] [--unit NAME]... [--cameras N] [--history FILE]\n"
+    out << "Usage: imageadjust-line --items LIST [OPTION]...\n"
            "\n"
            "Runs the station's main window headless, with an operator who follows\n"
            "every prompt, over one or more cameras, and prints each camera's log,\n"
            "status line and the time each item took: virtual time on the simulated\n"
            "camera, real time with any other driver library. STD.DAT is read from\n"
-           "the working directory; result files are written there as by the station.\n"
+           "the station folder; result files are written there as by the station.\n"
+           "Options take their value as the next word or after =: --items=battery.\n"
            "\n"
            "  --items LIST   items, comma-separated, ticked in this order:\n"
            "                 ccd-flashup tft-flashup sensitivity line-crawl ratio aperture\n"
@@ -284,8 +293,14 @@ void PrintUsage(std::ostream& out) {
            "                 repeat for several cameras\n"
            "  --cameras N    N cameras of the given units in turn, each with its own\n"
            "                 identification (the profile's, trailing digits counted up)\n"
-           "  --history FILE the SQLite history the runs go into (default: as HISTORY.INI\n"
-           "                 says, HISTORY.DB in the working directory without it)\n"
+           "  --history FILE\n"
+           "                 the SQLite history the runs go into (default: as HISTORY.INI\n"
+           "                 says, HISTORY.DB in the station folder without it)\n"
+           "  --station DIR  the station folder (default: $IMAGEADJUST_STATION, else the\n"
+           "                 working folder when it holds STD.DAT, else\n"
+           "                 ~/.local/share/imageadjust); a new or empty one gets the\n"
+           "                 sample STD.DAT and HISTORY.INI\n"
+           "  --version      the version, the build's revision and the driver library\n"
            "  --help         this text\n"
            "\n"
            "Exit status: 0 when every camera passed, 2 for a wrong command line,\n"

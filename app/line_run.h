@@ -20,7 +20,9 @@ struct Options {
     std::vector<std::string> units;  // unit profiles, one camera each
     int cameras = 0;                 // 0: one camera per unit (at least one)
     std::string history;             // an SQLite history for the runs; empty: as HISTORY.INI says
+    std::string station;             // the station folder; empty: the default
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line; nullopt with a message in `error` when it is wrong.

@@ -3,7 +3,10 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <climits>
+#include <filesystem>
 
 namespace platform {
 
@@ -18,18 +21,42 @@ std::string ProgramFolder() {
     return exe.substr(0, exe.rfind('/') + 1);
 }
 
+bool IsFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
-std::unique_ptr<SharedLibrary> SharedLibrary::Open(const std::string& name, std::string* error) {
-    // A bare name means the library beside the program first. The loader's
-    // own search would find it through the program's run path too, but only
-    // when the program itself calls dlopen, which an interposed dlopen (a
-    // sanitizer's, say) does not.
-    std::string path = name;
-    if (name.find('/') == std::string::npos) {
-        std::string beside = ProgramFolder() + name;
-        if (!beside.empty() && ::access(beside.c_str(), F_OK) == 0) path = beside;
+std::vector<std::string> LibrarySearchFolders() {
+    const std::string program = ProgramFolder();
+    std::vector<std::string> folders;
+    if (!program.empty()) folders.push_back(program);
+#ifdef IMAGEADJUST_MAKER_DRIVER_DIR
+    folders.push_back(std::string(IMAGEADJUST_MAKER_DRIVER_DIR) + "/");
+#endif
+#ifdef IMAGEADJUST_SIM_FROM_BIN
+    if (!program.empty())
+        folders.push_back((std::filesystem::path(program) / IMAGEADJUST_SIM_FROM_BIN).lexically_normal().string() + "/");
+#endif
+    return folders;
+}
+
+std::string ResolveLibrary(const std::string& name, const std::vector<std::string>& folders) {
+    if (name.find('/') != std::string::npos) return name;
+    for (std::string folder : folders) {
+        if (folder.empty()) continue;
+        if (folder.back() != '/') folder += '/';
+        if (IsFile(folder + name)) return folder + name;
     }
+    return name;
+}
+
+std::unique_ptr<SharedLibrary> SharedLibrary::Open(const std::string& name, std::string* error) {
+    // The folders are tried here rather than left to the program's run path,
+    // which the loader follows only when the program itself calls dlopen,
+    // and an interposed dlopen (a sanitizer's, say) does not.
+    const std::string path = ResolveLibrary(name, LibrarySearchFolders());
     // RTLD_LOCAL keeps the library's symbols to itself; RTLD_NOW reports a
     // broken library here rather than at its first call.
     void* h = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

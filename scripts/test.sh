@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the normal build in
-# build/, then the AddressSanitizer (leak detection on) and
+# build/, its Debian packages installed into a scratch root and run from
+# there, then the AddressSanitizer (leak detection on) and
 # UndefinedBehaviorSanitizer build in build-asan/. Warnings are fatal in both.
 #   scripts/test.sh           both builds
-#   scripts/test.sh --quick   the normal build only
+#   scripts/test.sh --quick   the normal build and its packages only
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh"
@@ -28,11 +29,15 @@ run_fuzz_corpora() {
   ctest --test-dir "$here/build-fuzz" --output-on-failure -j"$(nproc)"
 }
 
-run_suite "$here/build" -DIMAGEADJUST_WERROR=ON
+normal=(-DIMAGEADJUST_WERROR=ON -DIMAGEADJUST_TESTS=ON -DIMAGEADJUST_MANPAGES=ON)
+run_suite "$here/build" "${normal[@]}"
+# The packages of the same build, as a line PC installs them.
+"$here/scripts/package.sh" "$here/build" "${normal[@]}"
+"$here/scripts/check_package.sh" "$here/build"
 if [[ "${1:-}" != "--quick" ]]; then
   # Unoptimised: the instrumented suite runs in seconds either way, and
   # optimising costs more compile time than it saves in the run.
   UBSAN_OPTIONS=print_stacktrace=1 run_suite "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug \
-    -DIMAGEADJUST_WERROR=ON -DIMAGEADJUST_SANITIZE=ON
+    -DIMAGEADJUST_WERROR=ON -DIMAGEADJUST_TESTS=ON -DIMAGEADJUST_SANITIZE=ON
   run_fuzz_corpora
 fi

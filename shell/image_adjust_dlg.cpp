@@ -63,11 +63,11 @@ CImageAdjustDlg::CImageAdjustDlg(ui::Host& host) : ui::Dialog(host, res::MainDia
         OnCommand(box, [this, box] { OnItemBox(box); });
     }
     OnCommand(IDC_SAVE, [this] { OnSave(); });
-    OnCommand(IDC_STANDARD, [this] { OnStandard(); });
+    OnCommand(IDC_STANDARD, [this] { WatchBaselines(&CImageAdjustDlg::OnStandard); });
     OnCommand(IDC_PIXEL_DEFECT, [this] { OnPixelDefect(); });
     OnCommand(IDC_START, [this] { OnStart(); });
-    OnCommand(IDC_SENS_BASELINE, [this] { OnSensBaseline(); });
-    OnCommand(IDC_RATIO_BASELINE, [this] { OnRatioBaseline(); });
+    OnCommand(IDC_SENS_BASELINE, [this] { WatchBaselines(&CImageAdjustDlg::OnSensBaseline); });
+    OnCommand(IDC_RATIO_BASELINE, [this] { WatchBaselines(&CImageAdjustDlg::OnRatioBaseline); });
 }
 
 CImageAdjustDlg::~CImageAdjustDlg() = default;
@@ -183,6 +183,7 @@ void CImageAdjustDlg::OnPaint() {
 }
 
 void CImageAdjustDlg::OnClose() {
+    if (!MayCloseWithUnsavedBaseline()) return;
     if (CUsbCamera::LinkFlags() & 0x01) {
         if (platform::SharedLibrary* library = CUsbCamera::DriverLibrary(); library && m_pCamera && m_libraryObserver)
             m_libraryObserver->DriverLibraryFreeing(*library);

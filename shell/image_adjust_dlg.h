@@ -48,6 +48,9 @@ public:
     static constexpr int IDC_APERTURE = 1143;
     static constexpr int IDC_DEFECT_CORRECT = 1144;
     static constexpr int IDC_SAVE = 1146;
+    // The station's own line under the buttons: a baseline taken but not
+    // yet in STD.DAT.
+    static constexpr int IDC_BASELINE_NOTICE = 1200;
 
     // The version window's menu command.
     static constexpr int IDM_ABOUTBOX = 16;
@@ -147,6 +150,9 @@ public:
     // read at start, or a value is out of its range), or empty when it can.
     // START and the baseline buttons refuse to run while it is not empty.
     std::string StandardsFault(StandardsUse use = StandardsUse::Run) const;
+    // A baseline taken with the baseline buttons that STD.DAT does not hold
+    // yet; the standards window's OK saves it.
+    bool BaselineUnsaved() const { return m_baselineUnsaved; }
 
     // The bitmap that OnPaint draws for a display state.
     static int BitmapForDisplayState(std::uint8_t state);
@@ -169,6 +175,7 @@ private:
     std::unique_ptr<history::HistoryWriter> m_history;
     HistoryViewer m_historyViewer;
     bool m_running = false;           // from START until the report
+    bool m_baselineUnsaved = false;
     std::int64_t m_runStartUnixMs = 0, m_runEndUnixMs = 0;  // wall time, whatever the host's clock
     std::string m_runId;
     std::string m_standardsHash;      // of STD.DAT as the run found it
@@ -221,6 +228,11 @@ private:
     int RunAperture();
 
     void RunBaselineDialogue(bool sensitivity);
+    // Runs a baseline or standards action and shows whether a baseline taken
+    // is still missing from STD.DAT.
+    void WatchBaselines(void (CImageAdjustDlg::*action)());
+    // False when the operator keeps the station open rather than lose one.
+    bool MayCloseWithUnsavedBaseline();
     const char* CaptureBaselineShots(bool sensitivity, std::array<AreaMeasurement, 3>& shots);
     void CloseBaselineSession();
     void ReportOutOfLimits(const std::string& text);

@@ -60,6 +60,8 @@ ui::DialogTemplate Build() {
         {1024, ControlKind::Button, "感度基準取得", {kRight, 302, 79, 16}, ui::kNone},
         {1025, ControlKind::Button, "感度比基準取得", {kRight + 83, 302, 79, 16}, ui::kNone},
         {1114, ControlKind::Button, "CCD画素欠陥情報の変更", {kRight, 324, kRightWidth, 16}, ui::kNone},
+        // The station's own notice of a baseline not yet in STD.DAT; empty otherwise.
+        {1200, ControlKind::Static, "", {kRight, 343, kRightWidth, 10}, ui::kCentered, 7},
     };
     // Linux windows have no system menu: the host shows this item in the
     // window's context menu and hands its command to OnSysCommand.

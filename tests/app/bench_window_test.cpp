@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -224,6 +226,86 @@ TEST_F(BenchWindowTest, StandsBesideTheStationAndShowsTheAmmeterOfTheBatteryItem
     EXPECT_EQ(benchFrame.top(), stationFrame.top());
     EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(benchFrame));
     EXPECT_TRUE(saved) << shot;
+}
+
+// Another unit on the bench between runs: the station's next run is that
+// unit's; a name or file that is no profile leaves the unit there; during a
+// run (the gate closed) nothing changes.
+TEST_F(BenchWindowTest, PutsAnotherUnitOnTheBenchBetweenRunsOnly) {
+    QApplication app(g_argc, g_argv);
+    ui::scripted::ScriptedHost host;
+    app::BenchOperatorHook hook(host);
+    app::BenchWindowKeeper keeper(hook);
+    CUsbCamera::SetDriverLibraryName("libLvxStor.so");
+    CImageAdjustDlg dlg(host);
+    dlg.SetDriverLibraryObserver(&hook);
+    ASSERT_TRUE(dlg.Create());
+    BenchWindow* window = keeper.Window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->Unit(), "nominal");
+    bool between = true;
+    window->SetGate([&] { return between; });
+    auto flashUp = [&] {
+        host.SetCheck(dlg, CImageAdjustDlg::IDC_CCD_FLASH_UP, true);
+        dlg.DispatchCommand(CImageAdjustDlg::IDC_CCD_FLASH_UP);
+        host.Click(dlg, CImageAdjustDlg::IDC_START);
+        return dlg.LastResult();
+    };
+    std::ofstream("stuck.profile") << "base = af-auto\nname = stuck-af\n";
+
+    struct Step {
+        std::string profile;
+        bool gateOpen, put;
+        const char* unitAfter;
+        int runResult;
+    } steps[] = {
+        {"af-auto", false, false, "nominal", 1},     // during a run: refused
+        {"af-auto", true, true, "af-auto", 13},
+        {"no-such-unit", true, false, "af-auto", 13},
+        {"stuck.profile", true, true, "stuck.profile", 13},
+        {"nominal", true, true, "nominal", 1},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.profile);
+        between = step.gateOpen;
+        QString error;
+        EXPECT_EQ(window->PutUnit(step.profile, &error), step.put) << error.toStdString();
+        EXPECT_EQ(error.isEmpty(), step.put);
+        EXPECT_EQ(window->Unit(), step.unitAfter);
+        between = true;
+        EXPECT_EQ(flashUp(), step.runResult);
+    }
+    host.Close(dlg);
+}
+
+// Without a gate of its own, the window lets a unit go on the bench while
+// the station's window is the top modal one, and not while another is.
+TEST_F(BenchWindowTest, TheStationsModalWindowOpensTheGate) {
+    QApplication app(g_argc, g_argv);
+    ui::scripted::ScriptedHost host;
+    app::BenchOperatorHook hook(host);
+    app::BenchWindowKeeper keeper(hook);
+    CUsbCamera::SetDriverLibraryName("libLvxStor.so");
+    CImageAdjustDlg dlg(host);
+    dlg.SetDriverLibraryObserver(&hook);
+    ASSERT_TRUE(dlg.Create());
+    ASSERT_NE(keeper.Window(), nullptr);
+    QDialog station, item;
+    keeper.Window()->ShowBeside(&station);
+    bool stationOnTop = false, itemOnTop = true;
+    QTimer::singleShot(0, [&] {
+        stationOnTop = keeper.Window()->BetweenRuns();
+        QTimer::singleShot(0, [&] {
+            itemOnTop = keeper.Window()->BetweenRuns();
+            item.done(0);
+            station.done(0);
+        });
+        item.exec();
+    });
+    station.exec();
+    EXPECT_TRUE(stationOnTop);
+    EXPECT_FALSE(itemOnTop);
+    host.Close(dlg);
 }
 
 }  // namespace

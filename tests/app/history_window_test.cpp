@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBarCategoryAxis>
+#include <QChartView>
+#include <QValueAxis>
 #include <QComboBox>
 #include <QDate>
 #include <QDateTime>
 #include <QTabWidget>
+#include <cmath>
 #include <filesystem>
 
 #include "app/history_window.h"
@@ -56,6 +60,23 @@ TEST(HistoryWindowTest, ShowsTheRangeAndItsQuantities) {
     window.ShowRange(first, first.addDays(4));
     auto* measurement = window.findChildren<QComboBox*>().back();
     EXPECT_EQ(measurement->count(), 1);
+    EXPECT_EQ(measurement->itemText(0).toStdString(), "感度調整：ISO200 G出力レベル");
+    // Counts and the order of measurements tick on whole numbers; the items
+    // stand down the left of their yield chart, where a long name has room.
+    int countAxes = 0;
+    for (QChartView* view : window.findChildren<QChartView*>())
+        for (QAbstractAxis* axis : view->chart()->axes()) {
+            auto* values = qobject_cast<QValueAxis*>(axis);
+            if (axis->alignment() == Qt::AlignLeft && view->chart()->title() == "項目別の歩留まり") {
+                EXPECT_TRUE(qobject_cast<QBarCategoryAxis*>(axis));
+            }
+            if (!values || values->labelFormat() != "%d") continue;
+            ++countAxes;
+            EXPECT_EQ(values->tickType(), QValueAxis::TicksDynamic) << view->chart()->title().toStdString();
+            EXPECT_EQ(values->tickInterval(), std::floor(values->tickInterval()));
+            EXPECT_GE(values->tickInterval(), 1);
+        }
+    EXPECT_EQ(countAxes, 4);  // two yields, the Pareto's and the measurement order
 
     window.show();
     const auto artefacts = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "artefacts";

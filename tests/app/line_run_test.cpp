@@ -54,6 +54,20 @@ TEST(LineOptions, ReadsItemsByNameAndAsWordInOrder) {
     o = Parse({"--help"}, &error);  // help needs no items
     ASSERT_TRUE(o) << error;
     EXPECT_TRUE(o->help);
+
+    // --opt=value as --opt value; blanks after the commas of a list. A
+    // value is never taken for an option, even one written as --opt=value.
+    o = Parse({"--items=ccd-flashup, 0x1300,\t battery", "--unit=--station=x", "--cameras=2", "--station", "--st",
+               "--history=h.db"},
+              &error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->items, (std::vector<std::string>{"ccd-flashup", "0x1300", "battery"}));
+    EXPECT_EQ(o->units, (std::vector<std::string>{"--station=x"}));
+    EXPECT_EQ(o->cameras, 2);
+    EXPECT_EQ(o->station, "--st");
+    EXPECT_EQ(o->history, "h.db");
+    o = Parse({"--version"}, &error);  // nor does the version
+    ASSERT_TRUE(o && o->version) << error;
 }
 
 TEST(LineOptions, RefusesBadInputWithAMessage) {
@@ -73,6 +87,9 @@ TEST(LineOptions, RefusesBadInputWithAMessage) {
         {{"--items"}, "--items needs a value"},
         {{"--items", "ccd-flashup", "--unit"}, "--unit needs a value"},
         {{"--items", "ccd-flashup", "--bogus"}, "unknown option \"--bogus\""},
+        {{"--items", "ccd-flashup", "--save=yes"}, "unknown option \"--save=yes\""},
+        {{"--items", "ccd-flashup ,battery"}, "unknown item \"ccd-flashup \""},  // a blank before a comma
+        {{"--items", "ccd-flashup", "--station="}, "--station needs a folder"},
     };
     for (const auto& [args, message] : cases) {
         SCOPED_TRACE(args.back());
@@ -474,7 +491,7 @@ TEST_F(LineRunTest, ProgramExitsWithTheErrorNumberAndPrintsHelp) {
     EXPECT_EQ(run("--items flash"), 0);
     EXPECT_EQ(run("--items battery"), 0);
     EXPECT_EQ(run("--help"), 0);
-    EXPECT_EQ(ReadFile("out.txt").rfind("usage: imageadjust-line --items LIST", 0), 0u);
+    EXPECT_EQ(ReadFile("out.txt").rfind("Usage: imageadjust-line --items LIST", 0), 0u);
     EXPECT_EQ(run("--cameras 2"), 2);
     EXPECT_TRUE(Has(ReadFile("err.txt"), "--items is required"));
 }

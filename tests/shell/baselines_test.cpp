@@ -6,11 +6,13 @@
 
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "camera/usb_camera.h"
 #include "shell/image_adjust_dlg.h"
 #include "standards/standard_dlg.h"
+#include "standards/std_file.h"
 #include "sim/simulator.h"
 #include "tests/support/station_fixture.h"
 #include "ui/scripted/scripted_host.h"
@@ -238,6 +240,46 @@ TEST_F(BaselinesTest, CameraFailuresExitWithTheirTextsAndDisconnect) {
         EXPECT_EQ(CUsbCamera::LinkFlags() & 0x06, 0);
         EXPECT_FALSE(sim::Sim().FirstCamera().Modes().checkerOpen);
     }
+}
+
+
+// A baseline taken is shown as such, on the window's own line, until the
+// standards window's OK puts it into STD.DAT; closing before that asks.
+TEST_F(BaselinesTest, ATakenBaselineShowsUnsavedUntilTheStandardsWindowSavesIt) {
+    const auto notice = [&] { return dlg_.GetDlgItemText(CImageAdjustDlg::IDC_BASELINE_NOTICE); };
+    std::ofstream("STD.DAT", std::ios::binary) << FormatStandards(dlg_.m_standards.values);  // as read at start
+    const Means steady{1000, 0, 1001, 0};
+    host_.QueueAnswer(ui::IDOK);  // the condition prompts, then CANCEL at the confirmation
+    host_.QueueAnswer(ui::IDOK);
+    host_.QueueAnswer(ui::IDOK);
+    host_.QueueAnswer(ui::IDCANCEL);
+    Sens({steady, steady, steady});
+    EXPECT_EQ(notice(), "");  // nothing taken
+    Sens({steady, steady, steady});
+    ASSERT_EQ(SensBaseline(), 1001u);
+    EXPECT_EQ(notice(), "基準値未保存：STANDARDのOKで保存");
+    EXPECT_EQ(dlg_.m_comment, "");  // the station's own texts stay as they were
+    EXPECT_TRUE(dlg_.m_log.ends_with("です(前回は812[LSB]です)。\r\n"));
+
+    host_.OnShow(CStandardDlg::IDD).Escape();
+    host_.Click(dlg_, CImageAdjustDlg::IDC_STANDARD);
+    EXPECT_EQ(notice(), "基準値未保存：STANDARDのOKで保存");
+    host_.QueueAnswer(ui::IDCANCEL);
+    host_.Close(dlg_);
+    EXPECT_EQ(host_.MessageBoxes().back().caption, "MESSAGE");
+    EXPECT_NE(host_.MessageBoxes().back().text.find("保存せずに終了しますか？"), std::string::npos);
+    ASSERT_TRUE(dlg_.m_pCamera) << "the station closed";
+
+    host_.OnShow(CStandardDlg::IDD).Click(ui::IDOK);
+    host_.Click(dlg_, CImageAdjustDlg::IDC_STANDARD);
+    EXPECT_EQ(notice(), "");
+    StandardData inFile{};
+    ParseStandards(test_support::ReadFile("STD.DAT"), inFile);
+    EXPECT_EQ(inFile.sensBaseline, 1001u);
+    const std::size_t boxes = host_.MessageBoxes().size();
+    host_.Close(dlg_);
+    EXPECT_EQ(host_.MessageBoxes().size(), boxes);
+    EXPECT_FALSE(dlg_.m_pCamera);
 }
 
 }  // namespace

@@ -432,8 +432,10 @@ private:
                 auto* e = new QPlainTextEdit(parent);
                 e->setReadOnly(c.style & kReadOnly);
                 e->setVerticalScrollBarPolicy((c.style & kVScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-                e->setHorizontalScrollBarPolicy((c.style & kHScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-                e->setLineWrapMode((c.style & kHScroll) ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+                // A log's lines break where its texts break them, never inside
+                // a value and its unit: a line wider than the box scrolls.
+                e->setHorizontalScrollBarPolicy((c.style & kHScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+                e->setLineWrapMode(QPlainTextEdit::NoWrap);
                 e->setPlainText(text);
                 return e;
             }

@@ -19,7 +19,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 
 #include "tests/ui/test_dialogs.h"
@@ -95,6 +98,30 @@ TEST(QtHost, RendersEveryControlKindAtItsScale) {
     ASSERT_NE(ok, nullptr);
     EXPECT_TRUE(ok->isDefault());
     EXPECT_EQ(ok->text(), "OK");
+}
+
+// A log box without a horizontal scroll bar of its own (the item windows')
+// breaks lines only where its text does: a line wider than the box scrolls,
+// and no value is parted from its unit.
+TEST(QtHost, ALogBoxBreaksLinesOnlyWhereItsTextDoes) {
+    QtHost host;
+    ui::DialogTemplate t;
+    t.id = 9001;
+    t.title = "log";
+    t.width = 120;
+    t.height = 80;
+    t.controls.push_back({1028, ui::ControlKind::Edit, "", {4, 4, 112, 60},
+                          ui::kMultiLine | ui::kReadOnly | ui::kVScroll | ui::kBorder});
+    ui::Dialog d(host, t);
+    ASSERT_TRUE(d.Create());
+    auto* log = qobject_cast<QPlainTextEdit*>(host.ControlWidget(d, 1028));
+    ASSERT_NE(log, nullptr);
+    d.SetDlgItemText(1028, " GLevel=  1649[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ= 870[LSB]\r\nOK\r\n");
+    QApplication::processEvents();
+    EXPECT_EQ(log->document()->blockCount(), 3);
+    for (QTextBlock b = log->document()->begin(); b.isValid(); b = b.next())
+        EXPECT_EQ(b.layout()->lineCount(), 1) << b.text().toStdString();
+    EXPECT_GT(log->horizontalScrollBar()->maximum(), 0);  // the long line scrolls
 }
 
 TEST(QtHost, ClicksAndKeysReachTheDialog) {
