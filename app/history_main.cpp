@@ -22,7 +22,7 @@
 namespace {
 
 void Usage(std::ostream& out) {
-    out << "usage: imageadjust-history [--db FILE | --pg CONNINFO] [--format csv|json]\n"
+    out << "Usage: imageadjust-history [--db FILE | --pg CONNINFO] [--format csv|json]\n"
            "                           [--id IDENTIFICATION] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--failures]\n"
            "       imageadjust-history [--db FILE | --pg CONNINFO] --queue | --flush\n"
            "\n"

@@ -247,8 +247,11 @@ TEST_F(BaselinesTest, CameraFailuresExitWithTheirTextsAndDisconnect) {
 // standards window's OK puts it into STD.DAT; closing before that asks.
 TEST_F(BaselinesTest, ATakenBaselineShowsUnsavedUntilTheStandardsWindowSavesIt) {
     const auto notice = [&] { return dlg_.GetDlgItemText(CImageAdjustDlg::IDC_BASELINE_NOTICE); };
-    std::ofstream("STD.DAT", std::ios::binary) << FormatStandards(dlg_.m_standards.values);  // as read at start
-    const Means steady{1000, 0, 1001, 0};
+    // Limits of the sample STD.DAT, so that the standards window may save what is taken.
+    StandardData& s = dlg_.m_standards.values;
+    s.sensLevelMin = 400, s.sensLevelMax = 520, s.sensBaseline = 454;
+    std::ofstream("STD.DAT", std::ios::binary) << FormatStandards(s);  // as read at start
+    const Means steady{480, 0, 482, 0};
     host_.QueueAnswer(ui::IDOK);  // the condition prompts, then CANCEL at the confirmation
     host_.QueueAnswer(ui::IDOK);
     host_.QueueAnswer(ui::IDOK);
@@ -256,10 +259,10 @@ TEST_F(BaselinesTest, ATakenBaselineShowsUnsavedUntilTheStandardsWindowSavesIt) 
     Sens({steady, steady, steady});
     EXPECT_EQ(notice(), "");  // nothing taken
     Sens({steady, steady, steady});
-    ASSERT_EQ(SensBaseline(), 1001u);
+    ASSERT_EQ(SensBaseline(), 481u);
     EXPECT_EQ(notice(), "基準値未保存：STANDARDのOKで保存");
     EXPECT_EQ(dlg_.m_comment, "");  // the station's own texts stay as they were
-    EXPECT_TRUE(dlg_.m_log.ends_with("です(前回は812[LSB]です)。\r\n"));
+    EXPECT_TRUE(dlg_.m_log.ends_with("です(前回は454[LSB]です)。\r\n"));
 
     host_.OnShow(CStandardDlg::IDD).Escape();
     host_.Click(dlg_, CImageAdjustDlg::IDC_STANDARD);
@@ -275,7 +278,7 @@ TEST_F(BaselinesTest, ATakenBaselineShowsUnsavedUntilTheStandardsWindowSavesIt) 
     EXPECT_EQ(notice(), "");
     StandardData inFile{};
     ParseStandards(test_support::ReadFile("STD.DAT"), inFile);
-    EXPECT_EQ(inFile.sensBaseline, 1001u);
+    EXPECT_EQ(inFile.sensBaseline, 481u);
     const std::size_t boxes = host_.MessageBoxes().size();
     host_.Close(dlg_);
     EXPECT_EQ(host_.MessageBoxes().size(), boxes);
