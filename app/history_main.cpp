@@ -5,6 +5,9 @@
 //                       [--id IDENTIFICATION] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--failures]
 //   imageadjust-history [--db FILE | --pg CONNINFO] --queue | --flush
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -15,23 +18,30 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/station_folder.h"
 #include "history/export.h"
 #include "history/history_settings.h"
 #include "history/history_store.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
 void Usage(std::ostream& out) {
-    out << "Usage: imageadjust-history [--db FILE | --pg CONNINFO] [--format csv|json]\n"
+    out << "Usage: imageadjust-history [--station DIR | --db FILE | --pg CONNINFO] [--format csv|json]\n"
            "                           [--id IDENTIFICATION] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--failures]\n"
-           "       imageadjust-history [--db FILE | --pg CONNINFO] --queue | --flush\n"
+           "       imageadjust-history [--station DIR | --db FILE | --pg CONNINFO] --queue | --flush\n"
            "\n"
            "Prints the runs of a station history that match, oldest first: CSV with one\n"
            "row per run after a header line, or a JSON array of run documents. The\n"
-           "history is the one HISTORY.INI in the working directory names (HISTORY.DB\n"
+           "history is the one HISTORY.INI of the station folder names (HISTORY.DB\n"
            "without it), or the SQLite file --db or the PostgreSQL database --pg names.\n"
            "It is only read: never created, migrated or written.\n"
            "\n"
+           "  --station DIR      the station folder (default: $IMAGEADJUST_STATION, else\n"
+           "                     the working folder when it holds STD.DAT, HISTORY.INI or\n"
+           "                     HISTORY.DB, else ~/.local/share/imageadjust); it is\n"
+           "                     never created\n"
            "  --format csv|json  CSV (default) or JSON\n"
            "  --id ID            one camera's runs\n"
            "  --from, --to DAY   local days, both included\n"
@@ -94,10 +104,10 @@ int ListQueue(const history::HistoryWriter& writer) {
 
 int main(int argc, char** argv) {
     std::map<std::string, std::string> given;
-    const std::set<std::string> valued = {"--db", "--pg", "--format", "--id", "--from", "--to"};
+    const std::set<std::string> valued = {"--station", "--db", "--pg", "--format", "--id", "--from", "--to"};
     const std::set<std::string> flags = {"--failures", "--queue", "--flush"};
     const std::vector<std::string> args = cli::SplitValueOptions(
-        std::vector<std::string>(argv + 1, argv + argc), {"--db", "--pg", "--format", "--id", "--from", "--to"});
+        std::vector<std::string>(argv + 1, argv + argc), {"--station", "--db", "--pg", "--format", "--id", "--from", "--to"});
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -114,7 +124,8 @@ int main(int argc, char** argv) {
         given[a] = valued.count(a) ? args[++i] : std::string();
     }
     auto has = [&](const char* o) { return given.count(o) > 0; };
-    if (has("--db") && has("--pg")) return Refuse("--db and --pg name two histories: give one");
+    if (has("--db") + has("--pg") + has("--station") > 1)
+        return Refuse("--station, --db and --pg each name a history: give one");
     if (has("--queue") && has("--flush")) return Refuse("--queue and --flush: give one");
     const bool queueWork = has("--queue") || has("--flush");
     for (const char* o : {"--format", "--id", "--from", "--to", "--failures"})
@@ -133,7 +144,22 @@ int main(int argc, char** argv) {
     }
     if (query.fromMs && query.toMs && *query.fromMs >= *query.toMs) return Refuse("--from is after --to");
 
-    // The history as the station in this folder has it, unless named here.
+    // The history as the station has it, unless named here: the station
+    // folder chosen as the station chooses it, but never made.
+    if (!has("--db") && !has("--pg")) {
+        const fs::path here = fs::current_path();
+        std::error_code ec;
+        const bool historyHere = fs::exists(history::kSettingsFile, ec) || fs::exists("HISTORY.DB", ec);
+        const char* env = std::getenv("IMAGEADJUST_STATION");
+        const fs::path folder = !has("--station") && !(env && *env) && historyHere
+                                    ? here
+                                    : station::ChooseFolder(given["--station"], env, std::getenv("XDG_DATA_HOME"),
+                                                            std::getenv("HOME"), here);
+        if (!fs::is_directory(folder, ec) || ::chdir(folder.c_str()) != 0) {
+            std::cerr << "imageadjust-history: no station folder " << folder.string() << "\n";
+            return 1;
+        }
+    }
     std::string settingsError;
     history::HistorySettings settings = history::LoadHistorySettingsOrDefaults(history::kSettingsFile, &settingsError);
     history::InstallDiagnostics(settings);

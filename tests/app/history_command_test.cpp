@@ -77,7 +77,8 @@ TEST(HistoryCommandTest, QueriesAndExports) {
         {"--from 2026-13-01", 2, -1, "--from takes a day that exists, as YYYY-MM-DD"},
         {"--to 2026-02-31", 2, -1, "--to takes a day that exists"},
         {"--from 2026-12-02 --to 2026-12-01", 2, -1, "--from is after --to"},
-        {"--db HISTORY.DB --pg dbname=x", 2, -1, "--db and --pg name two histories"},
+        {"--db HISTORY.DB --pg dbname=x", 2, -1, "--station, --db and --pg each name a history"},
+        {"--station . --db HISTORY.DB", 2, -1, "--station, --db and --pg each name a history"},
         {"--id a --id b", 2, -1, "--id is given twice"},
         {"--queue --failures", 2, -1, "--failures selects runs of the history, not of the queue"},
         {"--format xml", 2, -1, "--format is csv or json"},
@@ -137,6 +138,18 @@ TEST(HistoryCommandTest, QueriesAndExports) {
     EXPECT_EQ(o.status, 1) << o.text;  // the unreadable one stays
     EXPECT_NE(o.text.find("1 run(s) stored, 1 left in waiting"), std::string::npos) << o.text;
     EXPECT_NE(Command("--id W73N000000009").text.find("\nq1,"), std::string::npos);
+
+    // From another folder: the station folder named, never one made up.
+    const std::filesystem::path station = std::filesystem::current_path();
+    std::filesystem::create_directory("elsewhere");
+    std::filesystem::current_path("elsewhere");
+    o = Command("--station " + station.string() + " --id W73N000000009");
+    EXPECT_NE(o.text.find("\nq1,"), std::string::npos) << o.text;
+    o = Command("--station=" + (station / "none").string());
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.text.find("no station folder"), std::string::npos) << o.text;
+    EXPECT_FALSE(std::filesystem::exists(station / "none"));
+    std::filesystem::current_path(station);
 }
 
 }  // namespace
