@@ -29,6 +29,11 @@ namespace sim {
 // LvDriverEntry; sim_core also exports it with C linkage as
 // SimLvDriverEntry for tests that bind an LvDriverEntryFn directly.
 std::uint32_t LvDriverEntry(std::uint32_t selector, void* block, std::uint32_t driverHandle);
+// What the shared library exports (sim/bench_api.cpp): the driver entry with
+// whatever the simulator throws ending as a driver failure, and the bench API
+// over this process's simulator, which a program that links the core uses too.
+std::uint32_t GuardedLvDriverEntry(std::uint32_t selector, void* block, std::uint32_t driverHandle);
+const SimBenchApi& BenchApi();
 
 // The identity a camera reports: vendor (8), product (16), revision (4).
 inline constexpr const char* kCameraIdentity = "VORNE   M740            1.00";
