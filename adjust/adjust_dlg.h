@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "shell/run_record.h"
+#include "history/run_record.h"
 #include "ui/dialog.h"
 
 class CUsbCamera;

@@ -7,12 +7,14 @@
 
 #include <time.h>
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "sim/simulator.h"
-#include "tests/support/work_dir.h"
 
 namespace bench {
 
@@ -36,16 +38,30 @@ inline std::uint32_t TimedSimulatorEntry(std::uint32_t selector, void* block, st
     return result;
 }
 
-// A working directory of its own, with the sample standards from beside
-// the program, which the main window reads as it opens.
+// A working directory of its own under the temporary directory, with the
+// sample standards from beside the program, which the main window reads as
+// it opens; the previous one again, and the folder gone, afterwards.
 class StationDir {
 public:
-    explicit StationDir(std::string_view name) : m_dir(name) {
-        std::filesystem::copy_file(test_support::BinDir() / "STD.DAT", "STD.DAT");
+    explicit StationDir(std::string_view name)
+        : m_root(std::filesystem::temp_directory_path() / (std::string(name) + "_" + std::to_string(::getpid()))),
+          m_previous(std::filesystem::current_path()) {
+        const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe");
+        std::filesystem::remove_all(m_root);
+        std::filesystem::create_directories(m_root);
+        std::filesystem::current_path(m_root);
+        std::filesystem::copy_file(program.parent_path() / "STD.DAT", "STD.DAT");
     }
+    ~StationDir() {
+        std::error_code ignored;  // a destructor must not throw
+        std::filesystem::current_path(m_previous, ignored);
+        std::filesystem::remove_all(m_root, ignored);
+    }
+    StationDir(const StationDir&) = delete;
+    StationDir& operator=(const StationDir&) = delete;
 
 private:
-    test_support::WorkDir m_dir;
+    std::filesystem::path m_root, m_previous;
 };
 
 }  // namespace bench

@@ -9,11 +9,11 @@
 #include <sstream>
 
 #include "app/line_run.h"
+#include "app/scripted_bench_operator.h"
 #include "bench/bench_support.h"
 #include "camera/usb_camera.h"
 #include "platform/clock.h"
 #include "shell/image_adjust_dlg.h"
-#include "tests/support/bench_operator.h"
 #include "ui/scripted/scripted_host.h"
 
 namespace {
@@ -33,7 +33,7 @@ void BM_StationRun(benchmark::State& state, std::uint16_t selection) {
     CImageAdjustDlg dlg(host);
     dlg.Create();
     CUsbCamera::BindDriverEntry(&bench::TimedSimulatorEntry);
-    test_support::BenchOperator hands(host);
+    app::ScriptedBenchOperator hands(host, sim::BenchApi());
     dlg.SetSelection(selection);
 
     std::int64_t cpuNs = 0, simulatorNs = 0, virtualMs = 0;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/run_record.h"
+#include "history/run_record.h"
 
 namespace history {
 

@@ -18,6 +18,8 @@ if [[ "${1:-}" != run ]]; then
     xvfb xauth xdotool libx11-dev
     libtiff-tools
     postgresql python3-jsonschema
+    # the layer check of the includes (scripts/check_layers.py)
+    python3
     # the manual pages, the package, and its check
     help2man dpkg-dev man-db
     # the fuzz build (scripts/fuzz.sh; the corpus replay of scripts/test.sh)

@@ -8,6 +8,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh"
+# Before any build: every include goes down the layers of scripts/layers.txt.
+"$here/scripts/check_layers.py"
 
 run_suite() {
   local build=$1

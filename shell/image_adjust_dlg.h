@@ -14,7 +14,7 @@
 #include "adjust/result_file.h"
 #include "camera/usb_camera.h"
 #include "history/history_settings.h"
-#include "shell/run_record.h"
+#include "history/run_record.h"
 #include "shell/standards_copy.h"
 #include "ui/dialog.h"
 

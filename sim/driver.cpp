@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/big_endian.h"
+#include "sim/camera_commands.h"
 #include "sim/simulator.h"
 
 namespace sim {
@@ -25,72 +26,6 @@ std::string Identity28(const std::string& s) {
 
 bool CommandRecord::SenseOk() const {
     return std::all_of(sense.begin(), sense.end(), [](std::uint8_t b) { return b == 0; });
-}
-
-std::string CommandName(const std::uint8_t* cdb, std::size_t length) {
-    if (length == 6) return cdb[0] == 0x12 ? "INQUIRY" : "UNKNOWN";
-    if (length != 16) return "UNKNOWN";
-    const std::uint8_t op = cdb[0];
-    if ((op == 0xFC || op == 0xFD || op == 0xFE) && cdb[1] == 0) {
-        const std::uint16_t code = platform::GetBe16(cdb + 2);
-        const std::uint8_t hi = code >> 8, lo = code & 0xFF;
-        if (op == 0xFC) {
-            switch (code) {
-                case 0x1001: return "DXC_OPEN_CHECKER";
-                case 0x1000: return "DXC_CLOSE_CHECKER";
-                case 0x6201: return "DXC_PLAY_ON";
-                case 0x6200: return "DXC_PLAY_OFF";
-                case 0x6300: return "DXC_NTSC_MODE";
-                case 0x6301: return "DXC_PAL_MODE";
-                case 0x6001: return "DXC_CCD_POWERON";
-                case 0x6000: return "DXC_CCD_POWEROFF";
-                case 0x2200: return "DXC_MAKE_FPGAIN_TABLE";
-                case 0x2101: case 0x2102: case 0x2F00: case 0x3101:
-                case 0x3102: case 0x3F00: case 0x5F00: case 0x5E00: return "DXC_UPDATECOMMAND";
-                default: break;
-            }
-            if (hi == 0x64) return "DXC_TESTPATTAN_DISP";
-            if (hi == 0x85) return "DXC_CHECK_CHECK_OPALINE";
-        } else if (op == 0xFD) {
-            switch (code) {
-                case 0x2081: return "DXC_CCDEEPROM_DATAWRITE";
-                case 0x3081: return "DXC_TFTEEPROM_DATAWRITE";
-                case 0x5081: return "DXC_RAMCONFIG_DATAWRITE";
-                case 0x7081: return "DXC_SET_OB";
-                case 0x7100: return "DXC_SET_LANGE";
-                case 0x6500: return "DXC_MENU_RESET";
-                case 0x9181: return "DXC_CAMMCU_TESTCMD_SEND";
-                default: break;
-            }
-            if (hi == 0x84 && lo <= 1) return "DXC_CHECK_CFLED";
-        } else {
-            switch (code) {
-                case 0x1180: return "DXC_RISC_FIRMWARE_VERSION";
-                case 0x2080: return "DXC_CCDEEPROM_DATAREAD";
-                case 0x3080: return "DXC_TFTEEPROM_DATAREAD";
-                case 0x5080: return "DXC_RAMCONFIG_DATAREAD";
-                case 0x6280: return "DXC_CCD_ADJUST_DATA_IN";
-                case 0x8680: return "DXC_CHECK_TFTSW";
-                case 0x9180: return "DXC_CAMMCU_TESTCMD_RESP";
-                default: break;
-            }
-        }
-        return "UNKNOWN";
-    }
-    switch (op) {
-        case 0xE0: return "DCMD_OPEN_SESSION";
-        case 0xE1: return "DCMD_CLOSE_SESSION";
-        case 0xE2: return "DCMD_CHANGE_MODE";
-        case 0xE3: return "DCMD_TAKE_PICTURE";
-        case 0xE5: return "DCMD_GET_IMAGE_FILE_INFO";
-        case 0xE6: case 0xE7: return "DCMD_GET_IMAGE";
-        case 0xEA: return "DCMD_GET_PROPERTY";
-        case 0xEB: return "DCMD_SET_PROPERTY";
-        case 0xEE: return "DCMD_GET_DATE_TIME";
-        case 0xEF: return "DCMD_SET_DATETIME";
-        case 0xF0: return "DCMD_DEVICE_READY";
-        default: return "UNKNOWN";
-    }
 }
 
 Simulator& Sim() {
@@ -416,7 +351,9 @@ std::uint32_t Simulator::ExecuteIo(LvxExecuteIoBlock& io) {
         break;
     }
     if (!injected) {
-        if (io.commandLength == 6 && io.command[0] == 0x12) {
+        const CameraCommand* command = FindCameraCommand(io.command, io.commandLength);
+        if (command && command->id == CommandId::Inquiry) {
+            // The bus's own command: every device answers it with its identity.
             if (io.direction != LVX_DIR_IN) {
                 reply.sense = MakeSense(kSenseIllegalRequest, kAscInvalidField);
             } else {

@@ -102,34 +102,47 @@ HostReply HostLink::Dcmd(std::uint8_t op, std::uint8_t param, const std::vector<
     return Execute(cdb, dir, out, inLength);
 }
 
+HostReply HostLink::Send(CommandId id, const std::vector<std::uint8_t>& out, std::uint32_t inLength,
+                         std::uint32_t address, std::uint8_t param) {
+    const CameraCommand& c = CameraCommandOf(id);
+    if (c.form == BlockForm::Dcmd) return Dcmd(c.op, param, out, inLength);
+    return Checker(c.op, c.code, address, out, inLength);
+}
+
+HostReply HostLink::Update(std::uint16_t code) { return Checker(CameraCommandOf(CommandId::UpdateCommand).op, code); }
+
 HostReply HostLink::WriteMemory(int kind, std::uint32_t address, const std::vector<std::uint8_t>& data) {
-    static const std::uint16_t codes[] = {0x2081, 0x3081, 0x5081};
-    return Checker(0xFD, codes[kind], address, data);
+    static const CommandId writes[] = {CommandId::CcdEepromWrite, CommandId::TftEepromWrite,
+                                       CommandId::RamConfigWrite};
+    return Send(writes[kind], data, 0, address);
 }
 
 HostReply HostLink::ReadMemory(int kind, std::uint32_t address, std::uint32_t n) {
-    static const std::uint16_t codes[] = {0x2080, 0x3080, 0x5080};
-    return Checker(0xFE, codes[kind], address, {}, n);
+    static const CommandId reads[] = {CommandId::CcdEepromRead, CommandId::TftEepromRead,
+                                      CommandId::RamConfigRead};
+    return Send(reads[kind], {}, n, address);
 }
 
 HostReply HostLink::Mcu(const std::vector<std::uint8_t>& command, std::uint32_t answerLength) {
-    HostReply sent = Checker(0xFD, 0x9181, 0, command);
+    HostReply sent = Send(CommandId::McuCommandSend, command);
     if (!sent.Ok()) return sent;
-    return Checker(0xFE, 0x9180, 0, {}, answerLength);
+    return Send(CommandId::McuCommandResponse, {}, answerLength);
 }
 
 HostReply HostLink::Mcu(const std::string& command, std::uint32_t answerLength) {
     return Mcu(std::vector<std::uint8_t>(command.begin(), command.end()), answerLength);
 }
 
-bool HostLink::ResumeSession() { return Dcmd(0xE0).Ok() && Dcmd(0xE2, 1).Ok(); }
+bool HostLink::ResumeSession() {
+    return Send(CommandId::OpenSession).Ok() && Send(CommandId::ChangeMode, {}, 0, 0, 1).Ok();
+}
 
 int HostLink::WaitReady(int polls) {
     for (int i = 0; i < polls; ++i)
-        if (Dcmd(0xF0).Ok()) return i;
+        if (Send(CommandId::DeviceReady).Ok()) return i;
     return -1;
 }
 
-bool HostLink::TakePictureAndWait(int polls) { return Dcmd(0xE3).Ok() && WaitReady(polls) >= 0; }
+bool HostLink::TakePictureAndWait(int polls) { return Send(CommandId::TakePicture).Ok() && WaitReady(polls) >= 0; }
 
 }  // namespace sim

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/camera_commands.h"
 #include "sim/simulator.h"
 
 namespace sim {
@@ -47,10 +48,15 @@ public:
     HostReply Dcmd(std::uint8_t op, std::uint8_t param = 0, const std::vector<std::uint8_t>& out = {},
                    std::uint32_t inLength = 0);
 
+    // A command of the camera's table (sim/camera_commands.h): a checker
+    // block at `address`, a DCMD block with parameter byte `param`.
+    HostReply Send(CommandId id, const std::vector<std::uint8_t>& out = {}, std::uint32_t inLength = 0,
+                   std::uint32_t address = 0, std::uint8_t param = 0);
+
     // ---- conveniences --------------------------------------------------------
-    HostReply OpenChecker() { return Checker(0xFC, 0x1001); }
-    HostReply CcdPower(bool on) { return Checker(0xFC, on ? 0x6001 : 0x6000); }
-    HostReply Update(std::uint16_t code) { return Checker(0xFC, code); }
+    HostReply OpenChecker() { return Send(CommandId::OpenChecker); }
+    HostReply CcdPower(bool on) { return Send(on ? CommandId::CcdPowerOn : CommandId::CcdPowerOff); }
+    HostReply Update(std::uint16_t code);
     // kind 0 CCD EEPROM, 1 TFT EEPROM, 2 RAM configuration.
     HostReply WriteMemory(int kind, std::uint32_t address, const std::vector<std::uint8_t>& data);
     HostReply ReadMemory(int kind, std::uint32_t address, std::uint32_t n);
@@ -59,8 +65,10 @@ public:
     HostReply Mcu(const std::string& command, std::uint32_t answerLength = 3);
     // Open session in mode 1.
     bool ResumeSession();
-    HostReply GetProperty(std::uint8_t id) { return Dcmd(0xEA, id, {}, 4); }
-    HostReply SetProperty(std::uint8_t id, std::uint8_t value) { return Dcmd(0xEB, id, {0, 4, id, value}); }
+    HostReply GetProperty(std::uint8_t id) { return Send(CommandId::GetProperty, {}, 4, 0, id); }
+    HostReply SetProperty(std::uint8_t id, std::uint8_t value) {
+        return Send(CommandId::SetProperty, {0, 4, id, value}, 0, 0, id);
+    }
     // DCMD_TAKE_PICTURE, then DEVICE_READY until ready (at most `polls`);
     // true when the camera became ready.
     bool TakePictureAndWait(int polls = 100);

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ namespace sim {
 // LvDriverEntry; sim_core also exports it with C linkage as
 // SimLvDriverEntry for tests that bind an LvDriverEntryFn directly.
 std::uint32_t LvDriverEntry(std::uint32_t selector, void* block, std::uint32_t driverHandle);
+// What the shared library exports (sim/bench_api.cpp): the driver entry with
+// whatever the simulator throws ending as a driver failure, and the bench API
+// over this process's simulator, which a program that links the core uses too.
+std::uint32_t GuardedLvDriverEntry(std::uint32_t selector, void* block, std::uint32_t driverHandle);
+const SimBenchApi& BenchApi();
 
 // The identity a camera reports: vendor (8), product (16), revision (4).
 inline constexpr const char* kCameraIdentity = "VORNE   M740            1.00";
@@ -121,6 +127,11 @@ struct CommandRecord {
     std::string name;  // "DXC_OPEN_CHECKER", "DCMD_GET_PROPERTY", "INQUIRY", "UNKNOWN"
     bool SenseOk() const;
 };
+
+// The command table's row type and what a handler is given
+// (sim/camera_commands.h).
+struct CameraCommand;
+struct CommandRequest;
 
 // 36 bytes of standard INQUIRY data for a 28-character identity.
 std::vector<std::uint8_t> InquiryData(const std::string& identity);
@@ -254,11 +265,58 @@ public:
         Sense sense{};
         std::vector<std::uint8_t> dataIn;
     };
+    // Carries out one command block, as the command table
+    // (sim/camera_commands.h) says.
     Reply Execute(const std::uint8_t* cdb, std::size_t cdbLength, std::uint32_t direction,
                   const std::uint8_t* dataOut, std::uint32_t length, const SimBench& bench);
+    // The command table: one row a command block (sim/camera_commands.cpp).
+    static std::span<const CameraCommand> Commands();
 
 private:
+    // The command handlers, one per command of the table
+    // (sim/camera_commands.cpp); a pair such as on and off shares one.
+    Reply OnInquiry(const CommandRequest& rq);
+    Reply OnChecker(const CommandRequest& rq);
+    Reply OnPlayMode(const CommandRequest& rq);
+    Reply OnVideoMode(const CommandRequest& rq);
+    Reply OnTestPattern(const CommandRequest& rq);
+    Reply OnCcdPower(const CommandRequest& rq);
+    Reply OnCheckOpaline(const CommandRequest& rq);
+    Reply OnMakeFpgainTable(const CommandRequest& rq);
+    Reply OnUpdateCommand(const CommandRequest& rq);
+    Reply OnConfigWrite(const CommandRequest& rq);
+    Reply OnConfigRead(const CommandRequest& rq);
+    Reply OnSetOb(const CommandRequest& rq);
+    Reply OnSetLanguage(const CommandRequest& rq);
+    Reply OnMenuReset(const CommandRequest& rq);
+    Reply OnCfLed(const CommandRequest& rq);
+    Reply OnMcuSend(const CommandRequest& rq);
+    Reply OnFirmwareVersion(const CommandRequest& rq);
+    Reply OnCcdAdjustData(const CommandRequest& rq);
+    Reply OnTftSwitch(const CommandRequest& rq);
+    Reply OnMcuResponse(const CommandRequest& rq);
+    Reply OnOpenSession(const CommandRequest& rq);
+    Reply OnCloseSession(const CommandRequest& rq);
+    Reply OnChangeMode(const CommandRequest& rq);
+    Reply OnTakePicture(const CommandRequest& rq);
+    Reply OnDeviceReady(const CommandRequest& rq);
+    Reply OnImageFileInfo(const CommandRequest& rq);
+    Reply OnGetImage(const CommandRequest& rq);
+    Reply OnGetProperty(const CommandRequest& rq);
+    Reply OnSetProperty(const CommandRequest& rq);
+    Reply OnGetDateTime(const CommandRequest& rq);
+    Reply OnSetDateTime(const CommandRequest& rq);
+
+    static const CameraCommand kCommands[];
+
     void Start();
+    // RAM configuration: the CCD EEPROM flash's blocks unpacked into it and
+    // their aperture gains put in force, as at start; its blocks packed back
+    // into the CCD EEPROM's working copy.
+    void UnpackCcdFlashIntoRam();
+    void PackRamIntoCcd();
+    // The aperture gain table as RAM configuration holds it now.
+    std::vector<std::uint8_t> RamFpgainTable() const;
     void StorePendingPicture(const SimBench& bench);
     // An exposure under the shooting conditions set now, without flash.
     Exposure ExposureNow() const;

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "camera/usb_camera.h"
+#include "history/run_record.h"
 #include "platform/big_endian.h"
-#include "shell/run_record.h"
 #include "sim/picture_file.h"
 #include "sim/simulator.h"
 #include "tests/support/work_dir.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "camera/usb_camera.h"
-#include "shell/run_record.h"
+#include "history/run_record.h"
 #include "sim/simulator.h"
 #include "ui/scripted/scripted_host.h"
 

@@ -4,8 +4,9 @@
 // and the verdict. The sequencer owns it beside the run log; the log stays
 // the operator's text, the record is what the line's history is built from.
 //
-// Header only: the item windows (adjust/) write into it, and the sequencer
-// (shell/) that owns it is built on top of them.
+// Header only: the item windows (adjust/) write into it, the sequencer
+// (shell/) that owns it is built on top of them, and the history reads it;
+// here it lies below all three.
 
 #include <cstdint>
 #include <optional>
