@@ -1,112 +1,70 @@
 // The battery check against the simulated camera and bench: the values it
-// stores against the A/D and ammeter model of sim/README.md, the question
+// stores from what the camera read and the ammeter showed, the question
 // that lets the operator start over and the readings nobody gives, the
 // limits of the A/D readings, the read-back of the DRAM copies, and the
 // current input window.
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "adjust/bc_adjust_dlg.h"
 #include "adjust/current_input_dlg.h"
-#include "platform/big_endian.h"
-#include "platform/format.h"
 #include "tests/adjust/item_fixture.h"
-#include "tests/support/bench_operator.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test_support::Bytes;
 
 // The BC A/D limits of the sample STD.DAT.
 constexpr std::uint32_t kAdMin = 700, kAdMax = 780;
 
-// The ammeter from the unit's profile (sim/README.md), shown to the milliampere.
-double ModelCurrent(const sim::UnitProfile& u, double volts, bool ccdOn) {
-    const double amps = (u.basePowerW + (ccdOn ? u.ccdPowerW : 0)) / (volts * u.converterEfficiency) + u.quiescentA;
-    return std::floor(amps * 1000 + 0.5) / 1000;
-}
+// The nominal unit reads 7.2 V as 737, 739 and 738; the ammeter shows
+// 0.329 A and 0.522 A at 7.2 V, 0.309 A and 0.489 A at 7.7 V, CCD off and on.
+constexpr const char* kNominalLog =
+    "OK\r\nＢＣ調整\r\n消費電流値調整\r\n7.2[V]時の消費電流（CCD-OFF)\r\n7.2[V]時の消費電流（CCD-ON)\r\n"
+    "7.7[V]時の消費電流（CCD-OFF)\r\n7.7[V]時の消費電流（CCD-ON)\r\nA/D値調整\r\n"
+    "[0] BC AD = 737[LSB] \r\n[1] BC AD = 739[LSB] \r\n[2] BC AD = 738[LSB] \r\nAVE BC AD = 738[LSB] \r\n"
+    "調整値書き込み\r\nA/D値調整値= 738[LSB]\r\n消費電流調整値\r\n"
+    "7200mV-OFF = 33  ON = 52  7700mV-OFF = 31  ON = 49[LSB]\r\n";
 
 class BcAdjustTest : public test_support::ItemTest {
 protected:
-    int RunItem(CBcAdjustDlg& dlg, std::uint32_t adMin = kAdMin, std::uint32_t adMax = kAdMax) {
-        dlg.m_pCamera = &cam_;
-        dlg.m_pRecord = &record_;
+    int Run(std::uint32_t adMin = kAdMin, std::uint32_t adMax = kAdMax) {
+        CBcAdjustDlg dlg(host_);
         dlg.m_adMin = adMin;
         dlg.m_adMax = adMax;
-        dlg.DoModal();
-        return dlg.m_result;
-    }
-    // The A/D readings the camera answered at 2566.
-    std::vector<int> AdReadings() const {
-        std::vector<int> out;
-        const auto sends = Sent("DXC_CAMMCU_TESTCMD_SEND");
-        const auto answers = Sent("DXC_CAMMCU_TESTCMD_RESP");
-        for (std::size_t i = 0; i < sends.size() && i < answers.size(); ++i)
-            if (sends[i].dataOut == Bytes{'A', 'R', 0x00, 0x0A, 0x06, 2})
-                out.push_back(answers[i].dataIn[0] | answers[i].dataIn[1] << 8);
-        return out;
-    }
-    Bytes Memory(sim::Memory m, std::size_t address, std::size_t n) {
-        const auto& mem = Cam().Mem(m);
-        return Bytes(mem.begin() + static_cast<std::ptrdiff_t>(address),
-                     mem.begin() + static_cast<std::ptrdiff_t>(address + n));
+        return ItemTest::Run(dlg, "battery");
     }
     void MarkStoredValues() {
         for (sim::Memory m : {sim::Memory::McuEeprom, sim::Memory::McuDram}) {
             const std::size_t at = m == sim::Memory::McuDram ? 1024 : 0;
-            for (std::size_t a : {2u, 3u, 259u, 260u, 261u, 262u}) Cam().Mem(m)[a + at] = 0xEE;
+            for (std::size_t a : {2u, 3u, 259u, 260u, 261u, 262u}) Camera().Mem(m)[a + at] = 0xEE;
         }
     }
 };
 
 TEST_F(BcAdjustTest, NominalUnitStoresTheAdReadingAndTheAmmeterCurrents) {
-    StartUnit("nominal");
-    test_support::BenchOperator hands(host_);
+    Start("nominal");
     MarkStoredValues();
-    CBcAdjustDlg dlg(host_);
-    ASSERT_EQ(RunItem(dlg), 1) << dlg.m_log;
+    ASSERT_EQ(Run(), 1) << log_;
+    EXPECT_EQ(log_, kNominalLog);
+    EXPECT_EQ(hands_->Typed(), (std::vector<std::string>{"0.329", "0.522", "0.309", "0.489"}));
 
-    // A/D: three readings of 7.2 V on the battery tool, their rounded mean.
-    const sim::UnitProfile& u = Cam().Unit();
-    const std::vector<int> readings = AdReadings();
-    ASSERT_EQ(readings.size(), 3u);
-    const int modelAd = static_cast<int>(std::floor(u.adOffset + u.adSlope * 7.2 + 0.5));
-    for (int r : readings) EXPECT_LE(std::abs(r - modelAd), 1) << r;
-    const int ad = static_cast<int>(std::floor((readings[0] + readings[1] + readings[2]) / 3.0 + 0.5));
-    const Bytes adBytes = {static_cast<std::uint8_t>(ad), static_cast<std::uint8_t>(ad >> 8)};
-
-    // Currents: what the ammeter showed at 7.2 V and 7.7 V, CCD off and on, in 10 mA.
-    const double amps[4] = {ModelCurrent(u, 7.2, false), ModelCurrent(u, 7.2, true), ModelCurrent(u, 7.7, false),
-                            ModelCurrent(u, 7.7, true)};
-    Bytes currents;
-    std::vector<std::string> typed;
-    for (double a : amps) {
-        currents.push_back(static_cast<std::uint8_t>(std::floor(a * 100 + 0.5)));
-        typed.push_back(platform::Format("%.3f", a));
-    }
-    EXPECT_EQ(hands.Typed(), typed);
-
-    EXPECT_EQ(Memory(sim::Memory::McuEeprom, 2, 2), adBytes);
-    EXPECT_EQ(Memory(sim::Memory::McuDram, 1026, 2), adBytes);
-    EXPECT_EQ(Memory(sim::Memory::McuEeprom, 259, 4), currents);
-    EXPECT_EQ(Memory(sim::Memory::McuDram, 1283, 4), currents);
-    const auto& eeprom = Cam().Mem(sim::Memory::McuEeprom);
+    // A/D 738 low byte first; the currents in 10 mA.
+    const Bytes ad = {0xE2, 0x02}, currents = {33, 52, 31, 49};
+    EXPECT_EQ(Mem(sim::Memory::McuEeprom, 2, 2), ad);
+    EXPECT_EQ(Mem(sim::Memory::McuDram, 1026, 2), ad);
+    EXPECT_EQ(Mem(sim::Memory::McuEeprom, 259, 4), currents);
+    EXPECT_EQ(Mem(sim::Memory::McuDram, 1283, 4), currents);
+    const auto& eeprom = Camera().Mem(sim::Memory::McuEeprom);
     EXPECT_EQ(platform::GetBe16(&eeprom[sim::kMcuChecksumEnd]), sim::McuChecksum(eeprom));
-    EXPECT_FALSE(Cam().Modes().inspection);
-    EXPECT_FALSE(Cam().Modes().ccdPower);
+    EXPECT_FALSE(Camera().Modes().inspection);
+    EXPECT_FALSE(Camera().Modes().ccdPower);
     EXPECT_DOUBLE_EQ(sim::Sim().Bench().supplyVolts, 9.0);  // the last prompt's
-
-    std::string log = "OK\r\nＢＣ調整\r\n消費電流値調整\r\n7.2[V]時の消費電流（CCD-OFF)\r\n7.2[V]時の消費電流（CCD-ON)\r\n"
-                      "7.7[V]時の消費電流（CCD-OFF)\r\n7.7[V]時の消費電流（CCD-ON)\r\nA/D値調整\r\n";
-    for (std::size_t i = 0; i < 3; ++i)
-        log += platform::Format("[%d] BC AD = %d[LSB] \r\n", static_cast<int>(i), readings[i]);
-    log += platform::Format("AVE BC AD = %d[LSB] \r\n調整値書き込み\r\nA/D値調整値= %d[LSB]\r\n消費電流調整値\r\n", ad, ad);
-    log += platform::Format("7200mV-OFF = %d  ON = %d  7700mV-OFF = %d  ON = %d[LSB]\r\n", currents[0], currents[1],
-                            currents[2], currents[3]);
-    EXPECT_EQ(dlg.m_log, log);
 
     // The prompts in their order, and the CCD power before each reading.
     std::vector<std::string> boxes;
@@ -133,12 +91,10 @@ TEST_F(BcAdjustTest, NominalUnitStoresTheAdReadingAndTheAmmeterCurrents) {
         }
     }
     using T = std::tuple<std::string, double, bool>;
-    EXPECT_EQ(measured, (std::vector<T>{T{"7200mV CCD-OFF", std::stod(typed[0]), true},
-                                        T{"7200mV CCD-ON", std::stod(typed[1]), true},
-                                        T{"7700mV CCD-OFF", std::stod(typed[2]), true},
-                                        T{"7700mV CCD-ON", std::stod(typed[3]), true},
-                                        T{"BC AD", readings[0], true}, T{"BC AD", readings[1], true},
-                                        T{"BC AD", readings[2], true}, T{"AVE BC AD", ad, true}}));
+    EXPECT_EQ(measured, (std::vector<T>{T{"7200mV CCD-OFF", 0.329, true}, T{"7200mV CCD-ON", 0.522, true},
+                                        T{"7700mV CCD-OFF", 0.309, true}, T{"7700mV CCD-ON", 0.489, true},
+                                        T{"BC AD", 737, true}, T{"BC AD", 739, true}, T{"BC AD", 738, true},
+                                        T{"AVE BC AD", 738, true}}));
 }
 
 TEST_F(BcAdjustTest, DeviatingAnswersUnitsAndReadBacks) {
@@ -152,8 +108,7 @@ TEST_F(BcAdjustTest, DeviatingAnswersUnitsAndReadBacks) {
         bool written;     // the EEPROM got the values
     };
     const std::vector<Case> cases = {
-        // The model's reading is 738 +- 1: a window of exactly that range has
-        // its readings on the limits.
+        // A window of just the nominal unit's three readings has two of them on its limits.
         {"readings on the limits pass", "nominal", {}, 737, 739, 1, 3, true},
         {"A/D 63 LSB low: 23 at the first reading", "battery-ad", {}, kAdMin, kAdMax, 23, 1, false},
         {"DRAM copy reads back otherwise", "nominal",
@@ -167,27 +122,22 @@ TEST_F(BcAdjustTest, DeviatingAnswersUnitsAndReadBacks) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        StartUnit(c.profile);
-        test_support::BenchOperator hands(host_);
+        Start(c.profile);
         MarkStoredValues();
-        const Bytes before = Memory(sim::Memory::McuEeprom, 0, 300);
+        const Bytes before = Mem(sim::Memory::McuEeprom, 0, 300);
         // The fault strikes once the currents are in.
         host_.SetResponder([&](const ui::scripted::MessageBoxRecord& box) {
-            if (c.fault && box.text.starts_with("電源電圧を７．７")) c.fault(Cam());
+            if (c.fault && box.text.starts_with("電源電圧を７．７")) c.fault(Camera());
             return ui::IDOK;
         });
-        CBcAdjustDlg dlg(host_);
-        EXPECT_EQ(RunItem(dlg, c.adMin, c.adMax), c.result) << dlg.m_log;
+        EXPECT_EQ(Run(c.adMin, c.adMax), c.result) << log_;
         int calls = 0;
         for (const Bytes& cmd : McuCommands()) calls += cmd == Bytes{'E', 'S', 37};
         EXPECT_EQ(calls, c.adReadings);
-        EXPECT_EQ(Memory(sim::Memory::McuEeprom, 0, 300) != before, c.written);
+        EXPECT_EQ(Mem(sim::Memory::McuEeprom, 0, 300) != before, c.written);
         if (c.adMin == 737) {
-            const std::vector<int> r = AdReadings();
-            EXPECT_TRUE(std::find(r.begin(), r.end(), 737) != r.end() || std::find(r.begin(), r.end(), 739) != r.end());
+            EXPECT_NE(log_.find("[0] BC AD = 737[LSB] \r\n[1] BC AD = 739[LSB] \r\n"), std::string::npos) << log_;
         }
-        host_.SetResponder({});
-        cam_.DisconnectCamera();
     }
 }
 
@@ -196,16 +146,18 @@ TEST_F(BcAdjustTest, DeviatingAnswersUnitsAndReadBacks) {
 TEST_F(BcAdjustTest, NoAnswerEndsWith22AndNothingIsWritten) {
     for (const bool atQuestion : {true, false}) {
         SCOPED_TRACE(atQuestion ? "Cancel at the question" : "the current input unanswered");
-        StartUnit("nominal");
-        const Bytes eeprom = Cam().Mem(sim::Memory::McuEeprom), dram = Cam().Mem(sim::Memory::McuDram);
-        if (atQuestion) host_.QueueAnswer(ui::IDCANCEL);
-        CBcAdjustDlg dlg(host_);
-        EXPECT_EQ(RunItem(dlg), 22);
-        EXPECT_EQ(dlg.m_log.rfind("NG\r\nＢＣ調整\r\n", 0), 0u) << dlg.m_log;
+        Start("nominal");
+        const Bytes eeprom = Camera().Mem(sim::Memory::McuEeprom), dram = Camera().Mem(sim::Memory::McuDram);
+        if (atQuestion)
+            host_.QueueAnswer(ui::IDCANCEL);
+        else
+            hands_.reset();
+        EXPECT_EQ(Run(), 22);
+        EXPECT_EQ(log_.rfind("NG\r\nＢＣ調整\r\n", 0), 0u) << log_;
         EXPECT_TRUE(record_.Measurements().empty());
         EXPECT_EQ(McuCommands(), std::vector<Bytes>{});  // inspection mode never opened
-        EXPECT_EQ(Cam().Mem(sim::Memory::McuEeprom), eeprom);
-        EXPECT_EQ(Cam().Mem(sim::Memory::McuDram), dram);
+        EXPECT_EQ(Camera().Mem(sim::Memory::McuEeprom), eeprom);
+        EXPECT_EQ(Camera().Mem(sim::Memory::McuDram), dram);
         EXPECT_EQ(host_.WaitCursorDepth(), 0);
         if (atQuestion) {
             EXPECT_TRUE(sent_.empty());
@@ -213,7 +165,6 @@ TEST_F(BcAdjustTest, NoAnswerEndsWith22AndNothingIsWritten) {
             ASSERT_FALSE(host_.Stalls().empty());  // nobody there: the host closed the window
             EXPECT_EQ(host_.Stalls().back().dialogId, CCurrentInputDlg::IDD);
         }
-        cam_.DisconnectCamera();
     }
 }
 

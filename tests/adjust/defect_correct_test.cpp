@@ -1,6 +1,6 @@
 // The CCD defect correction against the simulated camera: what it finds in
 // the dark frame, what the camera's CCD EEPROM holds afterwards, and where
-// it stops, compared with tables computed here from the units' profiles.
+// it stops, against the tables that the defects these units have make.
 
 #include "adjust/defect_correct_dlg.h"
 
@@ -13,119 +13,59 @@
 #include <tuple>
 #include <vector>
 
-#include "camera/usb_camera.h"
-#include "history/run_record.h"
-#include "platform/big_endian.h"
+#include "adjust/message_box_dlg.h"
 #include "sim/picture_file.h"
-#include "sim/simulator.h"
+#include "tests/adjust/item_fixture.h"
 #include "tests/support/work_dir.h"
-#include "ui/scripted/scripted_host.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test_support::Bytes;
+using test_support::Words;
 constexpr std::uint16_t kLevel = 150;
 
-// The table the camera should hold after a run: the unit's defects that
-// the dark frame shows over the level (those already in the table are
-// hidden by the camera), with the stored ones, per colour sorted by (V, H),
-// each once, neighbours two columns apart marked as a pair.
-Bytes ExpectedTable(const sim::UnitProfile& unit) {
-    std::map<bool, std::vector<std::pair<std::uint16_t, std::uint16_t>>> lists;  // blue -> (V, H)
-    for (const auto& d : unit.storedDefects) lists[d.blue].push_back({std::uint16_t(d.v & 0x0FFF), d.h});
-    for (const auto& hp : unit.hotPixels) {
-        const bool blue = hp.y % 2 == 1;
-        const std::uint16_t v = static_cast<std::uint16_t>(blue ? (hp.y + 5) / 2 : (hp.y + 6) / 2);
-        const std::uint16_t h = static_cast<std::uint16_t>(hp.x + 66);
-        const bool hidden = std::any_of(unit.storedDefects.begin(), unit.storedDefects.end(), [&](const auto& d) {
-            return d.blue == blue && (d.v & 0x0FFF) == v && d.h == h;
-        });
-        // 1/4 s at the factory gain, unity colour gains: the level as given, noise of a few LSB.
-        if (hp.x > 0 && hp.level > kLevel && !hidden) lists[blue].push_back({v, h});
-    }
-    Bytes image(6);
-    for (bool blue : {false, true}) {
-        auto& l = lists[blue];
-        std::sort(l.begin(), l.end());
-        l.erase(std::unique(l.begin(), l.end()), l.end());
-        std::vector<std::uint16_t> marks(l.size());
-        for (std::size_t j = 0; j + 1 < l.size(); ++j)
-            if (l[j].first == l[j + 1].first && l[j].second + 2 == l[j + 1].second) {
-                marks[j] |= 0x2000;
-                marks[j + 1] |= 0x4000;
-            }
-        platform::PutBe16(&image[blue ? 2 : 0], static_cast<std::uint16_t>(l.size()));
-        for (std::size_t j = 0; j < l.size(); ++j) {
-            const std::size_t at = image.size();
-            image.resize(at + 4);
-            platform::PutBe16(&image[at], static_cast<std::uint16_t>(l[j].first | marks[j]));
-            platform::PutBe16(&image[at + 2], l[j].second);
-        }
-    }
-    return image;
-}
+// The tables the camera holds after a run: the counts of R and B entries and
+// a word 0, then per entry V (row / 2 + 3) and H (column + 66), R first, each
+// list sorted by (V, H), neighbours two columns apart marked 2000h and 4000h.
+// The nominal unit's eight hot pixels over the level: R (1999, 640) and the
+// pair (2210, 1500), (2212, 1500); B (2800, 91), (517, 301), (1620, 333),
+// (900, 1777), (133, 1901).
+const Bytes kNominalTable = Words({3, 5, 0, 0x143, 0x811, 0x22F1, 0x8E4, 0x42F1, 0x8E6, 0x30, 0xB32, 0x99, 0x247,
+                                   0xA9, 0x696, 0x37B, 0x3C6, 0x3B9, 0xC7});
+// The same with the unit's stored entries, the R pair (1000, 1200), (1002,
+// 1200) and B (300, 455), and B (1501, 1101), which shows over the level
+// with unity gains.
+const Bytes kStoredDefectsTable =
+    Words({5, 7, 0, 0x143, 0x811, 0x225B, 0x42A, 0x425B, 0x42C, 0x22F1, 0x8E4, 0x42F1, 0x8E6, 0x30, 0xB32, 0x99,
+           0x247, 0xA9, 0x696, 0xE6, 0x16E, 0x229, 0x61F, 0x37B, 0x3C6, 0x3B9, 0xC7});
 
-class DefectCorrectTest : public ::testing::Test {
+class DefectCorrectTest : public test_support::ItemTest {
 protected:
-    void SetUp() override {
-        sim::Sim().Reset();
-        CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
-    }
-    void TearDown() override {
-        cam_.DisconnectCamera();
-        CUsbCamera::BindDriverEntry(nullptr);
-    }
-
     // The unit on the bench with a capped lens, in a session with the checker open.
-    sim::Camera& Use(const std::string& profile) {
-        sim::Simulator& s = sim::Sim();
-        s.ClearDevices();
-        EXPECT_NE(s.AddCamera(profile), 0u) << s.LastError();
-        SimBench bench = s.Bench();
+    void Use(const std::string& profile) {
+        SimBench bench = sim::Simulator::DefaultBench();
         bench.lens = SIM_LENS_CAPPED;
-        bench.light = SIM_LIGHT_OFF;
-        s.SetBench(bench);
-        EXPECT_EQ(cam_.ConnectCamera(), 1);
-        EXPECT_EQ(cam_.ResumeSession(), 1);
-        EXPECT_EQ(cam_.OpenChecker(), 1);
-        s.ClearCommands();
-        return s.FirstCamera();
+        Start(profile, bench);
     }
 
     // Runs the window, answering the write question with `answer` if it is asked.
     int Run(int answer = ui::IDOK, std::uint32_t maxWrites = 390) {
         CDefectCorrectDlg dlg(host_);
-        dlg.m_pCamera = &cam_;
-        dlg.m_pRecord = &record_;
         dlg.m_judgementLevel = kLevel;
         dlg.m_maxWrites = maxWrites;
         asked_ = false;
-        host_.SetDefaultScript([this, answer](ui::Dialog& d, ui::scripted::Script& s) {
+        hands_->SetOtherWindows([this, answer](ui::Dialog& d, ui::scripted::Script& s) {
             if (d.Id() != CMessageBoxDlg::IDD) return;
             asked_ = true;
             s.Click(answer);
         });
-        record_.Begin(0x0800, 0);
-        record_.BeginItem("defect", 0);
-        dlg.DoModal();
-        log_ = dlg.m_log;
+        const int result = ItemTest::Run(dlg, "defect");
         EXPECT_EQ(dlg.GetWindow(), nullptr);
-        return dlg.m_result;
+        return result;
     }
-    static int Count(const std::string& name) {
-        const auto& c = sim::Sim().Commands();
-        return static_cast<int>(std::count_if(c.begin(), c.end(), [&](const auto& r) { return r.name == name; }));
-    }
-    static Bytes Table(const sim::Camera& cam, std::size_t n) {
-        const auto& ee = cam.Mem(sim::Memory::CcdEeprom);
-        return Bytes(ee.begin() + 370, ee.begin() + 370 + static_cast<std::ptrdiff_t>(n));
-    }
+    static Bytes Table(std::size_t n) { return Mem(sim::Memory::CcdEeprom, 370, n); }
 
-    ui::scripted::ScriptedHost host_;
-    CUsbCamera cam_{host_.VClock()};
-    RunRecord record_;
     bool asked_ = false;
-    std::string log_;
 };
 
 TEST_F(DefectCorrectTest, UnitsEndWithTheirTableOrTheirNumber) {
@@ -134,35 +74,35 @@ TEST_F(DefectCorrectTest, UnitsEndWithTheirTableOrTheirNumber) {
         int answer;
         int result;
         bool asked;
-        bool written;
+        const Bytes* written;  // the table the CCD EEPROM holds afterwards; null: nothing written
     };
     const Case cases[] = {
-        {"nominal", ui::IDOK, 1, true, true},
-        {"nominal", ui::IDCANCEL, 1, true, false},
-        {"stored-defects", ui::IDOK, 1, true, true},
-        {"many-defects", ui::IDOK, 69, false, false},     // the 392nd pixel over the level
-        {"defect-cluster", ui::IDOK, 72, true, false},    // four side by side
-        {"defect-table-bad", ui::IDOK, 71, true, false},  // H = 0xFFFF in the camera's table
-        {"defect-count-over", ui::IDOK, 69, false, false},  // 600 R entries claimed
+        {"nominal", ui::IDOK, 1, true, &kNominalTable},
+        {"nominal", ui::IDCANCEL, 1, true, nullptr},
+        {"stored-defects", ui::IDOK, 1, true, &kStoredDefectsTable},
+        {"many-defects", ui::IDOK, 69, false, nullptr},     // the 392nd pixel over the level
+        {"defect-cluster", ui::IDOK, 72, true, nullptr},    // four side by side
+        {"defect-table-bad", ui::IDOK, 71, true, nullptr},  // H = 0xFFFF in the camera's table
+        {"defect-count-over", ui::IDOK, 69, false, nullptr},  // 600 R entries claimed
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.unit) + (c.answer == ui::IDOK ? " OK" : " CANCEL"));
-        sim::Camera& cam = Use(c.unit);
-        const Bytes before = cam.Mem(sim::Memory::CcdEeprom);
+        Use(c.unit);
+        const Bytes before = Camera().Mem(sim::Memory::CcdEeprom);
         EXPECT_EQ(Run(c.answer), c.result);
         EXPECT_EQ(asked_, c.asked);
         EXPECT_EQ(log_.substr(0, 4), c.result == 1 ? "OK\r\n" : "NG\r\n");
-        EXPECT_EQ(Count("DXC_CCDEEPROM_DATAWRITE") > 0, c.written);
+        EXPECT_EQ(Count("DXC_CCDEEPROM_DATAWRITE") > 0, c.written != nullptr);
         if (c.written) {
-            const Bytes expected = ExpectedTable(cam.Unit());
-            EXPECT_EQ(Table(cam, expected.size()), expected);
-            EXPECT_FALSE(cam.Modes().ccdPower);
+            const std::size_t n = c.written->size();
+            EXPECT_EQ(Table(n), *c.written);
+            EXPECT_FALSE(Camera().Modes().ccdPower);
             // Nothing beyond the table changed: the aperture table after it least of all.
-            const auto& now = cam.Mem(sim::Memory::CcdEeprom);
-            EXPECT_TRUE(std::equal(now.begin() + 370 + static_cast<std::ptrdiff_t>(expected.size()), now.end(),
-                                   before.begin() + 370 + static_cast<std::ptrdiff_t>(expected.size())));
+            const auto& now = Camera().Mem(sim::Memory::CcdEeprom);
+            EXPECT_TRUE(std::equal(now.begin() + 370 + static_cast<std::ptrdiff_t>(n), now.end(),
+                                   before.begin() + 370 + static_cast<std::ptrdiff_t>(n)));
         } else {
-            EXPECT_EQ(cam.Mem(sim::Memory::CcdEeprom), before);
+            EXPECT_EQ(Camera().Mem(sim::Memory::CcdEeprom), before);
         }
         if (c.answer == ui::IDCANCEL) {
             EXPECT_EQ(Count("DXC_CCD_POWERON"), 0);
@@ -194,7 +134,8 @@ TEST_F(DefectCorrectTest, NominalLogAndRecord) {
 }
 
 TEST_F(DefectCorrectTest, DarkFrameIsTakenWithUnityGains) {
-    sim::Camera& cam = Use("stored-defects");
+    Use("stored-defects");
+    sim::Camera& cam = Camera();
     // A station that took the dark frame with the unit's own colour gains
     // would see other pixels over the level: the 200 LSB one at B gain 0.6
     // falls below it, the 120 LSB one at R gain 1.5 rises above it.
@@ -209,7 +150,7 @@ TEST_F(DefectCorrectTest, DarkFrameIsTakenWithUnityGains) {
     EXPECT_EQ(log_.find("RAW X= 1500, Y= 1100 ,"), std::string::npos);
     // The table in force when the pictures were taken.
     std::vector<std::string> order;
-    for (const auto& c : sim::Sim().Commands())
+    for (const auto& c : sent_)
         if (c.name == "DXC_RAMCONFIG_DATAWRITE" || c.name == "DXC_MAKE_FPGAIN_TABLE" || c.name == "DCMD_TAKE_PICTURE")
             order.push_back(c.name);
     EXPECT_EQ(order, (std::vector<std::string>{"DXC_RAMCONFIG_DATAWRITE", "DXC_MAKE_FPGAIN_TABLE", "DCMD_TAKE_PICTURE",
@@ -242,9 +183,10 @@ TEST_F(DefectCorrectTest, TotalIsHeldToTheTableSpace) {
 }
 
 TEST_F(DefectCorrectTest, PictureCutShortIsAFailedCapture) {
-    sim::Camera& cam = Use("nominal");
+    Use("nominal");
     const sim::PictureFileLayout l = sim::PictureLayout();
-    cam.Faults().imageInfo = sim::CameraFaults::ImageInfo{l.sensorDataOffset + 1000, l.firstPartSize, l.blockSize, 0};
+    Camera().Faults().imageInfo =
+        sim::CameraFaults::ImageInfo{l.sensorDataOffset + 1000, l.firstPartSize, l.blockSize, 0};
     EXPECT_EQ(Run(), 7);
     EXPECT_FALSE(asked_);
     EXPECT_EQ(log_.find("画素欠陥検出"), std::string::npos);

@@ -9,59 +9,32 @@
 
 #include "adjust/adjust_dlg.h"
 #include "adjust/flash_up_dlg.h"
-#include "camera/usb_camera.h"
 #include "res/adjust_templates.h"
-#include "sim/simulator.h"
-#include "ui/scripted/scripted_host.h"
+#include "tests/adjust/item_fixture.h"
 
 namespace {
 
-// Each camera command with the checker code it carried and when it was sent.
-struct Sent {
-    std::string name;
-    unsigned code;
-    std::int64_t timeMs;
-    bool operator==(const Sent&) const = default;
-};
-std::vector<Sent> g_sent;
-platform::VirtualClock* g_clock = nullptr;
-std::size_t g_failAt = SIZE_MAX;  // the camera command answered with sense data, by its place
-
-std::uint32_t TimedEntry(std::uint32_t selector, void* block, std::uint32_t handle) {
-    const size_t before = sim::Sim().Commands().size();
-    if (selector == LVX_SEL_EXECUTE_IO && g_sent.size() == g_failAt)
-        sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady));
-    const std::uint32_t r = SimLvDriverEntry(selector, block, handle);
-    if (sim::Sim().Commands().size() > before) {
-        const auto& c = sim::Sim().Commands().back();
-        const unsigned code = c.cdb.size() >= 4 ? (unsigned{c.cdb[2]} << 8) | c.cdb[3] : 0;
-        g_sent.push_back({c.name, code, g_clock->NowMs()});
-    }
-    return r;
-}
-
-class AdjustTest : public ::testing::Test {
+class AdjustTest : public test_support::ItemTest {
 protected:
     void SetUp() override {
-        sim::Sim().Reset();
-        g_clock = &host_.VClock();
-        CUsbCamera::BindDriverEntry(&TimedEntry);
-        ASSERT_EQ(cam_.ConnectCamera(), 1);
-        ASSERT_EQ(cam_.ResumeSession(), 1);
-        ASSERT_EQ(cam_.OpenChecker(), 1);
-        g_sent.clear();
-        t0_ = host_.VClock().NowMs();
-    }
-    void TearDown() override {
-        cam_.DisconnectCamera();
-        CUsbCamera::BindDriverEntry(nullptr);
-        g_clock = nullptr;
-        g_failAt = SIZE_MAX;
+        ItemTest::SetUp();
+        Start("nominal");
     }
 
-    ui::scripted::ScriptedHost host_;
-    CUsbCamera cam_{host_.VClock()};
-    std::int64_t t0_ = 0;
+    // Each camera command with the checker code it carried and when it was
+    // sent, from `startMs`.
+    struct Sent {
+        std::string name;
+        unsigned code;
+        std::int64_t timeMs;
+        bool operator==(const Sent&) const = default;
+    };
+    std::vector<Sent> SentSince(std::int64_t startMs) const {
+        std::vector<Sent> out;
+        for (const auto& c : sent_)
+            out.push_back({c.name, c.cdb.size() >= 4 ? platform::GetBe16(&c.cdb[2]) : 0u, c.ms - startMs});
+        return out;
+    }
 };
 
 // A routine that logs three lines and checks what the frame promised before
@@ -149,14 +122,12 @@ TEST_F(AdjustTest, FlashUpSendsItsCommandsInOrderWithTheWaits) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.target));
-        g_sent.clear();
+        sent_.clear();
         const std::int64_t start = host_.VClock().NowMs();
         CFlashUpDlg dlg(host_);
-        dlg.m_pCamera = &cam_;
         dlg.m_target = c.target;
-        dlg.DoModal();
-        for (auto& s : g_sent) s.timeMs -= start;
-        EXPECT_EQ(g_sent, c.sent);
+        Run(dlg);
+        EXPECT_EQ(SentSince(start), c.sent);
         EXPECT_EQ(host_.VClock().NowMs() - start, c.sent.back().timeMs + 200);
         EXPECT_EQ(dlg.m_result, 1);
         EXPECT_EQ(dlg.m_log, "OK\r\nFLASHｱｯﾌﾟｺﾏﾝﾄﾞ実行中 ・・・・完了\r\nFLASH->DRAMへ展開中・・・・完了\r\n");
@@ -166,16 +137,16 @@ TEST_F(AdjustTest, FlashUpSendsItsCommandsInOrderWithTheWaits) {
 
 TEST_F(AdjustTest, FlashUpOfAnotherTargetOnlyReopensTheChecker) {
     CFlashUpDlg dlg(host_);
-    dlg.m_pCamera = &cam_;
     dlg.m_target = 2;
-    dlg.DoModal();
-    ASSERT_EQ(g_sent.size(), 1u);
-    EXPECT_EQ(g_sent[0].name, "DXC_OPEN_CHECKER");
+    Run(dlg);
+    ASSERT_EQ(sent_.size(), 1u);
+    EXPECT_EQ(sent_[0].name, "DXC_OPEN_CHECKER");
     EXPECT_EQ(dlg.m_result, 1);
 }
 
 TEST_F(AdjustTest, KeysAndStepBeforeTheRoutineHasReturnedChangeNothing) {
     // During the kick-off: STEP, Enter, Escape and the close button.
+    const std::int64_t start = host_.VClock().NowMs();
     CFlashUpDlg dlg(host_);
     dlg.m_pCamera = &cam_;
     bool stepEnabled = true;
@@ -187,8 +158,8 @@ TEST_F(AdjustTest, KeysAndStepBeforeTheRoutineHasReturnedChangeNothing) {
         .Wait(100).Close();
     EXPECT_EQ(dlg.DoModal(), ui::IDOK);
     EXPECT_FALSE(stepEnabled);
-    ASSERT_EQ(g_sent.size(), 8u);
-    EXPECT_EQ(g_sent.front().timeMs - t0_, 500);  // the routine ran on time
+    ASSERT_EQ(sent_.size(), 8u);
+    EXPECT_EQ(sent_.front().ms - start, 500);  // the routine ran on time
     EXPECT_EQ(dlg.m_result, 1);
     EXPECT_EQ(dlg.m_log.rfind("OK\r\nFLASHｱｯﾌﾟｺﾏﾝﾄﾞ実行中", 0), 0u);
 
@@ -213,14 +184,16 @@ TEST_F(AdjustTest, FailingCommandEndsTheFlashUpWithThree) {
     for (std::size_t nth = 0; nth < 8; ++nth) {
         SCOPED_TRACE(nth);
         // Let `nth` commands pass, then fail the next.
-        g_sent.clear();
-        g_failAt = nth;
+        sent_.clear();
+        const auto failNext = [] { sim::Sim().InjectSense(sim::MakeSense(sim::kSenseNotReady, sim::kAscNotReady)); };
+        if (nth == 0) failNext();
+        afterCommand_ = [&](const sim::CommandRecord&) {
+            if (sent_.size() == nth) failNext();
+        };
         CFlashUpDlg dlg(host_);
-        dlg.m_pCamera = &cam_;
-        dlg.DoModal();
-        EXPECT_EQ(dlg.m_result, 3);
+        EXPECT_EQ(Run(dlg), 3);
         EXPECT_EQ(dlg.m_log.rfind("NG\r\nFLASHｱｯﾌﾟｺﾏﾝﾄﾞ実行中", 0), 0u);
-        EXPECT_EQ(g_sent.size(), nth + 1);  // nothing after the failure
+        EXPECT_EQ(sent_.size(), nth + 1);  // nothing after the failure
         cam_.SetCcdPower(1);
         ASSERT_EQ(cam_.OpenChecker(), 1);
     }

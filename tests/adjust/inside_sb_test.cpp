@@ -1,7 +1,7 @@
 // The built-in flash adjustment against the simulated camera: the values it
-// finds against the flash model of sim/README.md, its log rebuilt from the
-// camera's own measurements, the flash picture's commands and waits, the
-// units and benches it must refuse, and the judgement of a pass.
+// finds and its log for the flashes these units give, the flash picture's
+// commands and waits, the units and benches it must refuse, and the
+// judgement of a pass.
 
 #include <gtest/gtest.h>
 
@@ -9,120 +9,51 @@
 #include <functional>
 
 #include "adjust/inside_sb_dlg.h"
-#include "platform/big_endian.h"
 #include "platform/format.h"
 #include "tests/adjust/item_fixture.h"
-#include "tests/support/bench_operator.h"
 
 namespace {
 
 using J = CInsideSbDlg::PassJudgement;
-using Bytes = std::vector<std::uint8_t>;
+using test_support::Bytes;
 
 // The INSIDE_SB standards of the sample STD.DAT.
 constexpr int kPreTarget = 780, kMainTarget = 1120;
 constexpr double kTolerance = 0.1, kChargeVolts = 33.0;
 
-struct FlashMode {
-    bool pre;
-    int target, passes, dram, eeprom;
-};
-constexpr FlashMode kModes[2] = {{true, kPreTarget, 5, 1267, 243}, {false, kMainTarget, 7, 1268, 244}};
-
-// The green of a flash picture on the bench of the item's prompt, from the
-// unit's profile and the model of sim/README.md, scatter aside.
-double ModelGreen(const sim::UnitProfile& u, bool pre, int adj) {
-    const double av = pre ? 3 : 5;  // b = 18 (F2.8), b = 30 (F5.6)
-    const double f = std::pow(std::sqrt(2.0), av);
-    const double gn = pre ? u.preGuideNumber : u.mainGuideNumber;
-    const double e = std::pow(gn * std::sqrt(2.0) / (1.414 * f), 2) * std::pow(2.0, adj / 24.0);
-    const double w = std::pow(std::clamp((5 - av) / 4, 0.0, 1.0), 2);
-    const double sR = u.greenResponse * u.redResponse * (1 + (u.wideOpenRed - 1) * w) * e * 1.05;
-    const double sB = u.greenResponse * u.blueResponse * (1 + (u.wideOpenBlue - 1) * w) * e * 0.95;
-    const double sG = u.greenResponse * e;
-    const double g = std::pow(10.0, 0.033 * u.factoryIso200 / 20);
-    return ((sG + u.crosstalk * sR) + (sG + u.crosstalk * sB)) / 2 * g + u.clampResidual;
-}
-
-// The value the adjustment must end with: from 0, the corrections of 1/24 EV
-// a step until the model's flash is within tolerance.
-int PredictedValue(const sim::UnitProfile& u, const FlashMode& mode, int* corrections) {
-    int adj = 0;
-    *corrections = 0;
-    for (double diff; std::fabs(diff = std::log2(mode.target / ModelGreen(u, mode.pre, adj))) >= kTolerance;) {
-        adj = static_cast<int>(std::trunc(adj + diff * 24 + 0.5));
-        ++*corrections;
-    }
-    return adj;
-}
-
-// What the camera measured for each flash picture: (Gr, R, Gb, B).
-std::vector<std::array<int, 4>> FlashMeasurements(const std::vector<test_support::TimedCommand>& reads) {
-    std::vector<std::array<int, 4>> out;
-    for (const auto& c : reads) {
-        std::array<int, 4> m{};
-        for (int i = 0; i < 4; ++i) m[static_cast<std::size_t>(i)] = platform::GetBe16(&c.dataIn[2 * i]) / 10;
-        out.push_back(m);
-    }
-    return out;
-}
-
-// The item's log and the values it fires with, rebuilt from the camera's
-// measurements by the adjustment's rules; both modes end within tolerance.
-struct Replay {
-    std::string log;
-    std::vector<int> trials;  // per picture
-    int passes[2] = {};
-    int result[2] = {};
-};
-Replay ReplayAdjustment(const std::vector<std::array<int, 4>>& pictures) {
-    Replay r;
-    r.log = "OK\r\n内蔵ＳＢ調整\r\n";
-    std::size_t k = 0;
-    for (int mi = 0; mi < 2; ++mi) {
-        const FlashMode& mode = kModes[mi];
-        r.log += mode.pre ? "プリ発光ＧＮレベル調整\r\n" : "\r\n本発光ＧＮレベル調整\r\n";
-        int adj = 0;
-        for (int pass = 1; pass <= mode.passes && k + 3 <= pictures.size(); ++pass) {
-            ++r.passes[mi];
-            int sum = 0, lo = 6000, hi = 0;
-            for (int n = 1; n <= 3; ++n) {
-                const auto& m = pictures[k++];
-                const int green = (m[0] + m[2]) / 2;
-                r.trials.push_back(adj);
-                sum += green;
-                lo = std::min(lo, green);
-                hi = std::max(hi, green);
-                r.log += platform::Format("  [%d] GREEN : %5d[LSB]  RED : %5d[LSB]  BLUE : %5d[LSB]\r\n", n, green,
-                                          m[1], m[3]);
-            }
-            const double avg = sum / 3.0, diff = std::log2(mode.target / avg), spread = std::log2(double(hi) / lo);
-            r.log += platform::Format("差分 = %2.3f[EV] TARGET=%d[LSB]  GLEVEL=%d[LSB]\r\n", diff, mode.target,
-                                      static_cast<int>(std::floor(avg)));
-            r.log += platform::Format("(MAX-MIN = %2.3f[EV]\r\n", spread);
-            if (spread > 0.3) continue;
-            if (std::fabs(diff) < kTolerance) break;
-            adj = static_cast<int>(std::trunc(adj + diff * 24 + 0.5));
-            r.log += platform::Format("調整値= %02X[HEX}\r\n\r\n", adj & 0xFF);
-        }
-        r.result[mi] = adj;
-    }
-    r.log += platform::Format("プリ調整値：%02X  本調整値：%02X\r\n", r.result[0] & 0xFF, r.result[1] & 0xFF);
-    return r;
-}
+// The flash-offset unit: its pre-flash gives 640, log2(780 / 640) = 0.285 EV
+// short, corrected by 0.285 x 24 = 6.85 to 7; its main flash 1302, 0.217 EV
+// over, corrected by -5.21 to -4 (FCh). Each then lands within 0.1 EV.
+constexpr const char* kFlashOffsetLog =
+    "OK\r\n内蔵ＳＢ調整\r\nプリ発光ＧＮレベル調整\r\n"
+    "  [1] GREEN :   644[LSB]  RED :   419[LSB]  BLUE :   338[LSB]\r\n"
+    "  [2] GREEN :   638[LSB]  RED :   416[LSB]  BLUE :   335[LSB]\r\n"
+    "  [3] GREEN :   638[LSB]  RED :   416[LSB]  BLUE :   335[LSB]\r\n"
+    "差分 = 0.285[EV] TARGET=780[LSB]  GLEVEL=640[LSB]\r\n(MAX-MIN = 0.014[EV]\r\n調整値= 07[HEX}\r\n\r\n"
+    "  [1] GREEN :   781[LSB]  RED :   509[LSB]  BLUE :   410[LSB]\r\n"
+    "  [2] GREEN :   779[LSB]  RED :   507[LSB]  BLUE :   409[LSB]\r\n"
+    "  [3] GREEN :   775[LSB]  RED :   505[LSB]  BLUE :   407[LSB]\r\n"
+    "差分 = 0.003[EV] TARGET=780[LSB]  GLEVEL=778[LSB]\r\n(MAX-MIN = 0.011[EV]\r\n"
+    "\r\n本発光ＧＮレベル調整\r\n"
+    "  [1] GREEN :  1290[LSB]  RED :   841[LSB]  BLUE :   676[LSB]\r\n"
+    "  [2] GREEN :  1291[LSB]  RED :   841[LSB]  BLUE :   677[LSB]\r\n"
+    "  [3] GREEN :  1325[LSB]  RED :   863[LSB]  BLUE :   694[LSB]\r\n"
+    "差分 = -0.217[EV] TARGET=1120[LSB]  GLEVEL=1302[LSB]\r\n(MAX-MIN = 0.039[EV]\r\n調整値= FC[HEX}\r\n\r\n"
+    "  [1] GREEN :  1158[LSB]  RED :   755[LSB]  BLUE :   607[LSB]\r\n"
+    "  [2] GREEN :  1159[LSB]  RED :   756[LSB]  BLUE :   608[LSB]\r\n"
+    "  [3] GREEN :  1159[LSB]  RED :   756[LSB]  BLUE :   608[LSB]\r\n"
+    "差分 = -0.049[EV] TARGET=1120[LSB]  GLEVEL=1158[LSB]\r\n(MAX-MIN = 0.001[EV]\r\n"
+    "プリ調整値：07  本調整値：FC\r\n";
 
 class InsideSbTest : public test_support::ItemTest {
 protected:
     // The window with the sample standards.
     int RunItem(CInsideSbDlg& dlg) {
-        dlg.m_pCamera = &cam_;
-        dlg.m_pRecord = &record_;
         dlg.m_preTarget = kPreTarget;
         dlg.m_mainTarget = kMainTarget;
         dlg.m_preTolerance = dlg.m_mainTolerance = kTolerance;
         dlg.m_chargeVolts = kChargeVolts;
-        dlg.DoModal();
-        return dlg.m_result;
+        return Run(dlg, "flash");
     }
     // The values the flash pictures were fired with: DRAM address and value.
     std::vector<std::pair<int, int>> Trials() const {
@@ -137,71 +68,71 @@ protected:
 TEST_F(InsideSbTest, UnitsEndOnTargetWithTheValuesStoredAndTheChecksumSound) {
     struct Case {
         const char* profile;
-        int corrections[2];  // at least this many correction steps per mode
+        std::vector<int> pre, main;  // the value of each pass, the last one kept
+        const char* lastLine;
+        const char* log = nullptr;
     };
-    for (const Case& c : {Case{"nominal", {0, 0}}, Case{"flash-offset", {1, 1}}}) {
+    const Case cases[] = {
+        {"nominal", {0}, {0}, "プリ調整値：00  本調整値：00\r\n"},
+        {"flash-offset", {0, 7}, {0, -4}, "プリ調整値：07  本調整値：FC\r\n", kFlashOffsetLog},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.profile);
-        StartUnit(c.profile);
-        test_support::BenchOperator hands(host_);
+        Start(c.profile);
         // Stale values where the item writes, and a setting of its own to keep.
-        auto& eeprom = Cam().Mem(sim::Memory::McuEeprom);
+        auto& eeprom = Camera().Mem(sim::Memory::McuEeprom);
         eeprom[243] = eeprom[244] = 0x55;
-        Cam().Mem(sim::Memory::McuDram)[1267] = Cam().Mem(sim::Memory::McuDram)[1268] = 0x55;
-        Cam().SetStoredProperty(139, 5);
+        Camera().Mem(sim::Memory::McuDram)[1267] = Camera().Mem(sim::Memory::McuDram)[1268] = 0x55;
+        Camera().SetStoredProperty(139, 5);
 
         CInsideSbDlg dlg(host_);
-        ASSERT_EQ(RunItem(dlg), 1) << dlg.m_log;
-
-        const sim::UnitProfile& unit = Cam().Unit();
-        for (int mi = 0; mi < 2; ++mi) {
-            const FlashMode& mode = kModes[mi];
-            int corrections = 0;
-            const int expected = PredictedValue(unit, mode, &corrections);
-            EXPECT_GE(corrections, c.corrections[mi]);
-            EXPECT_EQ(mi == 0 ? dlg.m_preResult : dlg.m_mainResult, expected);
-            EXPECT_LT(std::fabs(std::log2(mode.target / ModelGreen(unit, mode.pre, expected))), kTolerance);
-            EXPECT_EQ(Cam().Mem(sim::Memory::McuDram)[static_cast<std::size_t>(mode.dram)],
-                      static_cast<std::uint8_t>(expected));
-            EXPECT_EQ(eeprom[static_cast<std::size_t>(mode.eeprom)], static_cast<std::uint8_t>(expected));
+        ASSERT_EQ(RunItem(dlg), 1) << log_;
+        EXPECT_EQ(log_.rfind("OK\r\n内蔵ＳＢ調整\r\n", 0), 0u);
+        EXPECT_TRUE(log_.ends_with(c.lastLine)) << log_;
+        if (c.log) {
+            EXPECT_EQ(log_, c.log);
+        }
+        EXPECT_EQ(dlg.m_preResult, c.pre.back());
+        EXPECT_EQ(dlg.m_mainResult, c.main.back());
+        // DRAM 1267 and 1268, the working copies of EEPROM 243 and 244.
+        for (auto [dram, value] : {std::pair{1267u, c.pre.back()}, std::pair{1268u, c.main.back()}}) {
+            EXPECT_EQ(Camera().Mem(sim::Memory::McuDram)[dram], static_cast<std::uint8_t>(value));
+            EXPECT_EQ(eeprom[dram - 1024], static_cast<std::uint8_t>(value));
         }
         EXPECT_EQ(platform::GetBe16(&eeprom[sim::kMcuChecksumEnd]), sim::McuChecksum(eeprom));
-        EXPECT_EQ(Cam().Property(139), 5);
-        EXPECT_FALSE(Cam().Modes().inspection);
+        EXPECT_EQ(Camera().Property(139), 5);
+        EXPECT_FALSE(Camera().Modes().inspection);
 
-        // The log, byte for byte, and the values fired, from what the camera measured.
-        const Replay replay = ReplayAdjustment(FlashMeasurements(Sent("DXC_CCD_ADJUST_DATA_IN")));
-        EXPECT_EQ(dlg.m_log, replay.log);
-        std::vector<std::pair<int, int>> trials;
-        for (std::size_t i = 0; i < replay.trials.size(); ++i)
-            trials.push_back({i < 3u * replay.passes[0] ? 1267 : 1268, replay.trials[i]});
-        EXPECT_EQ(Trials(), trials);
-        std::printf("[%s] pre %d passes, value %d; main %d passes, value %d\n", c.profile, replay.passes[0],
-                    dlg.m_preResult, replay.passes[1], dlg.m_mainResult);
+        // Each pass fires its three pictures with the pass's value.
+        std::vector<std::pair<int, int>> fired;
+        for (int v : c.pre) fired.insert(fired.end(), 3, {1267, v});
+        for (int v : c.main) fired.insert(fired.end(), 3, {1268, v});
+        EXPECT_EQ(Trials(), fired);
 
         // The record: each pass's spread, and its deviation where the spread allowed one.
         int judged[2] = {};
         for (const RunMeasurement& m : record_.Measurements()) {
             const bool pre = m.name.starts_with("PRE");
+            const std::size_t passes = (pre ? c.pre : c.main).size();
             EXPECT_EQ(m.unit, "EV");
             if (m.name.ends_with("DIFF")) {
                 ++judged[pre ? 0 : 1];
                 EXPECT_EQ(m.low, -kTolerance);
                 EXPECT_EQ(m.high, kTolerance);
                 EXPECT_EQ(m.passed, std::fabs(m.value) < kTolerance);
-                EXPECT_EQ(m.passed, m.pass == replay.passes[pre ? 0 : 1]) << m.name << " " << m.pass;
+                EXPECT_EQ(m.passed, m.pass == static_cast<int>(passes)) << m.name << " " << m.pass;
             } else {
                 EXPECT_TRUE(m.name.ends_with("MAX-MIN")) << m.name;
                 EXPECT_EQ(m.high, 0.3);
             }
         }
-        EXPECT_EQ(judged[0], replay.passes[0]);
-        EXPECT_EQ(judged[1], replay.passes[1]);
+        EXPECT_EQ(judged[0], static_cast<int>(c.pre.size()));
+        EXPECT_EQ(judged[1], static_cast<int>(c.main.size()));
     }
 }
 
 TEST_F(InsideSbTest, FlashPictureSendsItsCommandsWithTheirWaits) {
-    StartUnit("nominal");
-    test_support::BenchOperator hands(host_);
+    Start("nominal");
     CInsideSbDlg dlg(host_);
     ASSERT_EQ(RunItem(dlg), 1);
 
@@ -317,20 +248,19 @@ TEST_F(InsideSbTest, DeviatingUnitsAndBenchesEndWithTheirNumbers) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        StartUnit(c.unit);
-        test_support::BenchOperator hands(host_);
+        Start(c.unit);
         host_.SetResponder(c.responder);
         if (c.fault && c.faultAtMs > 0)
-            host_.VClock().After(c.faultAtMs, [&] { c.fault(Cam()); });
+            host_.VClock().After(c.faultAtMs, [&] { c.fault(Camera()); });
         else if (c.fault)
-            c.fault(Cam());
-        Cam().SetStoredProperty(139, 5);
-        const Bytes eepromBefore = Cam().Mem(sim::Memory::McuEeprom);
+            c.fault(Camera());
+        Camera().SetStoredProperty(139, 5);
+        const Bytes eepromBefore = Camera().Mem(sim::Memory::McuEeprom);
 
         CInsideSbDlg dlg(host_);
-        EXPECT_EQ(RunItem(dlg), c.result) << dlg.m_log;
-        EXPECT_EQ(dlg.m_log.rfind("NG\r\n内蔵ＳＢ調整\r\n", 0), 0u) << dlg.m_log;
-        EXPECT_EQ(static_cast<int>(Sent("DXC_CCD_ADJUST_DATA_IN").size()), c.pictures);
+        EXPECT_EQ(RunItem(dlg), c.result) << log_;
+        EXPECT_EQ(log_.rfind("NG\r\n内蔵ＳＢ調整\r\n", 0), 0u) << log_;
+        EXPECT_EQ(Count("DXC_CCD_ADJUST_DATA_IN"), c.pictures);
         // Nothing corrected the pre-flash value on the way.
         for (const auto& [address, value] : Trials())
             if (address == 1267) {
@@ -339,12 +269,10 @@ TEST_F(InsideSbTest, DeviatingUnitsAndBenchesEndWithTheirNumbers) {
         // The checksum routine runs only after a good write; the setting is
         // given back only on success.
         for (const Bytes& cmd : McuCommands()) EXPECT_NE(cmd, (Bytes{'G', 'q'}));
-        EXPECT_EQ(Cam().Property(139), c.result == 3 || c.result >= 56 ? 5 : 1);
+        EXPECT_EQ(Camera().Property(139), c.result == 3 || c.result >= 56 ? 5 : 1);
         if (c.result != 12) {
-            EXPECT_EQ(Cam().Mem(sim::Memory::McuEeprom), eepromBefore);
+            EXPECT_EQ(Camera().Mem(sim::Memory::McuEeprom), eepromBefore);
         }
-        host_.SetResponder({});
-        cam_.DisconnectCamera();
     }
 }
 

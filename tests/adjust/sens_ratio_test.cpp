@@ -1,22 +1,24 @@
 // The sensitivity ratio adjustment against simulated units: what the camera
-// holds afterwards and what it was sent, against the loop's formulas replayed
-// here on the camera's own measurements and against the unit's optics.
+// holds afterwards and what it was sent, against the gains each pass's log
+// line shows for the levels these units give.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "adjust/sens_ratio_dlg.h"
-#include "tests/adjust/bench_item_fixture.h"
+#include "tests/adjust/item_fixture.h"
 
 namespace {
 
 using test_support::Bytes;
-using test_support::Means;
+using test_support::Words;
 
 struct Inputs {
     int count = 3;
@@ -29,58 +31,36 @@ struct Inputs {
 const std::array<double, 20> kPgain = {1.10, 0.97, 1.03, 0.90, 1.05, 0.99, 1.01, 0.95, 1.02, 1.00,
                                        1.00, 0.98, 1.01, 1.00, 1.00, 0.99, 1.00, 1.00, 1.00, 1.00};
 
-// Groups [red x K0, K1, K2, blue x K3]; a trial block takes every K as 1.
-Bytes GainBlock(double gr, double gb, const std::array<double, 20>& k) {
+// A trial block: every group [red, 1.0, 1.0, blue], as 8.8 words.
+Bytes TrialBlock(int red, int blue) {
     Bytes b;
-    for (int i = 0; i < 20; ++i) {
-        const int w = static_cast<int>(std::floor(k[i] * (i % 4 == 0 ? gr : i % 4 == 3 ? gb : 1) * 256 + 0.5));
-        b.push_back(static_cast<std::uint8_t>(w >> 8));
-        b.push_back(static_cast<std::uint8_t>(w));
+    for (int g = 0; g < 5; ++g) {
+        const Bytes group = Words({red, 0x100, 0x100, blue});
+        b.insert(b.end(), group.begin(), group.end());
     }
     return b;
 }
-Bytes TrialBlock(double gr, double gb) {
-    std::array<double, 20> ones;
-    ones.fill(1.0);
-    return GainBlock(gr, gb, ones);
-}
 
-// The ratio loop on the measurements the camera sent: the gains of every
-// pass, and whether the last one met both tolerances.
-struct Replay {
-    std::vector<std::pair<double, double>> gains;  // tried in pass 1, 2, ...
-    bool converged = false;
-};
-Replay ReplayLoop(const std::vector<Means>& m, const Inputs& in) {
-    Replay r;
-    double gr = in.grInitial, gb = in.gbInitial;
-    for (std::size_t p = 0; p < 4 && (p + 1) * in.count <= m.size(); ++p) {
-        r.gains.push_back({gr, gb});
-        double sg = 0, sr = 0, sb = 0;
-        for (int i = 0; i < in.count; ++i) {
-            const Means& c = m[p * in.count + static_cast<std::size_t>(i)];
-            sg += std::floor((c.gr + c.gb) / 2.0 + 0.5), sr += c.r, sb += c.b;
-        }
-        const double g = std::floor(sg / in.count + 0.5), red = std::floor(sr / in.count + 0.5),
-                     blue = std::floor(sb / in.count + 0.5);
-        const double ratioGr = g / red, ratioGb = g / blue;
-        if (std::abs(ratioGr / in.grTarget - 1) * 100 < in.grTolerance &&
-            std::abs(ratioGb / in.gbTarget - 1) * 100 < in.gbTolerance) {
-            r.converged = true;
-            break;
-        }
-        gr = ratioGr * gr / in.grTarget;
-        gb = ratioGb * gb / in.gbTarget;
-    }
-    return r;
-}
+// The colour-offset unit: red reads 376 and blue 195 against green 504 at
+// first, so the gains become 1.34043 / 1.61022 and 2.58462 / 1.81295.
+constexpr const char* kColourOffsetLog =
+    "OK\r\n感度比調整\r\n"
+    "  [1] GREEN :   504[LSB]  RED :   376[LSB]  BLUE :   195[LSB]\r\n"
+    "  [2] GREEN :   504[LSB]  RED :   376[LSB]  BLUE :   195[LSB]\r\n"
+    "  [3] GREEN :   504[LSB]  RED :   375[LSB]  BLUE :   195[LSB]\r\n"
+    "  AVE  GREEN :   504[LSB]  RED :   376[LSB]  BLUE :   195[LSB]\r\n"
+    "  RATIO : GR比 : 1.34043(TARGET:1.61022)  GB比 : 2.58462(TARGET:1.81295)\r\n"
+    "\r\n ADJ GR= 0.83245  GB= 1.42564 \r\n"
+    "  [1] GREEN :   504[LSB]  RED :   312[LSB]  BLUE :   278[LSB]\r\n"
+    "  [2] GREEN :   504[LSB]  RED :   312[LSB]  BLUE :   278[LSB]\r\n"
+    "  [3] GREEN :   504[LSB]  RED :   312[LSB]  BLUE :   278[LSB]\r\n"
+    "  AVE  GREEN :   504[LSB]  RED :   312[LSB]  BLUE :   278[LSB]\r\n"
+    "  RATIO : GR比 : 1.61538(TARGET:1.61022)  GB比 : 1.81295(TARGET:1.81295)\r\n";
 
-class SensRatioTest : public test_support::BenchItemTest {
+class SensRatioTest : public test_support::ItemTest {
 protected:
     int Run(const Inputs& in) {
         CSensRatioDlg dlg(host_);
-        dlg.m_pCamera = &cam_;
-        dlg.m_pRecord = &record_;
         dlg.m_sampleCount = static_cast<std::uint8_t>(in.count);
         dlg.m_grTarget = in.grTarget;
         dlg.m_gbTarget = in.gbTarget;
@@ -89,45 +69,51 @@ protected:
         dlg.m_grInitial = in.grInitial;
         dlg.m_gbInitial = in.gbInitial;
         dlg.m_pgain = kPgain;
-        record_.Begin(0x0100, 0);
-        record_.BeginItem("ratio", 0);
-        dlg.DoModal();
-        log_ = dlg.m_log;
-        return dlg.m_result;
+        return ItemTest::Run(dlg, "ratio");
     }
     // Names of the commands that write, build tables or switch the CCD power.
-    static std::vector<std::string> MemoryCommands() {
+    std::vector<std::string> MemoryCommands() const {
         std::vector<std::string> out;
-        for (const auto& c : sim::Sim().Commands())
+        for (const auto& c : sent_)
             if (c.name.find("DATAWRITE") != std::string::npos || c.name.find("DATAREAD") != std::string::npos ||
                 c.name == "DXC_MAKE_FPGAIN_TABLE" || c.name.rfind("DXC_CCD_POWER", 0) == 0)
                 out.push_back(c.name);
         return out;
     }
-
-    RunRecord record_;
-    std::string log_;
 };
 
 TEST_F(SensRatioTest, UnitsWithinTheGainStageConvergeAndTheCameraHoldsBothBlocks) {
     struct Case {
         const char* unit;
         Inputs in;
-        int passes;
+        std::vector<std::pair<int, int>> trials;  // the red and blue words of each pass
+        Bytes result;                             // the stored block: the last gains x K
+        const char* log = nullptr;
     };
     Inputs far;  // far beyond the gain stage's 2.0: each pass halves it
     far.grInitial = far.gbInitial = 8.0;
     const Case cases[] = {
-        {"nominal", {}, 1},
-        {"colour-offset", {}, 2},
-        {"crosstalk-high", {}, 2},
-        {"nominal", far, 4},
+        {"nominal", {}, {{0x100, 0x100}},  // every K x 256
+         Words({0x11A, 0xF8, 0x108, 0xE6, 0x10D, 0xFD, 0x103, 0xF3, 0x105, 0x100,
+                0x100, 0xFB, 0x103, 0x100, 0x100, 0xFD, 0x100, 0x100, 0x100, 0x100})},
+        {"colour-offset", {}, {{0x100, 0x100}, {0xD5, 0x16D}},  // 0.83245 and 1.42564 x 256
+         Words({0xEA, 0xF8, 0x108, 0x148, 0xE0, 0xFD, 0x103, 0x15B, 0xD9, 0x100,
+                0x100, 0x166, 0xD7, 0x100, 0x100, 0x169, 0xD5, 0x100, 0x100, 0x16D}),
+         kColourOffsetLog},
+        {"crosstalk-high", {}, {{0x100, 0x100}, {0x106, 0x106}},  // 1.02183 both
+         Words({0x120, 0xF8, 0x108, 0xEB, 0x113, 0xFD, 0x103, 0xF9, 0x10B, 0x100,
+                0x100, 0x100, 0x108, 0x100, 0x100, 0x103, 0x106, 0x100, 0x100, 0x106})},
+        {"nominal", far, {{0x800, 0x800}, {0x3FE, 0x3FE}, {0x1FE, 0x1FE}, {0x100, 0x100}},  // 0.99841, 0.99821
+         Words({0x119, 0xF8, 0x108, 0xE6, 0x10C, 0xFD, 0x103, 0xF3, 0x105, 0x100,
+                0x100, 0xFA, 0x102, 0x100, 0x100, 0xFD, 0x100, 0x100, 0x100, 0x100})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.unit) + " from " + std::to_string(c.in.grInitial));
-        const sim::UnitProfile unit = Unit(c.unit);
-        Start(unit);
+        Start(c.unit);
         ASSERT_EQ(Run(c.in), 1) << log_;
+        if (c.log) {
+            EXPECT_EQ(log_, c.log);
+        }
         EXPECT_EQ(log_.rfind("OK\r\n感度比調整\r\n", 0), 0u);
         EXPECT_EQ(host_.Shown().front().dialogId, 139);  // the routine starts 500 ms after the window
         EXPECT_EQ(host_.MessageBoxes().front().timeMs - host_.Shown().front().timeMs, 500);
@@ -139,38 +125,27 @@ TEST_F(SensRatioTest, UnitsWithinTheGainStageConvergeAndTheCameraHoldsBothBlocks
         EXPECT_EQ(Camera().Property(5), 72);
         EXPECT_FALSE(Camera().Modes().ob);
 
-        const std::vector<Means> shots = Measurements();
-        ASSERT_EQ(shots.size(), static_cast<std::size_t>(c.passes * c.in.count));
-        const Replay replay = ReplayLoop(shots, c.in);
-        ASSERT_TRUE(replay.converged);
-        ASSERT_EQ(replay.gains.size(), static_cast<std::size_t>(c.passes));
-        std::vector<Bytes> expectTrials;
-        for (auto [gr, gb] : replay.gains) expectTrials.push_back(TrialBlock(gr, gb));
-        EXPECT_EQ(Written("DXC_RAMCONFIG_DATAWRITE"), expectTrials);
-
-        // The gains that balance the unit by its optics.
-        const auto [gr, gb] = replay.gains.back();
-        const test_support::Levels l = test_support::PredictViewer(unit, 42, SIM_CHART_NONE);
-        const double green = (l.gr + l.gb) / 2;
-        EXPECT_NEAR(gr / (green / l.r / c.in.grTarget), 1.0, c.in.grTolerance / 100);
-        EXPECT_NEAR(gb / (green / l.b / c.in.gbTarget), 1.0, c.in.gbTolerance / 100);
-
-        EXPECT_EQ(Mem(sim::Memory::RamConfig, 2088, 40), TrialBlock(gr, gb));
-        EXPECT_EQ(Camera().BuiltFpgainTable(), TrialBlock(gr, gb));
-        EXPECT_EQ(Mem(sim::Memory::CcdEeprom, 1936, 40), GainBlock(gr, gb, kPgain));
+        const std::size_t passes = c.trials.size();
+        EXPECT_EQ(AreaMeans().size(), passes * 3);
+        std::vector<Bytes> trials;
+        for (auto [red, blue] : c.trials) trials.push_back(TrialBlock(red, blue));
+        EXPECT_EQ(Written("DXC_RAMCONFIG_DATAWRITE"), trials);
+        EXPECT_EQ(Mem(sim::Memory::RamConfig, 2088, 40), trials.back());
+        EXPECT_EQ(Camera().BuiltFpgainTable(), trials.back());
+        EXPECT_EQ(Mem(sim::Memory::CcdEeprom, 1936, 40), c.result);
 
         std::vector<std::string> expect;
-        for (int p = 0; p < c.passes; ++p)
+        for (std::size_t p = 0; p < passes; ++p)
             expect.insert(expect.end(), {"DXC_RAMCONFIG_DATAWRITE", "DXC_RAMCONFIG_DATAREAD", "DXC_MAKE_FPGAIN_TABLE"});
         expect.insert(expect.end(), {"DXC_CCD_POWERON", "DXC_CCDEEPROM_DATAWRITE", "DXC_CCDEEPROM_DATAREAD",
                                      "DXC_MAKE_FPGAIN_TABLE", "DXC_CCD_POWEROFF"});
         EXPECT_EQ(MemoryCommands(), expect);
 
         // Per pass the three levels and the two deviations; the last pass meets both.
-        ASSERT_EQ(record_.Measurements().size(), static_cast<std::size_t>(5 * c.passes));
+        ASSERT_EQ(record_.Measurements().size(), 5 * passes);
         const RunMeasurement& lastGb = record_.Measurements().back();
         EXPECT_EQ(lastGb.name, "GB");
-        EXPECT_EQ(lastGb.pass, c.passes);
+        EXPECT_EQ(lastGb.pass, static_cast<int>(passes));
         EXPECT_TRUE(lastGb.passed);
         EXPECT_EQ(lastGb.high, c.in.gbTolerance);
         EXPECT_EQ(record_.Measurements()[0].name, "GLevel");
@@ -186,14 +161,15 @@ TEST_F(SensRatioTest, UnitsOutOfReachOrOutOfTheLevelWindowsFailWithTheirNumber) 
         int result;
         int captures;
         const char* failing;  // the record's last judgement
+        std::optional<std::pair<int, int>> lastTrial;  // the red and blue words the camera keeps
     };
     Inputs tooFar;  // the fifth pass would be the first at a reachable gain
     tooFar.grInitial = tooFar.gbInitial = 16.0;
     Inputs none;
     none.count = 0;
     const Case cases[] = {
-        {"colour-imbalance", {}, 44, 12, "GB"},
-        {"nominal", tooFar, 44, 12, "GB"},
+        {"colour-imbalance", {}, 44, 12, "GB", std::pair{0x28, 0x28}},  // the fourth pass's 0.15581, 0.15532
+        {"nominal", tooFar, 44, 12, "GB", std::pair{0x1FE, 0x1FD}},     // 1.99046, 1.98925
         {"insensitive", {}, 45, 1, "GLevel"},
         {"red-weak", {}, 46, 1, "RLevel"},
         {"blue-weak", {}, 47, 1, "BLevel"},
@@ -201,7 +177,7 @@ TEST_F(SensRatioTest, UnitsOutOfReachOrOutOfTheLevelWindowsFailWithTheirNumber) 
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.unit) + " -> " + std::to_string(c.result));
-        Start(Unit(c.unit));
+        Start(c.unit);
         const Bytes stored = Mem(sim::Memory::CcdEeprom, 1936, 40);
         const Bytes working = Mem(sim::Memory::RamConfig, 2088, 40);
         EXPECT_EQ(Run(c.in), c.result);
@@ -211,7 +187,7 @@ TEST_F(SensRatioTest, UnitsOutOfReachOrOutOfTheLevelWindowsFailWithTheirNumber) 
         EXPECT_EQ(Mem(sim::Memory::CcdEeprom, 1936, 40), stored);
         if (!c.failing) {
             // Refused before the bench is set up: not a command, not a prompt.
-            EXPECT_TRUE(sim::Sim().Commands().empty());
+            EXPECT_TRUE(sent_.empty());
             EXPECT_TRUE(host_.MessageBoxes().empty());
             EXPECT_EQ(Mem(sim::Memory::RamConfig, 2088, 40), working);
             continue;
@@ -219,37 +195,24 @@ TEST_F(SensRatioTest, UnitsOutOfReachOrOutOfTheLevelWindowsFailWithTheirNumber) 
         const auto& m = record_.Measurements();
         const auto failed = std::find_if(m.begin(), m.end(), [&](auto& x) { return x.name == c.failing && !x.passed; });
         EXPECT_NE(failed, m.end());
-        if (c.result == 44) {
-            // Four passes; the camera keeps the last gains tried.
-            const Replay replay = ReplayLoop(Measurements(), c.in);
-            ASSERT_EQ(replay.gains.size(), 4u);
-            EXPECT_FALSE(replay.converged);
-            EXPECT_EQ(Mem(sim::Memory::RamConfig, 2088, 40),
-                      TrialBlock(replay.gains.back().first, replay.gains.back().second));
+        if (c.lastTrial) {
+            EXPECT_EQ(Count("DXC_RAMCONFIG_DATAWRITE"), 4);
+            EXPECT_EQ(Mem(sim::Memory::RamConfig, 2088, 40), TrialBlock(c.lastTrial->first, c.lastTrial->second));
         }
     }
 }
 
 TEST_F(SensRatioTest, DeviationEqualToItsToleranceDoesNotPass) {
-    // The unit's first G/R deviation, as the loop computes it, is the tolerance.
-    Start(Unit("crosstalk-high"));
-    Inputs probe;
-    probe.gbTolerance = 100;
-    ASSERT_EQ(Run(probe), 1);
-    const std::vector<Means> shots = Measurements();
-    ASSERT_GE(shots.size(), 3u);
-    double sg = 0, sr = 0;
-    for (int i = 0; i < 3; ++i) sg += std::floor((shots[i].gr + shots[i].gb) / 2.0 + 0.5), sr += shots[i].r;
-    const double dev = std::abs(std::floor(sg / 3 + 0.5) / std::floor(sr / 3 + 0.5) / probe.grTarget - 1) * 100;
-    ASSERT_GT(dev, 0.5);
-
+    // The unit's first G/R, 515 / 313, deviates by 2.18 % from the target.
+    const double dev = std::abs(515.0 / 313 / Inputs{}.grTarget - 1) * 100;
     for (auto [tolerance, passes] : {std::pair{dev, 2}, std::pair{std::nextafter(dev, 100.0), 1}}) {
         SCOPED_TRACE(passes);
-        sim::Sim().Reset();  // the same pictures again
-        Start(Unit("crosstalk-high"));
-        Inputs in = probe;
+        Start("crosstalk-high");
+        Inputs in;
+        in.gbTolerance = 100;
         in.grTolerance = tolerance;
         EXPECT_EQ(Run(in), 1);
+        EXPECT_NE(log_.find("  AVE  GREEN :   515[LSB]  RED :   313[LSB]"), std::string::npos) << log_;
         EXPECT_EQ(Count("DCMD_TAKE_PICTURE"), 3 * passes);
     }
 }

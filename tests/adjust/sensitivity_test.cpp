@@ -1,77 +1,147 @@
 // The sensitivity adjustment in the scripted host against simulated units on
-// the viewer bench: what the camera holds afterwards, judged by the optics of
-// sim/README.md and the adjustment's formulas written out again here; the
-// log rebuilt from what the item judged; the faults that stop it.
+// the viewer bench: what the camera holds afterwards and the log, against
+// the windows the sample standards give and the levels these units show;
+// the faults that stop it.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <functional>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "adjust/sensitivity_dlg.h"
-#include "camera/usb_camera.h"
-#include "platform/format.h"
-#include "sim/simulator.h"
+#include "tests/adjust/item_fixture.h"
 #include "tests/support/station_fixture.h"
-#include "ui/scripted/scripted_host.h"
 
 namespace {
 
-// SENS_STD as res/STD.DAT ships it.
+// SENS_STD as res/STD.DAT ships it: ISO200 targets 454 (440..468 while
+// adjusting, 431..477 in the check), ISO1600 3632 (3523..3741, 3450..3814).
 constexpr std::uint32_t kBaseline = 454;
 constexpr double kAdjustTolerance = 3, kCheckTolerance = 5;
 constexpr int kInitial200 = 300, kInitial1600 = 870;
 
-constexpr const char* kNames[19] = {"ISO200",  "ISO220",  "ISO250",  "ISO280", "ISO320", "ISO360", "ISO400",
-                                    "ISO440",  "ISO500",  "ISO560",  "ISO640", "ISO720", "ISO800", "ISO880",
-                                    "ISO1000", "ISO1100", "ISO1250", "ISO1400", "ISO1600"};
+// The nominal unit gives 421 at 300: 20 log10(454 / 421) / 0.033 = 19.9
+// steps up make 320, which meets its window; 870 meets ISO1600's at once.
+// The table runs from 320 to 870 in 18 equal steps of 30.6.
+constexpr const char* kNominalLog =
+    "感度調整\r\nISO200の調整\r\n"
+    " GLevel=   421[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 300[LSB] \r\n"
+    " GLevel=   454[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 320[LSB] \r\n"
+    " 3回の平均値 GLevel=   454[LSB] ( MIN:  440- MAX:  468 )\r\n"
+    "ISO1600の調整\r\n"
+    " GLevel=  3664[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ= 870[LSB] \r\n"
+    " 3回の平均値 GLevel=  3664[LSB] ( MIN: 3523- MAX: 3741 )\r\n"
+    "ISO200  320[LSB] \r\n"
+    "ISO220  351[LSB] ISO250  381[LSB] ISO280  412[LSB] ISO320  442[LSB] ISO360  473[LSB] ISO400  503[LSB] \r\n"
+    "ISO440  534[LSB] ISO500  564[LSB] ISO560  595[LSB] ISO640  626[LSB] ISO720  656[LSB] ISO800  687[LSB] \r\n"
+    "ISO880  717[LSB] ISO1000  748[LSB] ISO1100  778[LSB] ISO1250  809[LSB] ISO1400  839[LSB] ISO1600  870[LSB] \r\n"
+    "点検\r\n"
+    "ISO200 GLevel=   454[LSB] ( MIN:  431- MAX:  477 ) ADJ=0320[LSB][0A00]\r\n"
+    "ISO400 GLevel=   909[LSB] ( MIN:  863- MAX:  953 ) ADJ=0503[LSB][0FB8]\r\n"
+    "ISO800 GLevel=  1828[LSB] ( MIN: 1725- MAX: 1907 ) ADJ=0687[LSB][1578]\r\n"
+    "ISO1600 GLevel=  3664[LSB] ( MIN: 3450- MAX: 3814 ) ADJ=0870[LSB][1B30]\r\n";
+const std::vector<int> kNominalTable = {320, 351, 381, 412, 442, 473, 503, 534, 564, 595,
+                                        626, 656, 687, 717, 748, 778, 809, 839, 870};
+// What it judged, pass by pass, against the windows of the log: name, pass,
+// level, window, verdict.
+using Judged = std::tuple<std::string, int, double, double, double, bool>;
+const std::vector<Judged> kNominalJudged = {
+    {"ISO200 GLevel", 1, 421, 440, 468, false},       {"ISO200 GLevel", 2, 454, 440, 468, true},
+    {"ISO200 GLevel average", 2, 454, 440, 468, true}, {"ISO1600 GLevel", 1, 3664, 3523, 3741, true},
+    {"ISO1600 GLevel average", 1, 3664, 3523, 3741, true}, {"ISO200 check GLevel", 0, 454, 431, 477, true},
+    {"ISO400 check GLevel", 0, 909, 863, 953, true},   {"ISO800 check GLevel", 0, 1828, 1725, 1907, true},
+    {"ISO1600 check GLevel", 0, 3664, 3450, 3814, true}};
 
-// ---- the adjustment's formulas, written out again -----------------------------
+// The sensitive unit: 547 at 300 calls for 251; at ISO1600 the picture clips
+// at 4095 twice before 806 meets the window.
+constexpr const char* kSensitiveLog =
+    "感度調整\r\nISO200の調整\r\n"
+    " GLevel=   547[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 300[LSB] \r\n"
+    " GLevel=   454[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 251[LSB] \r\n"
+    " 3回の平均値 GLevel=   454[LSB] ( MIN:  440- MAX:  468 )\r\n"
+    "ISO1600の調整\r\n"
+    " GLevel=  4095[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ= 870[LSB] \r\n"
+    " GLevel=  4094[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ= 838[LSB] \r\n"
+    " GLevel=  3735[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ= 806[LSB] \r\n"
+    " 3回の平均値 GLevel=  3735[LSB] ( MIN: 3523- MAX: 3741 )\r\n"
+    "ISO200  251[LSB] \r\n"
+    "ISO220  282[LSB] ISO250  313[LSB] ISO280  344[LSB] ISO320  374[LSB] ISO360  405[LSB] ISO400  436[LSB] \r\n"
+    "ISO440  467[LSB] ISO500  498[LSB] ISO560  529[LSB] ISO640  559[LSB] ISO720  590[LSB] ISO800  621[LSB] \r\n"
+    "ISO880  652[LSB] ISO1000  683[LSB] ISO1100  714[LSB] ISO1250  744[LSB] ISO1400  775[LSB] ISO1600  806[LSB] \r\n"
+    "点検\r\n"
+    "ISO200 GLevel=   454[LSB] ( MIN:  431- MAX:  477 ) ADJ=0251[LSB][07D8]\r\n"
+    "ISO400 GLevel=   916[LSB] ( MIN:  863- MAX:  953 ) ADJ=0436[LSB][0DA0]\r\n"
+    "ISO800 GLevel=  1850[LSB] ( MIN: 1725- MAX: 1907 ) ADJ=0621[LSB][1368]\r\n"
+    "ISO1600 GLevel=  3734[LSB] ( MIN: 3450- MAX: 3814 ) ADJ=0806[LSB][1930]\r\n";
+const std::vector<int> kSensitiveTable = {251, 282, 313, 344, 374, 405, 436, 467, 498, 529,
+                                          559, 590, 621, 652, 683, 714, 744, 775, 806};
 
-struct Win {
-    int target, min, max;
-};
-Win WindowOf(int code, double tolerance) {
-    const int t = static_cast<int>(std::floor(std::pow(2.0, code / 12.0 - 6) * kBaseline + 0.5));
-    const int d = static_cast<int>(std::floor(t * tolerance / 100 + 0.5));
-    return {t, t - d, t + d};
-}
-int Corrected(int v, int target, int g) {
-    double x = v + 20 * std::log10(double(target) / g) / 0.033;
-    if (x <= 0) x = 1;
-    return std::min(static_cast<int>(std::floor(x + 0.5)), 1023);
-}
-int Interpolated(int a, int b, int i) {
-    if (a == b) return a;
-    const double s = 20 * std::log10(8.0) / (b - a);
-    return static_cast<int>(std::floor(20 * std::log10(std::pow(2.0, i / 6.0)) / s + a + 0.5));
-}
+// ISO1600 out of the gain's reach: from 1023 on the picture stays at 2948.
+constexpr const char* kInsensitiveLog =
+    "感度調整\r\nISO200の調整\r\n"
+    " GLevel=   190[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 300[LSB] \r\n"
+    " GLevel=   452[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 529[LSB] \r\n"
+    " 3回の平均値 GLevel=   452[LSB] ( MIN:  440- MAX:  468 )\r\n"
+    "ISO1600の調整\r\n"
+    " GLevel=  1649[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ= 870[LSB] \r\n"
+    " GLevel=  2948[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ=1023[LSB] \r\n"
+    " GLevel=  2949[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ=1023[LSB] \r\n"
+    " GLevel=  2948[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ=1023[LSB] \r\n"
+    " GLevel=  2949[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ=1023[LSB] \r\n";
 
-// G of the sensitivity bench (viewer LV13, ND3, tool lens F8 at 1/16 s:
-// E = 2^(13 - 3 - 6 - 4) x 0.5 x 0.9) at an ISO value, by sim/README.md.
-double PredictedG(const sim::UnitProfile& u, int value) {
-    const double e = 0.45, x = value / 1023.0;
-    const double gain = std::pow(10.0, (0.033 * value + u.isoGainBowDb * 4 * x * (1 - x)) / 20);
-    const double green = u.greenResponse * e * (1 + u.crosstalk * (u.redResponse + u.blueResponse) / 2);
-    return std::min(green * gain + u.clampResidual, 4095.0);
-}
+// A gain that bows: both ends meet their windows, ISO400 is 972 on the line between.
+constexpr const char* kGainBowLog =
+    "感度調整\r\nISO200の調整\r\n"
+    " GLevel=   534[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 300[LSB] \r\n"
+    " GLevel=   444[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 257[LSB] \r\n"
+    " 3回の平均値 GLevel=   444[LSB] ( MIN:  440- MAX:  468 )\r\n"
+    "ISO1600の調整\r\n"
+    " GLevel=  4094[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ= 870[LSB] \r\n"
+    " GLevel=  3847[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ= 838[LSB] \r\n"
+    " GLevel=  3673[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ= 823[LSB] \r\n"
+    " 3回の平均値 GLevel=  3673[LSB] ( MIN: 3523- MAX: 3741 )\r\n"
+    "ISO200  257[LSB] \r\n"
+    "ISO220  288[LSB] ISO250  320[LSB] ISO280  351[LSB] ISO320  383[LSB] ISO360  414[LSB] ISO400  446[LSB] \r\n"
+    "ISO440  477[LSB] ISO500  509[LSB] ISO560  540[LSB] ISO640  571[LSB] ISO720  603[LSB] ISO800  634[LSB] \r\n"
+    "ISO880  666[LSB] ISO1000  697[LSB] ISO1100  729[LSB] ISO1250  760[LSB] ISO1400  792[LSB] ISO1600  823[LSB] \r\n"
+    "点検\r\n"
+    "ISO200 GLevel=   444[LSB] ( MIN:  431- MAX:  477 ) ADJ=0257[LSB][0808]\r\n"
+    "ISO400 GLevel=   972[LSB] ( MIN:  863- MAX:  953 ) ADJ=0446[LSB][0DF0]\r\n";
+const std::vector<int> kGainBowTable = {257, 288, 320, 351, 383, 414, 446, 477, 509, 540,
+                                        571, 603, 634, 666, 697, 729, 760, 792, 823};
 
-// ---- the camera and its traffic ----------------------------------------------
+// No green at all: nothing to correct from, five times.
+constexpr const char* kDeadSensorLog =
+    "感度調整\r\nISO200の調整\r\n"
+    " GLevel=     0[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 300[LSB] \r\n"
+    " GLevel=     0[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 300[LSB] \r\n"
+    " GLevel=     0[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 300[LSB] \r\n"
+    " GLevel=     0[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 300[LSB] \r\n"
+    " GLevel=     0[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 300[LSB] \r\n";
 
-std::function<void(const sim::CommandRecord&)> g_afterCommand;
-
-std::uint32_t HookedEntry(std::uint32_t selector, void* block, std::uint32_t handle) {
-    const std::size_t before = sim::Sim().Commands().size();
-    const std::uint32_t r = SimLvDriverEntry(selector, block, handle);
-    if (g_afterCommand && sim::Sim().Commands().size() > before) g_afterCommand(sim::Sim().Commands().back());
-    return r;
-}
+// The mean of the three pictures at half the light is 227, out of the
+// window: 320 stays, from the single picture's 454.
+constexpr const char* kMeanOutsideLog =
+    "OK\r\n感度調整\r\nISO200の調整\r\n"
+    " GLevel=   454[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 320[LSB] \r\n"
+    " 3回の平均値 GLevel=   227[LSB] ( MIN:  440- MAX:  468 )\r\n"
+    " GLevel=   454[LSB] ( MIN:  440- MAX:  468 ) : ADJ= 320[LSB] \r\n"
+    " 3回の平均値 GLevel=   454[LSB] ( MIN:  440- MAX:  468 )\r\n"
+    "ISO1600の調整\r\n"
+    " GLevel=  3663[LSB] ( MIN: 3523- MAX: 3741 ) : ADJ= 870[LSB] \r\n"
+    " 3回の平均値 GLevel=  3664[LSB] ( MIN: 3523- MAX: 3741 )\r\n"
+    "ISO200  320[LSB] \r\n"
+    "ISO220  351[LSB] ISO250  381[LSB] ISO280  412[LSB] ISO320  442[LSB] ISO360  473[LSB] ISO400  503[LSB] \r\n"
+    "ISO440  534[LSB] ISO500  564[LSB] ISO560  595[LSB] ISO640  626[LSB] ISO720  656[LSB] ISO800  687[LSB] \r\n"
+    "ISO880  717[LSB] ISO1000  748[LSB] ISO1100  778[LSB] ISO1250  809[LSB] ISO1400  839[LSB] ISO1600  870[LSB] \r\n"
+    "点検\r\n"
+    "ISO200 GLevel=   454[LSB] ( MIN:  431- MAX:  477 ) ADJ=0320[LSB][0A00]\r\n"
+    "ISO400 GLevel=   909[LSB] ( MIN:  863- MAX:  953 ) ADJ=0503[LSB][0FB8]\r\n"
+    "ISO800 GLevel=  1828[LSB] ( MIN: 1725- MAX: 1907 ) ADJ=0687[LSB][1578]\r\n"
+    "ISO1600 GLevel=  3663[LSB] ( MIN: 3450- MAX: 3814 ) ADJ=0870[LSB][1B30]\r\n";
 
 SimBench SensitivityBench() {
     SimBench b = sim::Simulator::DefaultBench();
@@ -83,126 +153,50 @@ SimBench SensitivityBench() {
     return b;
 }
 
-sim::UnitProfile Unit(const char* name) { return *sim::FindProfile(name); }
 // A sensor that gives no signal at all, not even the black clamp's residual.
 sim::UnitProfile DeadSensor() {
-    sim::UnitProfile u = Unit("nominal");
+    sim::UnitProfile u = *sim::FindProfile("nominal");
     u.greenResponse = u.redResponse = u.blueResponse = 1e-9;
     u.clampResidual = u.readNoise = u.shotNoise = 0;
     return u;
 }
 
 // The 19 words of a table: as the camera holds it, as it left the factory.
-std::vector<int> WordsOf(const std::vector<std::uint8_t>& m, std::size_t address) {
+std::vector<int> TableOf(const std::vector<std::uint8_t>& m, std::size_t address) {
     std::vector<int> w;
     for (std::size_t i = 0; i < 19; ++i) w.push_back(m[address + 2 * i] << 8 | m[address + 2 * i + 1]);
     return w;
 }
-std::vector<int> Words(sim::Memory memory, std::size_t address) {
-    return WordsOf(sim::Sim().FirstCamera().Mem(memory), address);
+std::vector<int> Table(sim::Memory memory, std::size_t address) {
+    return TableOf(sim::Sim().FirstCamera().Mem(memory), address);
 }
-std::vector<int> FactoryWords(const sim::UnitProfile& u) { return WordsOf(sim::InitialMemories(u).ccdEeprom, 248); }
+std::vector<int> FactoryTable(const sim::UnitProfile& u) { return TableOf(sim::InitialMemories(u).ccdEeprom, 248); }
+// Values as the camera stores them: x 8, in bits 12..3.
+std::vector<int> AsWords(std::vector<int> values) {
+    for (int& v : values) v *= 8;
+    return values;
+}
 
-class SensitivityTest : public ::testing::Test {
+class SensitivityTest : public test_support::ItemTest {
 protected:
-    void TearDown() override {
-        g_afterCommand = nullptr;
-        cam_.DisconnectCamera();
-        CUsbCamera::BindDriverEntry(nullptr);
-    }
-
-    // A fresh bus with one unit on the sensitivity bench, the link up in
-    // checker mode with a session, as the sequencer leaves it.
-    void Start(const sim::UnitProfile& unit) {
-        sim::Sim().Reset();
-        sim::Sim().ClearDevices();
-        ASSERT_NE(sim::Sim().AddCamera(unit), 0u) << sim::Sim().LastError();
-        sim::Sim().SetBench(SensitivityBench());
-        CUsbCamera::SetLinkFlags(0);
-        CUsbCamera::BindDriverEntry(&HookedEntry);
-        ASSERT_EQ(cam_.ConnectCamera(), 1);
-        ASSERT_EQ(cam_.ResumeSession(), 1);
-        ASSERT_EQ(cam_.OpenChecker(), 1);
-        sim::Sim().ClearCommands();
-        record_.Begin(0x0080, host_.VClock().NowMs());
-        record_.BeginItem("sensitivity", host_.VClock().NowMs());
-    }
-
     // The window with the sample standards and `initial` at both ends; the
     // steps between get values that no table would hold, as only the ends
     // may count.
     int Run(int initial200 = kInitial200, int initial1600 = kInitial1600) {
         dlg_ = std::make_unique<CSensitivityDlg>(host_);
-        dlg_->m_pCamera = &cam_;
-        dlg_->m_pRecord = &record_;
         dlg_->m_sensBaseline = kBaseline;
         dlg_->m_adjustTolerance = kAdjustTolerance;
         dlg_->m_checkTolerance = kCheckTolerance;
         for (std::size_t i = 1; i < 18; ++i) dlg_->m_initial[i] = i % 2 ? 0 : 1023;
         dlg_->m_initial[0] = static_cast<std::uint16_t>(initial200);
         dlg_->m_initial[18] = static_cast<std::uint16_t>(initial1600);
-        dlg_->DoModal();
-        return dlg_->m_result;
+        return ItemTest::Run(*dlg_, "sensitivity");
     }
-
-    // The lines of the loop of one end ("ISO200" or "ISO1600").
-    int Passes(const std::string& end) const {
-        int n = 0;
-        for (const auto& m : record_.Measurements()) n += m.name == end + " GLevel";
-        return n;
-    }
-
-    // The log the routine must have written, rebuilt from the levels it
-    // judged (the record, whose windows are checked on the way) and the
-    // table the camera holds in RAM; `ends` gets each end's final value.
-    std::string ExpectedLog(int ends[2], int initial200 = kInitial200) const {
-        const auto& ms = record_.Measurements();
-        std::size_t k = 0;
-        const auto next = [&](const std::string& name) { return k < ms.size() && ms[k].name == name; };
-        std::string log = "感度調整\r\n";
-        for (int e = 0; e < 2; ++e) {
-            const int code = e == 0 ? 72 : 108;
-            const std::string name = e == 0 ? "ISO200" : "ISO1600";
-            const Win w = WindowOf(code, kAdjustTolerance);
-            int v = e == 0 ? initial200 : kInitial1600;
-            bool adjusted = false;
-            log += name + "の調整\r\n";
-            while (!adjusted && next(name + " GLevel")) {
-                const int g = static_cast<int>(ms[k].value);
-                EXPECT_EQ(ms[k].low, w.min);
-                EXPECT_EQ(ms[k].high, w.max);
-                EXPECT_EQ(ms[k++].passed, g >= w.min && g < w.max);
-                log += platform::Format(" GLevel= %5d[LSB] ( MIN:%5d- MAX:%5d ) : ADJ=%4d[LSB] \r\n", g, w.min,
-                                        w.max, v);
-                if (g >= w.min && g < w.max && next(name + " GLevel average")) {
-                    const int g3 = static_cast<int>(ms[k].value);
-                    log += platform::Format(" 3回の平均値 GLevel= %5d[LSB] ( MIN:%5d- MAX:%5d )\r\n", g3, w.min,
-                                            w.max);
-                    adjusted = g3 >= w.min && g3 < w.max;
-                    EXPECT_EQ(ms[k++].passed, adjusted);
-                }
-                if (!adjusted && g > 0) v = Corrected(v, w.target, g);
-            }
-            ends[e] = v;
-            if (!adjusted) return log;
-        }
-        for (int i = 0; i < 19; ++i) {
-            log += kNames[i] + platform::Format("  %d[LSB] ", Interpolated(ends[0], ends[1], i));
-            if (i % 6 == 0) log += "\r\n";
-        }
-        log += "点検\r\n";
-        const std::vector<int> ram = Words(sim::Memory::RamConfig, 400);
-        for (int step = 0; step <= 18 && next(std::string(kNames[step]) + " check GLevel"); step += 6) {
-            const Win w = WindowOf(72 + 2 * step, kCheckTolerance);
-            const int g = static_cast<int>(ms[k].value), raw = ram[static_cast<std::size_t>(step)];
-            EXPECT_EQ(ms[k].low, w.min);
-            EXPECT_EQ(ms[k].high, w.max);
-            EXPECT_EQ(ms[k++].passed, g >= w.min && g <= w.max);
-            log += kNames[step] + platform::Format(" GLevel= %5d[LSB] ( MIN:%5d- MAX:%5d ) ADJ=%04d[LSB][%04X]\r\n",
-                                                   g, w.min, w.max, (raw & 0x1FF8) >> 3, unsigned(raw));
-        }
-        EXPECT_EQ(k, ms.size());  // nothing judged that the log does not show
-        return log;
+    // Every level judged has its line in the log, and no line goes without one.
+    void ExpectALogLinePerJudgement() const {
+        std::size_t lines = 0;
+        for (auto p = log_.find("GLevel="); p != std::string::npos; p = log_.find("GLevel=", p + 1)) ++lines;
+        EXPECT_EQ(record_.Measurements().size(), lines);
     }
     int CheckCount() const {
         int n = 0;
@@ -210,9 +204,6 @@ protected:
         return n;
     }
 
-    ui::scripted::ScriptedHost host_;
-    CUsbCamera cam_{host_.VClock()};
-    RunRecord record_;
     std::unique_ptr<CSensitivityDlg> dlg_;
 };
 
@@ -261,38 +252,40 @@ TEST(SensitivityArithmetic, WindowsCorrectionsAndTable) {
 }
 
 // Units that converge: the table lands in RAM configuration and in the CCD
-// EEPROM's working copy, its ends put G on target by the unit's optics, the
-// steps between lie on the straight dB line, and the log says so line by
-// line.
+// EEPROM's working copy, the log shows every pass, the table and the check.
 TEST_F(SensitivityTest, ConvergingUnitsStoreTheTableInRamAndEeprom) {
     struct Case {
         const char* unit;
-        int minPasses200, minPasses1600;  // corrections each end needs at the least, plus one
+        const char* log;
+        const std::vector<int>& table;
+        const std::vector<Judged>* judged;  // null: not spelled out
     };
-    for (const Case& c : {Case{"nominal", 2, 1}, Case{"sensitive", 2, 3}}) {
+    for (const Case& c : {Case{"nominal", kNominalLog, kNominalTable, &kNominalJudged},
+                          Case{"sensitive", kSensitiveLog, kSensitiveTable, nullptr}}) {
         SCOPED_TRACE(c.unit);
-        const sim::UnitProfile unit = Unit(c.unit);
-        Start(unit);
-        ASSERT_EQ(Run(), 1) << dlg_->m_log;
-        std::printf("[%s] passes: ISO200 %d, ISO1600 %d\n", c.unit, Passes("ISO200"), Passes("ISO1600"));
-        EXPECT_GE(Passes("ISO200"), c.minPasses200);
-        EXPECT_GE(Passes("ISO1600"), c.minPasses1600);
-
-        int ends[2] = {};
-        EXPECT_EQ(dlg_->m_log, "OK\r\n" + ExpectedLog(ends));
-        const std::vector<int> ram = Words(sim::Memory::RamConfig, 400);
-        EXPECT_EQ(Words(sim::Memory::CcdEeprom, 248), ram);
-        for (int code : {72, 108}) {
-            const int value = ram[static_cast<std::size_t>((code - 72) / 2)] >> 3;
-            const Win w = WindowOf(code, kAdjustTolerance);
-            const double g = PredictedG(unit, value);
-            EXPECT_GE(g, w.min - 1.0) << code;  // the area mean is exact to a rounding
-            EXPECT_LT(g, w.max + 1.0) << code;
+        Start(c.unit);
+        ASSERT_EQ(Run(), 1) << log_;
+        EXPECT_EQ(log_, std::string("OK\r\n") + c.log);
+        ExpectALogLinePerJudgement();
+        EXPECT_EQ(Table(sim::Memory::RamConfig, 400), AsWords(c.table));
+        EXPECT_EQ(Table(sim::Memory::CcdEeprom, 248), AsWords(c.table));
+        // The judgements with the windows the log shows.
+        const auto& ms = record_.Measurements();
+        ASSERT_FALSE(ms.empty());
+        EXPECT_EQ(ms.front().name, "ISO200 GLevel");
+        EXPECT_EQ(ms.front().low, 440);
+        EXPECT_EQ(ms.front().high, 468);
+        EXPECT_EQ(ms.back().name, "ISO1600 check GLevel");
+        EXPECT_EQ(ms.back().low, 3450);
+        EXPECT_EQ(ms.back().high, 3814);
+        EXPECT_TRUE(ms.back().passed);
+        EXPECT_EQ(CheckCount(), 4);
+        if (c.judged) {
+            std::vector<Judged> judged;
+            for (const RunMeasurement& m : ms)
+                judged.emplace_back(m.name, m.pass, m.value, m.low.value_or(-1), m.high.value_or(-1), m.passed);
+            EXPECT_EQ(judged, *c.judged);
         }
-        for (int i = 0; i < 19; ++i)
-            EXPECT_EQ(ram[static_cast<std::size_t>(i)], Interpolated(ram[0] >> 3, ram[18] >> 3, i) * 8) << i;
-        EXPECT_EQ(ends[0], ram[0] >> 3);
-        EXPECT_EQ(ends[1], ram[18] >> 3);
     }
 }
 
@@ -301,97 +294,101 @@ TEST_F(SensitivityTest, UnitsThatCannotBeAdjustedKeepTheirEeprom) {
         const char* what;
         sim::UnitProfile unit;
         int result;
+        const char* log;
     };
-    for (const Case& c : {Case{"insensitive", Unit("insensitive"), 39}, Case{"gain-bow", Unit("gain-bow"), 41},
-                          Case{"no green at all", DeadSensor(), 36}}) {
+    for (const Case& c : {Case{"insensitive", Unit("insensitive"), 39, kInsensitiveLog},
+                          Case{"gain-bow", Unit("gain-bow"), 41, kGainBowLog},
+                          Case{"no green at all", DeadSensor(), 36, kDeadSensorLog}}) {
         SCOPED_TRACE(c.what);
         Start(c.unit);
         EXPECT_EQ(Run(), c.result);
-        int ends[2] = {};
-        EXPECT_EQ(dlg_->m_log, "NG\r\n" + ExpectedLog(ends));
-        std::printf("[%s] passes: ISO200 %d, ISO1600 %d\n", c.what, Passes("ISO200"), Passes("ISO1600"));
-        EXPECT_EQ(Words(sim::Memory::CcdEeprom, 248), FactoryWords(c.unit));
-        EXPECT_EQ(Words(sim::Memory::CcdEepromFlash, 248), FactoryWords(c.unit));
-        const std::vector<int> ram = Words(sim::Memory::RamConfig, 400);
+        EXPECT_EQ(log_, std::string("NG\r\n") + c.log);
+        ExpectALogLinePerJudgement();
+        EXPECT_EQ(Table(sim::Memory::CcdEeprom, 248), FactoryTable(c.unit));
+        EXPECT_EQ(Table(sim::Memory::CcdEepromFlash, 248), FactoryTable(c.unit));
+        const std::vector<int> ram = Table(sim::Memory::RamConfig, 400);
         switch (c.result) {
-            case 36:  // five pictures without green: the value stays as it started
-                EXPECT_EQ(Passes("ISO200"), 5);
+            case 36:  // the value stays as it started
                 EXPECT_EQ(ram[0], kInitial200 * 8);
                 break;
-            case 39:  // ISO1600 out of the gain's reach: the last candidate, the top
-                EXPECT_EQ(Passes("ISO1600"), 5);
+            case 39:  // the last candidate, the top
                 EXPECT_EQ(ram[18], 1023 * 8);
-                EXPECT_LT(PredictedG(c.unit, 1023), WindowOf(108, kAdjustTolerance).min);
                 break;
-            default: {  // the ends adjust, ISO400 misses its window; the new table is in RAM
-                for (int i = 0; i < 19; ++i)
-                    EXPECT_EQ(ram[static_cast<std::size_t>(i)], Interpolated(ram[0] >> 3, ram[18] >> 3, i) * 8);
+            default: {  // the new table is in RAM; ISO400 missed its window
+                EXPECT_EQ(ram, AsWords(kGainBowTable));
                 const RunMeasurement& last = record_.Measurements().back();
                 EXPECT_EQ(last.name, "ISO400 check GLevel");
-                EXPECT_GT(last.value, *last.high);
+                EXPECT_EQ(last.value, 972);
                 EXPECT_FALSE(last.passed);
-                EXPECT_GT(PredictedG(c.unit, ram[6] >> 3), WindowOf(84, kCheckTolerance).max);
             }
         }
     }
 }
 
 // A first picture inside the window whose three-picture mean is not: the
-// value is corrected from the one picture, and the loop goes on.
+// value is corrected from the one picture (454: it stays 320), not from the
+// mean (227 would make it 502), and the loop goes on.
 TEST_F(SensitivityTest, MeanOutsideTheWindowCorrectsFromTheSinglePicture) {
-    Start(Unit("nominal"));
+    Start("nominal");
     int shots = 0;
-    g_afterCommand = [&](const sim::CommandRecord& c) {
+    afterCommand_ = [&](const sim::CommandRecord& c) {
         if (c.name != "DXC_CCD_ADJUST_DATA_IN") return;
         // The viewer dims to half for the three pictures after the first.
-        SimBench b = SensitivityBench();
+        SimBench b = sim::Sim().Bench();
         b.ndFilter = ++shots < 4 ? 4 : 3;
         sim::Sim().SetBench(b);
     };
-    ASSERT_EQ(Run(320, kInitial1600), 1) << dlg_->m_log;
+    ASSERT_EQ(Run(320, kInitial1600), 1) << log_;
+    EXPECT_EQ(log_, kMeanOutsideLog);
+    ExpectALogLinePerJudgement();
     const auto& ms = record_.Measurements();
-    ASSERT_GE(ms.size(), 3u);
-    const Win w = WindowOf(72, kAdjustTolerance);
+    ASSERT_GE(ms.size(), 2u);
     EXPECT_TRUE(ms[0].passed);
     EXPECT_EQ(ms[1].name, "ISO200 GLevel average");
-    EXPECT_LT(ms[1].value, w.min);
-    // The log rebuilt with the correction from the single picture; the mean's would differ.
-    EXPECT_NE(Corrected(320, w.target, static_cast<int>(ms[0].value)),
-              Corrected(320, w.target, static_cast<int>(ms[1].value)));
-    int ends[2] = {};
-    EXPECT_EQ(dlg_->m_log, "OK\r\n" + ExpectedLog(ends, 320));
+    EXPECT_FALSE(ms[1].passed);
 }
 
 // The check judges the values that the camera holds in RAM, not the
 // window's own table: a word changed there after the verified write shows
 // in the log (value and raw word) and in the picture.
 TEST_F(SensitivityTest, CheckFollowsTheValuesInCameraRam) {
+    const std::string nominal = kNominalLog;
+    const std::string iso400 = "ISO400 GLevel=   909[LSB] ( MIN:  863- MAX:  953 ) ADJ=0503[LSB][0FB8]\r\n";
+    const std::size_t at = nominal.find(iso400);
+    ASSERT_NE(at, std::string::npos);
     struct Case {
         const char* what;
         int offset;          // added to the value at ISO400
         unsigned otherBits;  // set around the value's bits
         int result;
+        int word;  // what the camera holds at ISO400 afterwards, as the log shows it
+        std::string log;
     };
-    for (const Case& c : {Case{"bits outside the value", 0, 0xE005, 1}, Case{"a brighter value", 60, 0, 41}}) {
+    const std::string otherBits = "ISO400 GLevel=   909[LSB] ( MIN:  863- MAX:  953 ) ADJ=0503[LSB][EFBD]\r\n";
+    const std::string brighter = "ISO400 GLevel=  1142[LSB] ( MIN:  863- MAX:  953 ) ADJ=0563[LSB][1198]\r\n";
+    const Case cases[] = {
+        {"bits outside the value", 0, 0xE005, 1, 0xEFBD,
+         "OK\r\n" + std::string(nominal).replace(at, iso400.size(), otherBits)},
+        {"a brighter value", 60, 0, 41, 0x1198, "NG\r\n" + nominal.substr(0, at) + brighter},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Start(Unit("nominal"));
-        int poked = -1;
-        g_afterCommand = [&](const sim::CommandRecord& cmd) {
+        Start("nominal");
+        afterCommand_ = [&](const sim::CommandRecord& cmd) {
             // After the verified table write's read-back.
             if (cmd.name != "DXC_RAMCONFIG_DATAREAD" || cmd.length != 38) return;
-            auto& ram = sim::Sim().FirstCamera().Mem(sim::Memory::RamConfig);
-            poked = (((ram[412] << 8 | ram[413]) >> 3) + c.offset) << 3 | c.otherBits;
+            auto& ram = Camera().Mem(sim::Memory::RamConfig);
+            const int poked = (((ram[412] << 8 | ram[413]) >> 3) + c.offset) << 3 | c.otherBits;
             ram[412] = static_cast<std::uint8_t>(poked >> 8);
             ram[413] = static_cast<std::uint8_t>(poked);
         };
         EXPECT_EQ(Run(), c.result);
-        ASSERT_NE(poked, -1);
-        EXPECT_EQ(Words(sim::Memory::RamConfig, 400)[6], poked);  // what the rebuilt log's ISO400 line shows
-        int ends[2] = {};
-        EXPECT_EQ(dlg_->m_log, (c.result == 1 ? "OK\r\n" : "NG\r\n") + ExpectedLog(ends));
+        EXPECT_EQ(log_, c.log);
+        ExpectALogLinePerJudgement();
+        EXPECT_EQ(Table(sim::Memory::RamConfig, 400)[6], c.word);
         // The EEPROM gets the window's table, or nothing after a failed check.
-        const std::vector<int> eeprom = Words(sim::Memory::CcdEeprom, 248);
-        EXPECT_EQ(eeprom[6], c.result == 1 ? dlg_->m_values[6] * 8 : FactoryWords(Unit("nominal"))[6]);
+        const std::vector<int> eeprom = Table(sim::Memory::CcdEeprom, 248);
+        EXPECT_EQ(eeprom[6], c.result == 1 ? 503 * 8 : FactoryTable(Unit("nominal"))[6]);
     }
 }
 
@@ -401,15 +398,15 @@ TEST_F(SensitivityTest, CheckFollowsTheValuesInCameraRam) {
 TEST_F(SensitivityTest, ReadBackMismatchOfATableWriteGivesThree) {
     for (sim::Memory memory : {sim::Memory::RamConfig, sim::Memory::CcdEeprom}) {
         SCOPED_TRACE(static_cast<int>(memory));
-        Start(Unit("nominal"));
+        Start("nominal");
         // The loop's two-byte reads do not reach byte 20: the table's do.
         sim::Sim().FirstCamera().Faults().configRead = {.times = 1, .memory = memory, .byte = 20, .flip = 0x10};
         EXPECT_EQ(Run(), 3);
-        const std::vector<int> factory = FactoryWords(Unit("nominal"));
-        const std::vector<int> ram = Words(sim::Memory::RamConfig, 400);
+        const std::vector<int> factory = FactoryTable(Unit("nominal"));
+        const std::vector<int> ram = Table(sim::Memory::RamConfig, 400);
         EXPECT_EQ(ram[18], dlg_->m_values[18] * 8);  // the camera holds what was sent
-        EXPECT_EQ(Words(sim::Memory::CcdEepromFlash, 248), factory);
-        EXPECT_EQ(Words(sim::Memory::CcdEeprom, 248), memory == sim::Memory::CcdEeprom ? ram : factory);
+        EXPECT_EQ(Table(sim::Memory::CcdEepromFlash, 248), factory);
+        EXPECT_EQ(Table(sim::Memory::CcdEeprom, 248), memory == sim::Memory::CcdEeprom ? ram : factory);
         EXPECT_EQ(CheckCount(), memory == sim::Memory::CcdEeprom ? 4 : 0);
     }
 }
@@ -417,14 +414,9 @@ TEST_F(SensitivityTest, ReadBackMismatchOfATableWriteGivesThree) {
 // The prompt, and the waits the camera is given between the commands of a
 // pass and around the EEPROM write.
 TEST_F(SensitivityTest, PromptAndWaitsBetweenCommands) {
-    Start(Unit("nominal"));
-    struct Sent {
-        std::string name;
-        std::int64_t ms;
-    };
-    std::vector<Sent> sent;
-    g_afterCommand = [&](const sim::CommandRecord& c) { sent.push_back({c.name, host_.VClock().NowMs()}); };
+    Start("nominal");
     ASSERT_EQ(Run(), 1);
+    const std::vector<test_support::TimedCommand>& sent = sent_;
     ASSERT_FALSE(host_.MessageBoxes().empty());
     const auto& prompt = host_.MessageBoxes()[0];
     EXPECT_EQ(prompt.caption, "MESSAGEM");
@@ -478,9 +470,9 @@ TEST_F(SensitivityStationTest, SensitivityBoxStoresTheTableInTheEepromFlash) {
     std::vector<int> shown;
     for (const auto& s : host_.Shown()) shown.push_back(s.dialogId);
     EXPECT_EQ(shown, (std::vector<int>{146, 134}));
-    const std::vector<int> ram = Words(sim::Memory::RamConfig, 400);
-    EXPECT_NE(ram, FactoryWords(Unit("nominal")));
-    EXPECT_EQ(Words(sim::Memory::CcdEepromFlash, 248), ram);
+    const std::vector<int> ram = Table(sim::Memory::RamConfig, 400);
+    EXPECT_NE(ram, FactoryTable(*sim::FindProfile("nominal")));
+    EXPECT_EQ(Table(sim::Memory::CcdEepromFlash, 248), ram);
     EXPECT_EQ(dlg_.m_log.rfind("OK\r\n感度調整\r\n", 0), 0u);
     EXPECT_TRUE(dlg_.m_log.ends_with("OK\r\nFLASHｱｯﾌﾟｺﾏﾝﾄﾞ実行中 ・・・・完了\r\nFLASH->DRAMへ展開中・・・・完了\r\n"));
     const RunRecord& record = dlg_.LastRunRecord();

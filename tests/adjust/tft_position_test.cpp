@@ -7,37 +7,25 @@
 #include <vector>
 
 #include "adjust/tft_position_dlg.h"
-#include "camera/usb_camera.h"
-#include "sim/simulator.h"
-#include "ui/scripted/scripted_host.h"
+#include "tests/adjust/item_fixture.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test_support::Bytes;
 
 constexpr int IDD = 157, kNtsc = 1141, kPal = 1142, kOk = 1008, kUp = 1009, kDown = 1024, kLeft = 1114,
               kRight = 1025;
 const char* const kOver = "TFT調整オーバーです";
 
-class TftPositionTest : public ::testing::Test {
+class TftPositionTest : public test_support::ItemTest {
 protected:
     void SetUp() override {
-        sim::Sim().Reset();
-        CUsbCamera::BindDriverEntry(&SimLvDriverEntry);
-        ASSERT_EQ(cam_.ConnectCamera(), 1);
-        ASSERT_EQ(cam_.ResumeSession(), 1);
-        ASSERT_EQ(cam_.OpenChecker(), 1);
-        sim::Sim().ClearCommands();
+        ItemTest::SetUp();
+        Start("nominal");
         dlg_.m_pCamera = &cam_;
     }
-    void TearDown() override {
-        cam_.DisconnectCamera();
-        CUsbCamera::BindDriverEntry(nullptr);
-    }
     static std::vector<std::uint8_t>& Tft() { return sim::Sim().FirstCamera().Mem(sim::Memory::TftEeprom); }
-    static Bytes Block(std::uint32_t address) {
-        return Bytes(Tft().begin() + address, Tft().begin() + address + 8);
-    }
+    static Bytes Block(std::uint32_t address) { return Mem(sim::Memory::TftEeprom, address, 8); }
     // Sets a position field, keeping the bits around it.
     static void SetField(std::uint32_t address, int byte, std::uint8_t mask, int value) {
         auto& b = Tft()[address + byte];
@@ -49,14 +37,7 @@ protected:
         for (const auto& b : host_.MessageBoxes()) out.push_back(b.text);
         return out;
     }
-    size_t Count(const std::string& name) const {
-        size_t n = 0;
-        for (const auto& c : Names()) n += c == name;
-        return n;
-    }
 
-    ui::scripted::ScriptedHost host_;
-    CUsbCamera cam_{host_.VClock()};
     CTftPositionDlg dlg_{host_};
 };
 
@@ -66,7 +47,7 @@ TEST_F(TftPositionTest, PalVerticalRangeAndStep) {
     auto& s = host_.OnShow(IDD).Click(kPal).Click(kUp);
     s.Do([&](ui::Dialog&) {
         EXPECT_EQ(Block(328), before);  // refused, nothing written
-        EXPECT_EQ(Count("DXC_TFTEEPROM_DATAWRITE"), 0u);
+        EXPECT_EQ(Count("DXC_TFTEEPROM_DATAWRITE"), 0);
     });
     s.Click(kDown).Do([&](ui::Dialog&) {
         EXPECT_EQ(Tft()[328 + 5] & 0x1F, 20);
@@ -75,7 +56,7 @@ TEST_F(TftPositionTest, PalVerticalRangeAndStep) {
     s.Click(kDown).Click(kOk);
     dlg_.DoModal();
     EXPECT_EQ(Tft()[328 + 5] & 0x1F, 7);
-    EXPECT_EQ(Count("DXC_TFTEEPROM_DATAWRITE"), 1u);
+    EXPECT_EQ(Count("DXC_TFTEEPROM_DATAWRITE"), 1);
     EXPECT_EQ(Texts(), (std::vector<std::string>{kOver, kOver}));
     for (const auto& b : host_.MessageBoxes()) EXPECT_EQ(b.ownerId, 0);
     EXPECT_EQ(dlg_.m_result, 1);
@@ -93,7 +74,7 @@ TEST_F(TftPositionTest, NtscAndHorizontalBoundsAreInclusive) {
     EXPECT_EQ(Tft()[72 + 5] & 0x1F, 0);
     EXPECT_EQ(Tft()[72 + 1] & 0x3F, 0);
     EXPECT_EQ(Texts(), (std::vector<std::string>{kOver, kOver, kOver, kOver}));
-    EXPECT_EQ(Count("DXC_TFTEEPROM_DATAWRITE"), 1u);
+    EXPECT_EQ(Count("DXC_TFTEEPROM_DATAWRITE"), 1);
 }
 
 TEST_F(TftPositionTest, MovesKeepEveryOtherBitAndUpdateTheDisplay) {
@@ -169,7 +150,7 @@ TEST_F(TftPositionTest, FailedModeSelectionClosesWithThree) {
     dlg_.DoModal();
     EXPECT_EQ(Texts(), std::vector<std::string>{"USB通信エラーです。もう一度やり直してください"});
     EXPECT_EQ(dlg_.m_result, 3);
-    EXPECT_EQ(Count("DXC_TFTEEPROM_DATAREAD"), 0u);
+    EXPECT_EQ(Count("DXC_TFTEEPROM_DATAREAD"), 0);
     EXPECT_FALSE(s.Empty());  // closed before the operator went on
 }
 
