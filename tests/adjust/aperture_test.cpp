@@ -135,7 +135,8 @@ protected:
     // sets it, and the camera builds it.
     void SetWorkingGains(const Table& gains) {
         Bytes t = Words(gains);
-        ASSERT_EQ(cam_.WriteConfigMemoryVerified(2, 0, 2088, 40, t.data()), 1);
+        ASSERT_EQ(cam_.WriteConfigMemoryVerified(ConfigMemory::RamConfig, MemoryDirection::Write, 2088, 40, t.data()),
+                  1);
         ASSERT_EQ(cam_.MakeFpgainTable(), 1);
     }
 
