@@ -3,12 +3,12 @@
 #include "res/prompts.h"
 
 CAdjustDlg::CAdjustDlg(ui::Host& host, const ui::DialogTemplate& tmpl, Frame frame)
-    : ui::Dialog(host, tmpl), frame_(frame) {}
+    : ui::Dialog(host, tmpl), m_frame(frame) {}
 
 bool CAdjustDlg::OnInitDialog() {
     ui::Dialog::OnInitDialog();
-    SetTimer(frame_.timerId, frame_.intervalMs);
-    if (frame_.focusButton) GotoDlgCtrl(ui::IDOK);
+    SetTimer(m_frame.timerId, m_frame.intervalMs);
+    if (m_frame.focusButton) GotoDlgCtrl(ui::IDOK);
     EnableDlgItem(ui::IDOK, false);
     return true;
 }
@@ -16,15 +16,15 @@ bool CAdjustDlg::OnInitDialog() {
 void CAdjustDlg::DoDataExchange(ui::DataExchange& dx) { dx.Text(1028, m_log); }
 
 void CAdjustDlg::OnTimer(int id) {
-    if (id == frame_.timerId) {
+    if (id == m_frame.timerId) {
         // The timer is periodic: kill it first, so the routine runs exactly once.
-        KillTimer(frame_.timerId);
+        KillTimer(m_frame.timerId);
         m_result = RunAdjustment();
-        routineReturned_ = true;
+        m_routineReturned = true;
         EnableDlgItem(ui::IDOK, true);
         m_log = (m_result == 1 ? "OK\r\n" : "NG\r\n") + m_log;
         ShowStrings();
-        if (frame_.closeBy == CloseBy::Ok)
+        if (m_frame.closeBy == CloseBy::Ok)
             PostCommand(ui::IDOK);
         else
             PostClose();
@@ -33,11 +33,11 @@ void CAdjustDlg::OnTimer(int id) {
 }
 
 void CAdjustDlg::OnOK() {
-    if (routineReturned_) ui::Dialog::OnOK();
+    if (m_routineReturned) ui::Dialog::OnOK();
 }
 
 void CAdjustDlg::OnCancel() {
-    if (routineReturned_) ui::Dialog::OnCancel();
+    if (m_routineReturned) ui::Dialog::OnCancel();
 }
 
 void CAdjustDlg::SetLog(const std::string& text) {

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "adjust/camera_session.h"
+#include "camera/result_numbers.h"
 #include "history/run_record.h"
 #include "ui/dialog.h"
 
@@ -54,13 +56,9 @@ protected:
     // followed by the item's lines, caption "MESSAGEM", OK only.
     void ShowConditions(const std::string& lines);
     void Pause(int ms) { Sleep(ms); }
-    // A camera command's result: true when it succeeded, after the pause the
-    // camera needs before the next one.
-    bool Step(int result, int pauseMs) {
-        if (result != 1) return false;
-        Pause(pauseMs);
-        return true;
-    }
+    // A camera command, then the pause the camera needs before the next one
+    // (station::Step): every item drives the camera this way.
+    bool Step(int result, int pauseMs) { return station::Step(*this, result, pauseMs); }
     // A judged value for the run's record (beside the log, which it does not change).
     void Record(RunMeasurement m) {
         if (m_pRecord) m_pRecord->Add(std::move(m));
@@ -68,6 +66,6 @@ protected:
     CUsbCamera& Camera() const { return *m_pCamera; }
 
 private:
-    Frame frame_;
-    bool routineReturned_ = false;
+    Frame m_frame;
+    bool m_routineReturned = false;
 };

@@ -35,8 +35,8 @@ struct StopSetting {
     const char* recordName;
 };
 constexpr StopSetting kStops[2] = {
-    {"F8出力レベル取得\r\n", 18, 36, 64, "F8 GLevel"},
-    {"F1.4出力レベル取得\r\n", 48, 6, 65, "F1.4 GLevel"},
+    {"F8出力レベル取得\r\n", 18, 36, kErrAv6GLevel, "F8 GLevel"},
+    {"F1.4出力レベル取得\r\n", 48, 6, kErrAv1GLevel, "F1.4 GLevel"},
 };
 
 // The aperture gain tables: the working copy in RAM configuration and the
@@ -45,7 +45,6 @@ constexpr std::uint32_t kWorkingTable = 2088;
 constexpr std::uint32_t kStoredTable = 1936;
 constexpr std::uint32_t kWorkingTail = 2120;
 constexpr std::uint32_t kWorkingTailBytes = 8;
-constexpr int kWorkingKind = 2, kStoredKind = 0;
 
 // How much of the F1.4 deviation is left at F2, F2.8 and F4: new gain = old
 // gain / (share x deviation + rest), for red and for blue.
@@ -75,13 +74,13 @@ int CApertureDlg::RunApertureAdjustment() {
 int CApertureDlg::AdjustApertureDependence() {
     int r = MeasureApertureRatios();
     if (r == 1) return 1;  // within the tolerance: nothing is written
-    if (r != 61 && r != 63) return r;
+    if (r != kErrAv1RRatio && r != kErrAv1BRatio) return r;
     r = ComputeApertureGains();
     if (r != 1) return r;
     // Only gains that pass a second measurement are stored.
     r = MeasureApertureRatios();
     if (r != 1) return r;
-    return WriteApertureGains(kStoredKind);
+    return WriteApertureGains(ConfigMemory::CcdEeprom);
 }
 
 int CApertureDlg::MeasureApertureRatios() {
@@ -91,8 +90,8 @@ int CApertureDlg::MeasureApertureRatios() {
         const StopSetting& stop = kStops[i];
         AppendLog(stop.heading);
         m_g[i] = m_r[i] = m_b[i] = 0;
-        if (Camera().SetShootingConditions(stop.shutter, stop.aperture, kIso200, 0) != 1) return 8;
-        Pause(20);
+        if (!Step(Camera().SetShootingConditions(stop.shutter, stop.aperture, kIso200, 0), 20))
+            return kErrUsbReleaseConditions;
         const int r = MeasureAreaLevels(1, kArea, m_g[i], m_r[i], m_b[i]);
         if (r != 1) return r;
         AppendLog(Format("平均　G= %5.1f[LSB]  R= %5.1f[LSB]  B= %5.1f[LSB]\r\n", m_g[i], m_r[i], m_b[i]));
@@ -121,7 +120,7 @@ int CApertureDlg::MeasureAreaLevels(int count, const MeasureArea& area, double& 
     double sumG = 0, sumR = 0, sumB = 0;
     for (int i = 1; i <= count; ++i) {
         AreaMeasurement m;
-        if (Camera().CaptureAndMeasure(area, &m) != 1) return 7;
+        if (Camera().CaptureAndMeasure(area, &m) != 1) return kErrUsbRelease;
         const double green = (m.Gr() + m.Gb()) / 2.0;
         AppendLog(Format("[%d]  G= %5.0f[LSB]  R= %5d[LSB]  B= %5d[LSB]\r\n", i, green, int{m.R()}, int{m.B()}));
         sumG += green;
@@ -138,12 +137,16 @@ int CApertureDlg::ComputeApertureGains() {
     CUsbCamera& camera = Camera();
     // Read as the station always has; the bytes are not used.
     std::uint8_t tail[kWorkingTailBytes] = {};
-    if (camera.TransferConfigMemory(kWorkingKind, 1, kWorkingTail, kWorkingTailBytes, tail) != 1) return 3;
-    Pause(20);
+    if (!Step(camera.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, kWorkingTail,
+                                          kWorkingTailBytes, tail),
+              20))
+        return kErrUsbCommunication;
     // Two reads that must agree: the gains in the working copy now.
     std::uint8_t table[kTableBytes] = {};
-    if (camera.WriteConfigMemoryVerified(kWorkingKind, 1, kWorkingTable, kTableBytes, table) != 1) return 3;
-    Pause(20);
+    if (!Step(camera.WriteConfigMemoryVerified(ConfigMemory::RamConfig, MemoryDirection::Read, kWorkingTable,
+                                               kTableBytes, table),
+              20))
+        return kErrUsbCommunication;
 
     const double green = m_g[kF14] / m_g[kF8];
     const double dR = (m_r[kF14] / m_r[kF8]) / green;
@@ -165,38 +168,33 @@ int CApertureDlg::ComputeApertureGains() {
     // is reported as the ratio it came from; nothing is written.
     const int r = GainsResult(m_newGains);
     if (r != 1) return r;
-    return WriteApertureGains(kWorkingKind);
+    return WriteApertureGains(ConfigMemory::RamConfig);
 }
 
-int CApertureDlg::WriteApertureGains(int kind) {
-    if (kind != kWorkingKind && kind != kStoredKind) return 6;
+int CApertureDlg::WriteApertureGains(ConfigMemory kind) {
+    if (kind != ConfigMemory::RamConfig && kind != ConfigMemory::CcdEeprom) return kLinkBadArgument;
     CUsbCamera& camera = Camera();
-    const bool stored = kind == kStoredKind;
+    const bool stored = kind == ConfigMemory::CcdEeprom;
     std::uint8_t table[kTableBytes];
     EncodeGains(m_newGains, table);
 
     // The CCD EEPROM sits on the sensor board: its power must be on.
-    if (stored) {
-        if (camera.SetCcdPower(0) != 1) return 3;
-        Pause(100);
-    }
-    if (camera.WriteConfigMemoryVerified(kind, 0, stored ? kStoredTable : kWorkingTable, kTableBytes, table) != 1)
-        return 3;
-    Pause(20);
-    if (camera.MakeFpgainTable() != 1) return 3;
-    Pause(50);
+    if (stored && !Step(camera.SetCcdPower(0), 100)) return kErrUsbCommunication;
+    if (!Step(camera.WriteConfigMemoryVerified(kind, MemoryDirection::Write, stored ? kStoredTable : kWorkingTable,
+                                               kTableBytes, table),
+              20))
+        return kErrUsbCommunication;
+    if (!Step(camera.MakeFpgainTable(), 50)) return kErrUsbCommunication;
     if (!stored) return 1;
 
-    if (camera.SendUpdateCommand(1) != 1) return 3;
-    Pause(500);
-    if (camera.SendUpdateCommand(2) != 1) return 3;
-    Pause(500);
+    if (!Step(camera.SendUpdateCommand(1), 500)) return kErrUsbCommunication;
+    if (!Step(camera.SendUpdateCommand(2), 500)) return kErrUsbCommunication;
     // Committed to flash and unpacked again: still the new gains.
-    if (const int r = HeldResult(camera.ConfigMemoryHolds(kind, kStoredTable, kTableBytes, table), kFlashNotHeld);
+    if (const int r =
+            HeldResult(camera.ConfigMemoryHolds(kind, kStoredTable, kTableBytes, table), kErrUsbCcdEepromFlash);
         r != 1)
         return r;
-    if (camera.SetCcdPower(1) != 1) return 3;
-    Pause(100);
+    if (!Step(camera.SetCcdPower(1), 100)) return kErrUsbCommunication;
     return 1;
 }
 
@@ -205,8 +203,8 @@ bool CApertureDlg::LevelInRange(double g) { return g >= kLevelMin && g <= kLevel
 int CApertureDlg::RatioResult(double grRatio, double gbRatio, double tolerancePercent) {
     const double t = tolerancePercent / 100;
     int result = 1;
-    if (!InTolerance(grRatio, t)) result = 61;
-    if (!InTolerance(gbRatio, t)) result = 63;
+    if (!InTolerance(grRatio, t)) result = kErrAv1RRatio;
+    if (!InTolerance(gbRatio, t)) result = kErrAv1BRatio;
     return result;
 }
 
@@ -233,9 +231,9 @@ CApertureDlg::Gains CApertureDlg::NewGains(const Gains& old, double dR, double d
 int CApertureDlg::GainsResult(const Gains& gains) {
     int result = 1;
     for (const auto& group : gains)
-        if (!HasWord(group[kR])) result = 61;
+        if (!HasWord(group[kR])) result = kErrAv1RRatio;
     for (const auto& group : gains)
-        if (!HasWord(group[kB])) result = 63;
+        if (!HasWord(group[kB])) result = kErrAv1BRatio;
     return result;
 }
 

@@ -8,8 +8,7 @@
 #include <cstdint>
 
 #include "adjust/adjust_dlg.h"
-
-struct MeasureArea;
+#include "camera/usb_camera.h"
 
 class CApertureDlg : public CAdjustDlg {
 public:
@@ -34,26 +33,29 @@ public:
 
     int RunApertureAdjustment();
     int AdjustApertureDependence();
-    // 1 when both ratios are within the tolerance, 61 or 63 when not, or an error number.
+    // 1 when both ratios are within the tolerance, kErrAv1RRatio or
+    // kErrAv1BRatio when not, or an error number.
     int MeasureApertureRatios();
     // `count` captures of the area, averaged.
     int MeasureAreaLevels(int count, const MeasureArea& area, double& g, double& r, double& b);
     int ComputeApertureGains();
-    // kind 2: the working copy in RAM configuration; kind 0: the stored copy in the CCD EEPROM.
-    int WriteApertureGains(int kind);
+    // The working copy in RAM configuration, or the stored copy in the CCD EEPROM.
+    int WriteApertureGains(ConfigMemory kind);
 
     // ---- the judgements and the arithmetic, on their own ---------------------
     // A G level the measurement can use: 700..1800 LSB, the bounds included.
     static bool LevelInRange(double g);
-    // 1, 61 (GR ratio outside 1 +- t) or 63 (GB ratio outside; wins over 61);
-    // the bounds pass, a ratio that is no number does not.
+    // 1, kErrAv1RRatio (GR ratio outside 1 +- t) or kErrAv1BRatio (GB ratio
+    // outside; wins over the GR ratio); the bounds pass, a ratio that is no
+    // number does not.
     static int RatioResult(double grRatio, double gbRatio, double tolerancePercent);
     // The gains that divide the deviations at F1.4 (dR, dB relative to F8)
     // out: wholly at F1.4, by fixed shares at F2 to F4, not at F5.6. Gb takes
     // the old Gr gain in every group.
     static Gains NewGains(const Gains& old, double dR, double dB);
-    // 1 when every R and B gain has an 8.8 word; else 61 (an R gain that is
-    // no number, negative, or 256 and more) or 63 (a B gain; wins over 61).
+    // 1 when every R and B gain has an 8.8 word; else kErrAv1RRatio (an R gain
+    // that is no number, negative, or 256 and more) or kErrAv1BRatio (a B
+    // gain; wins over R).
     static int GainsResult(const Gains& gains);
     // The 40-byte table (8.8 big-endian words) and back.
     static Gains DecodeGains(const std::uint8_t* table);

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "adjust/adjust_dlg.h"
+#include "camera/usb_camera.h"
 
 class CBcAdjustDlg : public CAdjustDlg {
 public:
@@ -32,5 +33,5 @@ protected:
 private:
     int InputCurrents();
     int AdjustAd();
-    int WriteValues(int area);
+    int WriteValues(CameraMemory area);
 };

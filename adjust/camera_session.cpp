@@ -7,27 +7,32 @@ namespace station {
 
 namespace {
 constexpr const char* kBatteryUnusable = "バッテリーが動作不可状態だよ";
-}
+
+// The camera's state before any work on it: its properties and what they must hold.
+constexpr std::uint8_t kPropertyAfMode = 64;
+constexpr std::uint8_t kRequiredAfMode = 0;
+constexpr std::uint8_t kPropertyExposureMode = 10;
+constexpr std::uint8_t kRequiredExposureMode = 3;
+constexpr std::uint8_t kPropertyBattery = 71;
+constexpr std::uint8_t kBatteryCannotWork = 3;
+}  // namespace
 
 int PreCheckCamera(ui::Dialog& owner, CUsbCamera& camera) {
-    if (camera.ConnectCamera() != 1) return 4;
-    owner.Sleep(20);
-    if (camera.ResumeSession() != 1) return 5;
-    owner.Sleep(20);
+    if (!Step(owner, camera.ConnectCamera(), 20)) return kErrUsbNoDevice;
+    if (!Step(owner, camera.ResumeSession(), 20)) return kErrUsbOpenSession;
 
     std::uint8_t value = 0;
-    if (camera.DcmdGetProperty(64, &value) != 1) return 3;  // AF mode
-    if (value != 0) return 13;
+    if (camera.DcmdGetProperty(kPropertyAfMode, &value) != 1) return kErrUsbCommunication;
+    if (value != kRequiredAfMode) return kErrUsbAfMode;
     owner.Sleep(50);
-    if (camera.DcmdGetProperty(10, &value) != 1) return 3;  // exposure mode
-    if (value != 3) return 14;
+    if (camera.DcmdGetProperty(kPropertyExposureMode, &value) != 1) return kErrUsbCommunication;
+    if (value != kRequiredExposureMode) return kErrUsbExposureMode;
     owner.Sleep(50);
-    if (camera.DcmdGetProperty(71, &value) != 1) return 3;  // battery state
-    if (value == 3) owner.MessageBox(kBatteryUnusable, kCaptionMessage);
+    if (camera.DcmdGetProperty(kPropertyBattery, &value) != 1) return kErrUsbCommunication;
+    if (value == kBatteryCannotWork) owner.MessageBox(kBatteryUnusable, kCaptionMessage);
     owner.Sleep(50);
 
-    if (camera.OpenChecker() != 1) return 3;
-    owner.Sleep(100);
+    if (!Step(owner, camera.OpenChecker(), 100)) return kErrUsbCommunication;
     return 1;
 }
 

@@ -18,10 +18,6 @@ constexpr int kIntervalMs = 300;
 constexpr std::size_t kImageFileBytes = 10'000'000;
 constexpr std::size_t kPlaneBytes = 12'464'000;
 
-constexpr int kCcdEeprom = 0;
-constexpr int kRamConfig = 2;
-constexpr int kWrite = 0;
-constexpr int kRead = 1;
 constexpr std::uint32_t kFpgainAddress = 2088;
 constexpr std::uint32_t kFpgainBytes = 40;
 
@@ -84,19 +80,19 @@ int CDefectCorrectDlg::RunDefectCorrection() {
     m_imageFile = AllocateZeroed<std::uint8_t>(kImageFileBytes);
     if (!m_imageFile) {
         AppMessageBox(kImageMemoryFailed);
-        return 67;
+        return kErrImageMemory;
     }
     StepProgress();
     m_summedPlane = AllocateZeroed<std::uint16_t>(kPlaneBytes);
     if (!m_summedPlane) {
         AppMessageBox(kRawMemoryFailed);
-        return 67;
+        return kErrImageMemory;
     }
     StepProgress();
     m_copyPlane = AllocateZeroed<std::uint16_t>(kPlaneBytes);
     if (!m_copyPlane) {
         AppMessageBox(kRawMemoryFailed);
-        return 67;
+        return kErrImageMemory;
     }
     m_rowMax.assign(raw::kHeight, 0);
 
@@ -112,16 +108,17 @@ int CDefectCorrectDlg::RunMainSequence() {
     StepProgress();
     // The counts decide whether the table may grow: two reads must agree.
     std::uint8_t counts[4] = {};
-    if (camera.WriteConfigMemoryVerified(kRamConfig, kRead, defect::kCountsInRam, sizeof counts, counts) != 1) return 3;
-    Pause(50);
+    if (!Step(camera.WriteConfigMemoryVerified(ConfigMemory::RamConfig, MemoryDirection::Read, defect::kCountsInRam,
+                                               sizeof counts, counts),
+              50))
+        return kErrUsbCommunication;
     const std::uint16_t oldR = platform::GetBe16(counts);
     const std::uint16_t oldB = platform::GetBe16(counts + 2);
     AppendLog(platform::Format("CCD EEPROM書き込み数  R数=%5d  B数=%5d TOTAL=%d\r\n", oldR, oldB, oldR + oldB));
-    if (oldR > defect::kMaxListEntries || oldB > defect::kMaxListEntries) return 69;
+    if (oldR > defect::kMaxListEntries || oldB > defect::kMaxListEntries) return kErrDefectCountOver;
 
     StepProgress();
-    if (camera.SetShootingConditions(12, 0, 72, 0) != 1) return 8;
-    Pause(10);
+    if (!Step(camera.SetShootingConditions(12, 0, 72, 0), 10)) return kErrUsbReleaseConditions;
 
     StepProgress();
     if (const int r = ResetFpgainTable(); r != 1) return r;
@@ -137,14 +134,13 @@ int CDefectCorrectDlg::RunMainSequence() {
     const auto total = static_cast<std::uint16_t>(found + oldR + oldB);
     const bool fits = total <= MaxWrites();
     Record({.name = "DEFECT TOTAL", .value = double(total), .high = double(MaxWrites()), .passed = fits});
-    if (!fits) return 69;
+    if (!fits) return kErrDefectCountOver;
 
     if (AskModeless(*this, m_prompt, "欠陥情報を書き込みますか") == 0) return 1;
     if (found == 0) return 1;
 
     StepProgress();
-    if (camera.SetCcdPower(0) != 1) return 3;
-    Pause(100);
+    if (!Step(camera.SetCcdPower(0), 100)) return kErrUsbCommunication;
 
     StepProgress();
     if (const int r = ReadWrittenDefects(); r != 1) return r;
@@ -154,8 +150,7 @@ int CDefectCorrectDlg::RunMainSequence() {
     if (const int r = WriteDefectLists(); r != 1) return r;
 
     StepProgress();
-    if (camera.SetCcdPower(1) != 1) return 3;
-    Pause(100);
+    if (!Step(camera.SetCcdPower(1), 100)) return kErrUsbCommunication;
     return 1;
 }
 
@@ -165,10 +160,11 @@ int CDefectCorrectDlg::ResetFpgainTable() {
     std::uint8_t table[kFpgainBytes];
     const std::uint16_t unity = *GainWord(1.0);
     for (std::uint32_t i = 0; i < kFpgainBytes; i += 2) platform::PutBe16(table + i, unity);
-    if (Camera().WriteConfigMemoryVerified(kRamConfig, kWrite, kFpgainAddress, kFpgainBytes, table) != 1) return 3;
-    Pause(50);
-    if (Camera().MakeFpgainTable() != 1) return 3;
-    Pause(50);
+    if (!Step(Camera().WriteConfigMemoryVerified(ConfigMemory::RamConfig, MemoryDirection::Write, kFpgainAddress,
+                                                 kFpgainBytes, table),
+              50))
+        return kErrUsbCommunication;
+    if (!Step(Camera().MakeFpgainTable(), 50)) return kErrUsbCommunication;
     return 1;
 }
 
@@ -176,15 +172,14 @@ int CDefectCorrectDlg::CaptureDarkFrame() {
     CUsbCamera& camera = Camera();
     ImageFileInfo info;
     for (int i = 0; i < 2; ++i) {
-        if (camera.CaptureImageInfo(&info) != 1) return 7;
-        Pause(100);
+        if (!Step(camera.CaptureImageInfo(&info), 100)) return kErrUsbRelease;
     }
-    if (camera.CaptureRawImage(m_imageFile.get(), kImageFileBytes, &info) != 1) return 7;
+    if (camera.CaptureRawImage(m_imageFile.get(), kImageFileBytes, &info) != 1) return kErrUsbRelease;
 
     // The file came from the camera: a structure that does not hold, or a
     // layout wider than the planes, is a failed capture, not a clean sensor.
     const auto layout = raw::LocateRawData(m_imageFile.get(), info.totalSize);
-    if (!layout || layout->Wide()) return 7;
+    if (!layout || layout->Wide()) return kErrUsbRelease;
     // The summed plane is cleared as the frame is stored into it.
     raw::UnpackRawRows(m_imageFile.get() + layout->offset, m_summedPlane.get(), m_copyPlane.get(), m_rowMax.data());
 
@@ -194,7 +189,7 @@ int CDefectCorrectDlg::CaptureDarkFrame() {
             .passed = dark});
     if (!dark) {
         AppendLog(platform::Format(kCentreMeanFormat, mean));
-        return 68;
+        return kErrOutputLevelOver;
     }
     ShowStrings();
     return 1;
@@ -208,7 +203,7 @@ int CDefectCorrectDlg::DetectWhiteDefects(int& found) {
             .passed = dark});
     if (!dark) {
         AppendLog(platform::Format(kCentreMeanFormat, mean));
-        return 68;
+        return kErrOutputLevelOver;
     }
 
     const std::vector<DetectedPixel> over =
@@ -225,7 +220,7 @@ int CDefectCorrectDlg::DetectWhiteDefects(int& found) {
     const bool countable = over.size() <= kMaxDetections;
     Record({.name = "DEFECTS DETECTED", .value = double(over.size()), .high = double(kMaxDetections),
             .passed = countable});
-    if (!countable) return 69;
+    if (!countable) return kErrDefectCountOver;
     found = static_cast<int>(kept);
     return 1;
 }
@@ -237,12 +232,12 @@ int CDefectCorrectDlg::ReadWrittenDefects() {
     if (const int r = defect::ReadDefectCounts(camera, *this, rCount, bCount); r != 1) return r;
     AppendLog(platform::Format(kCountsFormat, rCount, bCount, rCount + bCount));
     // The lists hold 512 entries each: a count above that is no table.
-    if (rCount > defect::kMaxListEntries || bCount > defect::kMaxListEntries) return 69;
+    if (rCount > defect::kMaxListEntries || bCount > defect::kMaxListEntries) return kErrDefectCountOver;
 
     m_lists = {};
     auto reader = [this](const char* format) {
         return [this, format](int i, const DefectEntry& e) {
-            if (defect::CheckEntryWords(e) != defect::EntryFault::None) return 71;
+            if (defect::CheckEntryWords(e) != defect::EntryFault::None) return kErrDefectWriteValue;
             AppendLog(platform::Format(format, i + 1, e.h, e.v & defect::kAddressMask));
             return 1;
         };
@@ -295,11 +290,11 @@ int CDefectCorrectDlg::MergeDefectLists() {
 int CDefectCorrectDlg::WriteDefectLists() {
     // A table that does not fit its space would overwrite what follows it
     // (the counts read from the camera may disagree with its working copy).
-    if (m_lists.Total() > MaxWrites()) return 69;
+    if (m_lists.Total() > MaxWrites()) return kErrDefectCountOver;
     std::vector<std::uint8_t> image = defect::TableImage(m_lists);
-    if (Camera().WriteConfigMemoryVerified(kCcdEeprom, kWrite, defect::kTableAddress,
-                                           static_cast<std::uint32_t>(image.size()), image.data()) != 1)
-        return 3;
-    Pause(50);
+    if (!Step(Camera().WriteConfigMemoryVerified(ConfigMemory::CcdEeprom, MemoryDirection::Write, defect::kTableAddress,
+                                                 static_cast<std::uint32_t>(image.size()), image.data()),
+              50))
+        return kErrUsbCommunication;
     return 1;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "adjust/camera_session.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "ui/dialog.h"
@@ -75,7 +76,7 @@ int MarkPairs(std::vector<DefectEntry>& list) {
         DefectEntry& right = list[j + 1];
         if ((left.v & kAddressMask) != (right.v & kAddressMask) || left.h + 2 != right.h) continue;
         // The left one is already the right member of a pair: three in a row.
-        if (left.v & kMarkBits) return 70;
+        if (left.v & kMarkBits) return kErrDefectCoordinate;
         left.v |= kPairLeft;
         right.v |= kPairRight;
     }
@@ -91,8 +92,8 @@ int CheckDefectRuns(const DefectLists& lists) {
     });
     auto row = [](const RawPixel& p) { return int{p.row}; };
     auto column = [](const RawPixel& p) { return int{p.column}; };
-    if (HasRunOfFour(pixels, row, column)) return 72;
-    if (HasRunOfFour(pixels, column, row)) return 73;
+    if (HasRunOfFour(pixels, row, column)) return kErrDefectRunAcross;
+    if (HasRunOfFour(pixels, column, row)) return kErrDefectRunDown;
     return 1;
 }
 
@@ -116,8 +117,11 @@ std::vector<std::uint8_t> TableImage(const DefectLists& lists) {
 // must agree, so that a glitch on the wire is not taken for the table.
 int ReadDefectCounts(CUsbCamera& camera, ui::Dialog& owner, std::uint16_t& rCount, std::uint16_t& bCount) {
     std::uint8_t counts[4] = {};
-    if (camera.WriteConfigMemoryVerified(0, 1, kTableAddress, sizeof counts, counts) != 1) return 3;
-    owner.Sleep(50);
+    if (!station::Step(owner,
+                       camera.WriteConfigMemoryVerified(ConfigMemory::CcdEeprom, MemoryDirection::Read, kTableAddress,
+                                                        sizeof counts, counts),
+                       50))
+        return kErrUsbCommunication;
     rCount = platform::GetBe16(counts);
     bCount = platform::GetBe16(counts + 2);
     return 1;
@@ -128,9 +132,9 @@ int ReadDefectList(CUsbCamera& camera, ui::Dialog& owner, std::uint32_t address,
     std::vector<std::uint8_t> read;
     for (int i = 0; i < count; ++i) {
         std::uint8_t bytes[kEntryBytes] = {};
-        if (camera.TransferConfigMemory(0, 1, address + kEntryBytes * static_cast<std::uint32_t>(i), kEntryBytes,
-                                        bytes) != 1)
-            return 3;
+        if (camera.TransferConfigMemory(ConfigMemory::CcdEeprom, MemoryDirection::Read,
+                                        address + kEntryBytes * static_cast<std::uint32_t>(i), kEntryBytes, bytes) != 1)
+            return kErrUsbCommunication;
         const DefectEntry entry = EntryFromBytes(bytes);
         if (const int r = onEntry(i, entry); r != 1) return r;
         list.push_back(entry);
@@ -140,9 +144,10 @@ int ReadDefectList(CUsbCamera& camera, ui::Dialog& owner, std::uint32_t address,
     // The second read takes the whole list at once.
     if (read.empty()) return 1;
     std::vector<std::uint8_t> again(read.size());
-    if (camera.TransferConfigMemory(0, 1, address, static_cast<std::uint32_t>(again.size()), again.data()) != 1 ||
+    if (camera.TransferConfigMemory(ConfigMemory::CcdEeprom, MemoryDirection::Read, address,
+                                    static_cast<std::uint32_t>(again.size()), again.data()) != 1 ||
         again != read)
-        return 3;
+        return kErrUsbCommunication;
     return 1;
 }
 

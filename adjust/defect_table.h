@@ -79,23 +79,25 @@ void AppendDetections(DefectLists& lists, const std::vector<DetectedPixel>& pixe
 // order in which the camera's correction walks a list.
 void NormaliseList(std::vector<DefectEntry>& list);
 // Marks each pair of same-colour neighbours two columns apart on one line:
-// 1, or 70 when a third joins a pair.
+// 1, or kErrDefectCoordinate when a third joins a pair.
 int MarkPairs(std::vector<DefectEntry>& list);
-// 1; 72 for four defects within four neighbouring columns of a row, 73 for
-// four within four neighbouring rows of a column (both lists together).
+// 1; kErrDefectRunAcross for four defects within four neighbouring columns
+// of a row, kErrDefectRunDown for four within four neighbouring rows of a
+// column (both lists together).
 int CheckDefectRuns(const DefectLists& lists);
 
 // The table image written at CCD EEPROM 370.
 std::vector<std::uint8_t> TableImage(const DefectLists& lists);
 
 // ---- reading the table from the camera (CCD power on) -------------------
-// The two counts at 370, read twice, then 50 ms: 1, or 3 when a read fails
-// or the two differ.
+// The two counts at 370, read twice, then 50 ms: 1, or kErrUsbCommunication
+// when a read fails or the two differ.
 int ReadDefectCounts(CUsbCamera& camera, ui::Dialog& owner, std::uint16_t& rCount, std::uint16_t& bCount);
 // `count` entries from `address` on, one read each, appended to `list`;
 // `onEntry(index, entry)` logs and judges each (a result other than 1 stops
 // the read and is returned), then 50 ms. Then all of them are read once more
-// at once. A failed read, or a second read that differs, gives 3.
+// at once. A failed read, or a second read that differs, gives
+// kErrUsbCommunication.
 int ReadDefectList(CUsbCamera& camera, ui::Dialog& owner, std::uint32_t address, int count,
                    std::vector<DefectEntry>& list, const std::function<int(int, const DefectEntry&)>& onEntry);
 

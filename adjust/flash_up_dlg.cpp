@@ -32,32 +32,25 @@ int CFlashUpDlg::RunFlashUp(std::uint8_t target) {
     SetLog("FLASHｱｯﾌﾟｺﾏﾝﾄﾞ実行中");
     CUsbCamera& camera = Camera();
 
-    // Each step is a camera command and the pause the camera needs after it.
-    auto step = [&](int result, int pauseMs) {
-        if (result != 1) return false;
-        Pause(pauseMs);
-        return true;
-    };
-
     if (target == kCcdEeprom) {
         // The CCD EEPROM sits on the sensor board: its power must be on.
-        if (!step(camera.SetCcdPower(0), 500)) return 3;
+        if (!Step(camera.SetCcdPower(0), 500)) return kErrUsbCommunication;
         // What the items wrote, to be found again once committed and unpacked.
         std::vector<std::uint8_t> written(kBlocksEnd - kBlocksBegin);
-        if (camera.TransferConfigMemory(0, 1, kBlocksBegin, static_cast<std::uint32_t>(written.size()),
-                                        written.data()) != 1)
-            return 3;
-        if (!step(camera.SendUpdateCommand(1), 1000)) return 3;
-        if (!step(camera.SendUpdateCommand(2), 1000)) return 3;
+        if (camera.TransferConfigMemory(ConfigMemory::CcdEeprom, MemoryDirection::Read, kBlocksBegin,
+                                        static_cast<std::uint32_t>(written.size()), written.data()) != 1)
+            return kErrUsbCommunication;
+        if (!Step(camera.SendUpdateCommand(1), 1000)) return kErrUsbCommunication;
+        if (!Step(camera.SendUpdateCommand(2), 1000)) return kErrUsbCommunication;
         if (const int r = CheckUnpacked(written); r != 1) return r;
         AppendLog(std::string(kDone) + kUnpacking);
-        if (!step(camera.SetCcdPower(1), 500)) return 3;
+        if (!Step(camera.SetCcdPower(1), 500)) return kErrUsbCommunication;
     } else if (target == kTftEeprom) {
-        if (!step(camera.SendUpdateCommand(4), 1000)) return 3;
-        if (!step(camera.SendUpdateCommand(5), 1000)) return 3;
+        if (!Step(camera.SendUpdateCommand(4), 1000)) return kErrUsbCommunication;
+        if (!Step(camera.SendUpdateCommand(5), 1000)) return kErrUsbCommunication;
         AppendLog(std::string(kDone) + kUnpacking);
     }
-    if (!step(camera.OpenChecker(), 200)) return 3;
+    if (!Step(camera.OpenChecker(), 200)) return kErrUsbCommunication;
     AppendLog("・・・・完了\r\n");
     return 1;
 }
@@ -67,15 +60,18 @@ int CFlashUpDlg::RunFlashUp(std::uint8_t target) {
 int CFlashUpDlg::CheckUnpacked(const std::vector<std::uint8_t>& written) {
     CUsbCamera& camera = Camera();
     const auto size = static_cast<std::uint32_t>(written.size());
-    if (const int r = HeldResult(camera.ConfigMemoryHolds(0, kBlocksBegin, size, written.data()), kFlashNotHeld);
+    if (const int r = HeldResult(camera.ConfigMemoryHolds(ConfigMemory::CcdEeprom, kBlocksBegin, size, written.data()),
+                                 kErrUsbCcdEepromFlash);
         r != 1)
         return r;
     std::vector<std::uint8_t> ram(size);
-    if (camera.TransferConfigMemory(2, 1, kBlocksBegin + kRamOffset, size, ram.data()) != 1) return 3;
+    if (camera.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, kBlocksBegin + kRamOffset, size,
+                                    ram.data()) != 1)
+        return kErrUsbCommunication;
     for (const Block& b : kUnpacked) {
         const auto at = static_cast<std::ptrdiff_t>(b.address - kBlocksBegin);
         if (!std::equal(written.begin() + at, written.begin() + at + b.size, ram.begin() + at))
-            return kRamConfigNotHeld;
+            return kErrUsbRamConfigWrite;
     }
     return 1;
 }

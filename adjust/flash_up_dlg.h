@@ -7,10 +7,15 @@
 #include <vector>
 
 #include "adjust/adjust_dlg.h"
+#include "camera/usb_camera.h"
 
 class CFlashUpDlg : public CAdjustDlg {
 public:
-    enum Target : std::uint8_t { kCcdEeprom = 0, kTftEeprom = 1 };
+    // The memory committed: m_target holds a ConfigMemory.
+    enum Target : std::uint8_t {
+        kCcdEeprom = static_cast<std::uint8_t>(ConfigMemory::CcdEeprom),
+        kTftEeprom = static_cast<std::uint8_t>(ConfigMemory::TftEeprom),
+    };
 
     explicit CFlashUpDlg(ui::Host& host);
 

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "adjust/rounding.h"
+
 inline std::optional<std::uint16_t> GainWord(double gain) {
-    const double word = gain * 256 + 0.5;
+    const double word = RoundValue(gain * 256);
     if (!(gain >= 0) || !(word < 65536)) return std::nullopt;
     return static_cast<std::uint16_t>(word);
 }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "adjust/read_back.h"
+#include "adjust/rounding.h"
 #include "camera/usb_camera.h"
 #include "platform/format.h"
 #include "res/adjust_templates.h"
@@ -28,8 +29,6 @@ constexpr std::uint8_t kPropertyLens = 78;     // 0: a lens is mounted
 constexpr std::uint8_t kPropertyImageCount = 88;
 constexpr std::uint8_t kPropertyFlashSetting = 139;  // 1 for the whole adjustment
 
-constexpr int kDram = 3;
-constexpr int kEeprom = 4;
 constexpr std::uint32_t kEepromValues = 243;  // pre, main
 constexpr std::uint32_t kDramValues = 1267;   // their working copies
 
@@ -43,10 +42,6 @@ constexpr int kReadyPollWaitMs = 100;
 
 // The green level of a flash picture: the integer half of Gr + Gb.
 int FlashGreen(const AreaMeasurement& m) { return (m.Gr() + m.Gb()) >> 1; }
-
-// A computed value to its integer: add 0.5, truncate toward zero, whatever
-// the sign (-2.7 gives -2).
-int RoundAdjustment(double v) { return static_cast<int>(std::trunc(v + 0.5)); }
 
 }  // namespace
 
@@ -73,12 +68,12 @@ const CInsideSbDlg::Mode CInsideSbDlg::kPreFlash{
     .heading = "プリ発光ＧＮレベル調整\r\n", .diffName = "PRE DIFF", .spreadName = "PRE MAX-MIN",
     .a = 45, .b = 18, .conditionsWaitMs = 50, .passes = 5, .dramAddress = 1267, .preFlash = true, .level = 36,
     .flashWaitMs = 10, .closeWaitMs = 20, .countWaitMs = 0, .pictureWaitMs = 0, .low = -30, .high = 30,
-    .rangeError = 52, .noSuccessError = 54, .successWaitMs = 0};
+    .rangeError = kErrPreFlashData, .noSuccessError = kErrPreFlashAdjust, .successWaitMs = 0};
 const CInsideSbDlg::Mode CInsideSbDlg::kMainFlash{
     .heading = "\r\n本発光ＧＮレベル調整\r\n", .diffName = "MAIN DIFF", .spreadName = "MAIN MAX-MIN",
     .a = 45, .b = 30, .conditionsWaitMs = 0, .passes = 7, .dramAddress = 1268, .preFlash = false, .level = 60,
     .flashWaitMs = 100, .closeWaitMs = 50, .countWaitMs = 20, .pictureWaitMs = 100, .low = -50, .high = 10,
-    .rangeError = 53, .noSuccessError = 55, .successWaitMs = 200};
+    .rangeError = kErrMainFlashData, .noSuccessError = kErrMainFlashAdjust, .successWaitMs = 200};
 
 CInsideSbDlg::CInsideSbDlg(ui::Host& host)
     : CAdjustDlg(host, res::InsideSbTemplate(), {res::IDT_INSIDE_SB, kIntervalMs}) {}
@@ -104,7 +99,7 @@ CInsideSbDlg::PassJudgement CInsideSbDlg::JudgePass(std::int8_t adj, const std::
         return j;
     }
     j.outcome = PassJudgement::kCorrected;
-    j.adj = static_cast<std::int8_t>(RoundAdjustment(v));
+    j.adj = static_cast<std::int8_t>(RoundToInt(v));  // -2.7 gives -2
     return j;
 }
 
@@ -115,39 +110,33 @@ int CInsideSbDlg::RunInsideSbAdjustment() {
     CUsbCamera& camera = Camera();
 
     std::uint8_t value = 0;
-    if (camera.DcmdGetProperty(kPropertyFlashUp, &value) != 1) return 3;
-    if (value != 1) return 56;
+    if (camera.DcmdGetProperty(kPropertyFlashUp, &value) != 1) return kErrUsbCommunication;
+    if (value != 1) return kErrFlashPopUp;
     Pause(20);
-    if (camera.DcmdGetProperty(kPropertyLens, &value) != 1) return 3;
-    if (value != 0) return 57;
+    if (camera.DcmdGetProperty(kPropertyLens, &value) != 1) return kErrUsbCommunication;
+    if (value != 0) return kErrNoLens;
     Pause(20);
     // Kept and restored once both values are in; a failure leaves it at 1.
     std::uint8_t kept = 0;
-    if (camera.DcmdGetProperty(kPropertyFlashSetting, &kept) != 1) return 3;
-    Pause(100);
+    if (!Step(camera.DcmdGetProperty(kPropertyFlashSetting, &kept), 100)) return kErrUsbCommunication;
     std::uint8_t one = 1;
-    if (camera.SetPropertyVerified(kPropertyFlashSetting, &one) != 1) return 3;
-    Pause(100);
+    if (!Step(camera.SetPropertyVerified(kPropertyFlashSetting, &one), 100)) return kErrUsbCommunication;
 
     int r = AdjustMode(kPreFlash, m_preInitial, m_preTarget, m_preTolerance, m_preResult);
-    if (r != 1) return r;
-    Pause(100);
+    if (!Step(r, 100)) return r;
     r = AdjustMode(kMainFlash, m_mainInitial, m_mainTarget, m_mainTolerance, m_mainResult);
-    if (r != 1) return r;
-    Pause(100);
+    if (!Step(r, 100)) return r;
     r = WriteValues();
-    if (r != 1) return r;
-    Pause(100);
-    if (camera.SetPropertyVerified(kPropertyFlashSetting, &kept) != 1) return 3;
-    Pause(100);
+    if (!Step(r, 100)) return r;
+    if (!Step(camera.SetPropertyVerified(kPropertyFlashSetting, &kept), 100)) return kErrUsbCommunication;
     return 1;
 }
 
 int CInsideSbDlg::AdjustMode(const Mode& mode, std::int8_t initial, int target, double tolerance,
                              std::int8_t& result) {
     AppendLog(mode.heading);
-    if (Camera().SetShootingConditions(mode.a, mode.b, kIso200, 0) != 1) return 8;
-    Pause(mode.conditionsWaitMs);
+    if (!Step(Camera().SetShootingConditions(mode.a, mode.b, kIso200, 0), mode.conditionsWaitMs))
+        return kErrUsbReleaseConditions;
 
     std::int8_t adj = initial;
     for (int pass = 1; pass <= mode.passes; ++pass) {
@@ -156,8 +145,8 @@ int CInsideSbDlg::AdjustMode(const Mode& mode, std::int8_t initial, int target, 
             AreaMeasurement m;
             // A value the camera does not hold is reported as such: the
             // flash would fire with another.
-            if (const int r = TakeFlashPicture(mode, adj, m); r != 1) return r == kDramNotHeld ? r : 7;
-            Pause(mode.pictureWaitMs);
+            if (const int r = TakeFlashPicture(mode, adj, m); !Step(r, mode.pictureWaitMs))
+                return r == kErrUsbMainRamWrite ? r : kErrUsbRelease;
             const int green = greens[static_cast<std::size_t>(n)] = FlashGreen(m);
             AppendLog(platform::Format("  [%d] GREEN : %5d[LSB]  RED : %5d[LSB]  BLUE : %5d[LSB]\r\n", n + 1,
                                        green, m.R(), m.B()));
@@ -186,34 +175,39 @@ int CInsideSbDlg::AdjustMode(const Mode& mode, std::int8_t initial, int target, 
 int CInsideSbDlg::TakeFlashPicture(const Mode& mode, std::int8_t adj, AreaMeasurement& m) {
     CUsbCamera& camera = Camera();
     std::uint8_t value = static_cast<std::uint8_t>(adj);
-    if (!Step(camera.SetInspectionMode(), 50)) return 3;
-    if (!Step(camera.AccessCameraMemory(kDram, 0, mode.dramAddress, 1, &value, 1), 20)) return 3;
-    if (const int r = HeldResult(camera.CameraMemoryHolds(kDram, mode.dramAddress, 1, &value), kDramNotHeld); r != 1)
+    if (!Step(camera.SetInspectionMode(), 50)) return kErrUsbCommunication;
+    if (!Step(camera.AccessCameraMemory(CameraMemory::Dram, MemoryDirection::Write, mode.dramAddress, 1, &value, 1),
+              20))
+        return kErrUsbCommunication;
+    if (const int r = HeldResult(camera.CameraMemoryHolds(CameraMemory::Dram, mode.dramAddress, 1, &value),
+                                 kErrUsbMainRamWrite);
+        r != 1)
         return r;
-    if (!Step(camera.FireInsideSb(kFireWidth), 300)) return 3;
-    if (!Step(camera.ChargeInsideSb(m_chargeVolts), 50)) return 3;
+    if (!Step(camera.FireInsideSb(kFireWidth), 300)) return kErrUsbCommunication;
+    if (!Step(camera.ChargeInsideSb(m_chargeVolts), 50)) return kErrUsbCommunication;
     const int flash = mode.preFlash ? camera.SendPreFlash(mode.level, 0) : camera.SendMainFlash(mode.level, 0);
-    if (!Step(flash, mode.flashWaitMs)) return 3;
-    if (!Step(camera.CloseInspectionMode(), mode.closeWaitMs)) return 3;
+    if (!Step(flash, mode.flashWaitMs)) return kErrUsbCommunication;
+    if (!Step(camera.CloseInspectionMode(), mode.closeWaitMs)) return kErrUsbCommunication;
 
+    // As the link's capture waits for a picture (and reports none as it does).
     bool ready = false;
     for (int i = 0; i < kReadyPolls && !ready; ++i) {
         ready = camera.DcmdDeviceReady() == 1;
         if (!ready) Pause(kReadyPollWaitMs);
     }
-    if (!ready) return 8;
+    if (!ready) return kLinkNoPicture;
     Pause(mode.countWaitMs);
     std::uint8_t count = 0;
-    if (camera.DcmdGetProperty(kPropertyImageCount, &count) != 1) return 3;
-    if (count == 0) return 8;
+    if (camera.DcmdGetProperty(kPropertyImageCount, &count) != 1) return kErrUsbCommunication;
+    if (count == 0) return kLinkNoPicture;
     Pause(10);
     ImageFileInfo info;
-    if (camera.DcmdGetImageFileInfo(&info) != 1) return 3;
-    if (info.totalSize == 0 || info.status != 0) return 8;
+    if (camera.DcmdGetImageFileInfo(&info) != 1) return kErrUsbCommunication;
+    if (info.totalSize == 0 || info.status != 0) return kLinkNoPicture;
     Pause(10);
-    if (!Step(camera.ReadCcdAdjustData(kFlashArea, &m), 10)) return 3;
-    if (!Step(camera.DcmdCloseSession(), 50)) return 3;
-    return camera.ResumeSession() == 1 ? 1 : 3;
+    if (!Step(camera.ReadCcdAdjustData(kFlashArea, &m), 10)) return kErrUsbCommunication;
+    if (!Step(camera.DcmdCloseSession(), 50)) return kErrUsbCommunication;
+    return camera.ResumeSession() == 1 ? 1 : kErrUsbCommunication;
 }
 
 int CInsideSbDlg::WriteValues() {
@@ -222,14 +216,19 @@ int CInsideSbDlg::WriteValues() {
     std::uint8_t before[4] = {};
     std::uint8_t values[2] = {static_cast<std::uint8_t>(m_preResult), static_cast<std::uint8_t>(m_mainResult)};
     std::uint8_t readBack[4] = {};
-    if (!Step(camera.OpenChecker(), 20)) return 3;
-    if (!Step(camera.SetInspectionMode(), 20)) return 3;
-    if (!Step(camera.AccessCameraMemory(kEeprom, 1, kEepromValues, 2, before, sizeof before), 20)) return 3;
-    if (!Step(camera.AccessCameraMemory(kEeprom, 0, kEepromValues, 2, values, sizeof values), 20)) return 3;
-    if (!Step(camera.AccessCameraMemory(kDram, 0, kDramValues, 2, values, sizeof values), 20)) return 3;
-    if (!Step(camera.AccessCameraMemory(kEeprom, 1, kEepromValues, 2, readBack, sizeof readBack), 20)) return 3;
-    if (readBack[0] != values[0] || readBack[1] != values[1]) return 12;
+    const auto access = [&](CameraMemory area, MemoryDirection mode, std::uint32_t address, std::uint8_t* data,
+                            std::uint32_t size) {
+        return Step(camera.AccessCameraMemory(area, mode, address, 2, data, size), 20);
+    };
+    if (!Step(camera.OpenChecker(), 20)) return kErrUsbCommunication;
+    if (!Step(camera.SetInspectionMode(), 20)) return kErrUsbCommunication;
+    if (!access(CameraMemory::Eeprom, MemoryDirection::Read, kEepromValues, before, sizeof before) ||
+        !access(CameraMemory::Eeprom, MemoryDirection::Write, kEepromValues, values, sizeof values) ||
+        !access(CameraMemory::Dram, MemoryDirection::Write, kDramValues, values, sizeof values) ||
+        !access(CameraMemory::Eeprom, MemoryDirection::Read, kEepromValues, readBack, sizeof readBack))
+        return kErrUsbCommunication;
+    if (readBack[0] != values[0] || readBack[1] != values[1]) return kErrUsbMainEepromWrite;
     AppendLog(platform::Format("プリ調整値：%02X  本調整値：%02X\r\n", values[0], values[1]));
-    if (!Step(camera.CallChecksumSubroutine(), 20)) return 3;
-    return camera.CloseInspectionMode() == 1 ? 1 : 3;
+    if (!Step(camera.CallChecksumSubroutine(), 20)) return kErrUsbCommunication;
+    return camera.CloseInspectionMode() == 1 ? 1 : kErrUsbCommunication;
 }

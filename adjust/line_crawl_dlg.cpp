@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "adjust/read_back.h"
+#include "adjust/rounding.h"
 #include "platform/format.h"
 #include "res/adjust_templates.h"
 #include "res/prompts.h"
@@ -25,9 +26,6 @@ constexpr const char* kRedFieldPrompt =
 constexpr const char* kBlueFieldPrompt =
     "ファインダーを覗いたときに全面が青になる位置にチャートを移動してください。";
 
-constexpr int kCcdEeprom = 0;
-constexpr int kRamConfig = 2;
-constexpr int kWrite = 0, kRead = 1;
 constexpr std::uint32_t kUnityGainAddress = 1552;
 constexpr std::uint32_t kWorkingBlock = 312;
 constexpr std::uint32_t kStoredBlock = 160;
@@ -53,40 +51,38 @@ CLineCrawlDlg::Coefficient CLineCrawlDlg::ComputeCoefficient(const AreaMeasureme
     const double dr = 2.0 * (double(red.B()) - red.R());
     const double db = 2.0 * (double(blue.B()) - blue.R());
     if (dr == 0 || db == 0) {
-        c.result = 48;
+        c.result = kErrLineCrawlParameter;
         return c;
     }
     c.kr = (double(red.Gb()) - red.Gr()) / dr;
     c.kb = (double(blue.Gb()) - blue.Gr()) / db;
     c.k = (c.kb + c.kr) / 2;
     if (c.k < kLowestK) {
-        c.result = 49;
+        c.result = kErrLineCrawlValue;
         return c;
     }
     const double h = c.k < 0 ? 0.0 : c.k * 4096;
     if (h > kK8Max) {
-        c.result = 49;
+        c.result = kErrLineCrawlValue;
         return c;
     }
-    c.k8 = static_cast<std::uint8_t>(std::floor(h + 0.5));
+    c.k8 = static_cast<std::uint8_t>(RoundToInt(h));
     return c;
 }
 
 int CLineCrawlDlg::MeasureField(const char* prompt, AreaMeasurement* out) {
     MessageBox(prompt, kCaptionMessage, ui::MbButtons::Ok);
     Pause(1000);
-    if (Camera().SetShootingConditions(18, 0, 72, 0) != 1) return 8;
-    Pause(20);
-    if (Camera().CaptureAndMeasure(m_redArea, out) != 1) return 7;
-    Pause(50);
+    if (!Step(Camera().SetShootingConditions(18, 0, 72, 0), 20)) return kErrUsbReleaseConditions;
+    if (!Step(Camera().CaptureAndMeasure(m_redArea, out), 50)) return kErrUsbRelease;
     return 1;
 }
 
 // The pictures are taken with what the camera holds: read back.
 int CLineCrawlDlg::WriteRamConfig(std::uint32_t address, std::uint32_t n, std::uint8_t* data) {
-    if (Camera().TransferConfigMemory(kRamConfig, kWrite, address, n, data) != 1) return 3;
-    Pause(20);
-    return HeldResult(Camera().ConfigMemoryHolds(kRamConfig, address, n, data), kRamConfigNotHeld);
+    if (!Step(Camera().TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Write, address, n, data), 20))
+        return kErrUsbCommunication;
+    return HeldResult(Camera().ConfigMemoryHolds(ConfigMemory::RamConfig, address, n, data), kErrUsbRamConfigWrite);
 }
 
 int CLineCrawlDlg::RunLineCrawl() {
@@ -96,23 +92,22 @@ int CLineCrawlDlg::RunLineCrawl() {
     CUsbCamera& camera = Camera();
 
     Pause(1000);
-    if (camera.SetOb(0) != 1) return 3;
-    Pause(20);
+    if (!Step(camera.SetOb(0), 20)) return kErrUsbCommunication;
     std::uint8_t unity[8] = {1, 0, 1, 0, 1, 0, 1, 0};
-    if (const int r = WriteRamConfig(kUnityGainAddress, sizeof unity, unity); r != 1) return r;
-    Pause(50);
+    if (const int r = WriteRamConfig(kUnityGainAddress, sizeof unity, unity); !Step(r, 50)) return r;
     std::uint8_t k8 = 0;
     std::array<std::uint8_t, kBlockSize> block{};
     // Its timing bytes go back into the camera, and to the CCD EEPROM: two
     // reads must agree, so that a glitch on the wire is not stored.
-    if (camera.WriteConfigMemoryVerified(kRamConfig, kRead, kWorkingBlock, kBlockSize, block.data()) != 1) return 3;
-    Pause(50);
+    if (!Step(camera.WriteConfigMemoryVerified(ConfigMemory::RamConfig, MemoryDirection::Read, kWorkingBlock,
+                                               kBlockSize, block.data()),
+              50))
+        return kErrUsbCommunication;
 
     // Pass 0 measures without correction and computes it; pass 1 checks it.
     for (int pass = 0; pass < 2; ++pass) {
         for (std::size_t i : kK8Offsets) block[i] = k8;
-        if (const int r = WriteRamConfig(kWorkingBlock, kBlockSize, block.data()); r != 1) return r;
-        Pause(50);
+        if (const int r = WriteRamConfig(kWorkingBlock, kBlockSize, block.data()); !Step(r, 50)) return r;
 
         AreaMeasurement red, blue;
         if (const int r = MeasureField(kRedFieldPrompt, &red); r != 1) return r;
@@ -121,14 +116,14 @@ int CLineCrawlDlg::RunLineCrawl() {
         const bool levelOk = red.Gr() >= kGrLow && red.Gr() <= kGrHigh;
         Record({.pass = pass + 1, .name = "AREA1 Gr", .value = double(red.Gr()), .low = kGrLow, .high = kGrHigh,
                 .unit = "LSB", .passed = levelOk});
-        if (!levelOk) return 51;
+        if (!levelOk) return kErrLineCrawlGLevel;
         if (const int r = MeasureField(kBlueFieldPrompt, &blue); r != 1) return r;
         AppendLog(platform::Format("  AREA2 Gr: %5d[LSB]  Gb: %5d[LSB]  R: %5d[LSB]  B: %5d[LSB]\r\n", blue.Gr(),
                                    blue.Gb(), blue.R(), blue.B()));
 
         if (pass == 0) {
             const Coefficient c = ComputeCoefficient(red, blue);
-            if (c.result == 48) return 48;
+            if (c.result == kErrLineCrawlParameter) return c.result;
             AppendLog(platform::Format("  Kr= %2.5f   Kb= %2.5f    K= %2.5f\r\n", c.kr, c.kb, c.k));
             Record({.pass = 1, .name = "K", .value = c.k, .low = kLowestK, .high = kK8Max / 4096.0,
                     .passed = c.result == 1});
@@ -144,19 +139,19 @@ int CLineCrawlDlg::RunLineCrawl() {
             const bool ok1 = area1 <= area1Limit, ok2 = area2 <= m_blueLimit;
             Record({.pass = 2, .name = "AREA1", .value = area1, .high = area1Limit, .unit = "%", .passed = ok1});
             Record({.pass = 2, .name = "AREA2", .value = area2, .high = m_blueLimit, .unit = "%", .passed = ok2});
-            if (!ok1 || !ok2) return 50;
+            if (!ok1 || !ok2) return kErrLineCrawlCheck;
         }
 
-        if (camera.DcmdCloseSession() != 1) return 3;
-        Pause(10);
-        if (camera.ResumeSession() != 1) return 3;
+        if (!Step(camera.DcmdCloseSession(), 10)) return kErrUsbCommunication;
+        if (camera.ResumeSession() != 1) return kErrUsbCommunication;
     }
 
-    if (camera.SetCcdPower(0) != 1) return 3;  // the CCD EEPROM sits on the sensor board
-    Pause(200);
-    if (camera.WriteConfigMemoryVerified(kCcdEeprom, kWrite, kStoredBlock, kBlockSize, block.data()) != 1) return 3;
-    Pause(50);
-    if (camera.SetCcdPower(1) != 1) return 3;
-    Pause(100);
+    // The CCD EEPROM sits on the sensor board.
+    if (!Step(camera.SetCcdPower(0), 200)) return kErrUsbCommunication;
+    if (!Step(camera.WriteConfigMemoryVerified(ConfigMemory::CcdEeprom, MemoryDirection::Write, kStoredBlock,
+                                               kBlockSize, block.data()),
+              50))
+        return kErrUsbCommunication;
+    if (!Step(camera.SetCcdPower(1), 100)) return kErrUsbCommunication;
     return 1;
 }

@@ -20,9 +20,9 @@ public:
     MeasureArea m_redArea;   // where both fields are measured
     MeasureArea m_blueArea;  // given by the standards; both fields use the red one
 
-    // K from the two fields: 1, 48 (a field without contrast) or 49 (out of
-    // the correction byte's reach); k8 = round(K x 4096) with a small
-    // negative K taken as 0.
+    // K from the two fields: 1, kErrLineCrawlParameter (a field without
+    // contrast) or kErrLineCrawlValue (out of the correction byte's reach);
+    // k8 = round(K x 4096) with a small negative K taken as 0.
     struct Coefficient {
         int result = 1;
         double kr = 0, kb = 0, k = 0;
@@ -39,7 +39,8 @@ protected:
     int RunAdjustment() override { return RunLineCrawl(); }
 
 private:
-    // One field after the operator has moved the chart: 1, 8 or 7.
+    // One field after the operator has moved the chart: 1,
+    // kErrUsbReleaseConditions or kErrUsbRelease.
     int MeasureField(const char* prompt, AreaMeasurement* out);
     int WriteRamConfig(std::uint32_t address, std::uint32_t n, std::uint8_t* data);
 };

@@ -22,8 +22,6 @@ constexpr const char* kFourAcross = "横４連画素欠陥があります";
 constexpr const char* kFourDown = "縦４連画素欠陥があります";
 constexpr const char* kNotFound = "該当アドレスが見つかりませんでした";
 constexpr const char* kFileNotOpened = "指定のファイルを開けませんでした";
-// The action read an entry that is no defect: the operator has been told.
-constexpr int kEntryRefused = 71;
 
 }  // namespace
 
@@ -72,10 +70,7 @@ void CPixelDefectDlg::ShowCommunicationError() { MessageBox(kCommunicationFailed
 bool CPixelDefectDlg::ConnectChecked() {
     CUsbCamera& camera = *m_pCamera;
     if (station::PreCheckCamera(*this, camera) == 1) return true;
-    if (camera.CloseChecker() == 1) {
-        Sleep(20);
-        camera.DcmdCloseSession();
-    }
+    if (station::Step(*this, camera.CloseChecker(), 20)) camera.DcmdCloseSession();
     station::ReleaseCamera(*this, camera);
     MessageBox(kFirstContactFailed, kCaptionError);
     return false;
@@ -129,16 +124,10 @@ void CPixelDefectDlg::EditDefectTable() {
 
 bool CPixelDefectDlg::EndAction() {
     CUsbCamera& camera = *m_pCamera;
-    if (camera.SetCcdPower(1) != 1) {
+    if (!station::Step(*this, camera.SetCcdPower(1), 500) || !station::Step(*this, camera.CloseChecker(), 10)) {
         ShowCommunicationError();
         return false;
     }
-    Sleep(500);
-    if (camera.CloseChecker() != 1) {
-        ShowCommunicationError();
-        return false;
-    }
-    Sleep(10);
     station::ReleaseCamera(*this, camera);
     return true;
 }
@@ -161,8 +150,9 @@ bool CPixelDefectDlg::LoadDefectTable() {
     auto reader = [this](defect::Colour c) {
         return [this, c](int i, const DefectEntry& e) {
             switch (defect::CheckEntryWords(e)) {
-                case defect::EntryFault::Zero: MessageBox(kEntryZero, kCaptionError); return kEntryRefused;
-                case defect::EntryFault::AllOnes: MessageBox(kEntryAllOnes, kCaptionError); return kEntryRefused;
+                // An entry that is no defect: the operator has been told.
+                case defect::EntryFault::Zero: MessageBox(kEntryZero, kCaptionError); return kErrDefectWriteValue;
+                case defect::EntryFault::AllOnes: MessageBox(kEntryAllOnes, kCaptionError); return kErrDefectWriteValue;
                 case defect::EntryFault::None: break;
             }
             m_log += platform::Format(c == defect::Colour::R ? "R[%d]  H=%5d  V=%5d RAW( X: %d, Y: %d )\r\n"
@@ -179,7 +169,7 @@ bool CPixelDefectDlg::LoadDefectTable() {
         r = defect::ReadDefectList(camera, *this, defect::kEntriesAddress + defect::kEntryBytes * rCount, bCount,
                                    m_lists.b, reader(defect::Colour::B));
     }
-    if (r == 3) ShowCommunicationError();
+    if (r == kErrUsbCommunication) ShowCommunicationError();
     return r == 1;
 }
 
@@ -203,11 +193,11 @@ int CPixelDefectDlg::AddDefect() {
     for (auto* list : {&m_lists.r, &m_lists.b}) {
         if (defect::MarkPairs(*list) != 1) {
             AppMessageBox(kThreeInARow);
-            return 70;
+            return kErrDefectCoordinate;
         }
     }
     if (const int r = defect::CheckDefectRuns(m_lists); r != 1) {
-        AppMessageBox(r == 72 ? kFourAcross : kFourDown);
+        AppMessageBox(r == kErrDefectRunAcross ? kFourAcross : kFourDown);
         return r;
     }
 
@@ -258,28 +248,30 @@ int CPixelDefectDlg::StoreDefectTable() {
         ShowCommunicationError();
         return 0;
     };
-    if (camera.WriteConfigMemoryVerified(0, 0, defect::kTableAddress, static_cast<std::uint32_t>(image.size()),
-                                         image.data()) != 1)
+    const auto size = static_cast<std::uint32_t>(image.size());
+    if (!station::Step(*this,
+                       camera.WriteConfigMemoryVerified(ConfigMemory::CcdEeprom, MemoryDirection::Write,
+                                                        defect::kTableAddress, size, image.data()),
+                       50))
         return fail();
-    Sleep(50);
-    if (camera.SendUpdateCommand(1) != 1) return fail();
-    Sleep(1000);
-    if (camera.SendUpdateCommand(2) != 1) return fail();
-    Sleep(1000);
+    if (!station::Step(*this, camera.SendUpdateCommand(1), 1000)) return fail();
+    if (!station::Step(*this, camera.SendUpdateCommand(2), 1000)) return fail();
     // Committed to flash and unpacked again: still the table written.
-    if (camera.ConfigMemoryHolds(0, defect::kTableAddress, static_cast<std::uint32_t>(image.size()), image.data()) != 1)
+    if (camera.ConfigMemoryHolds(ConfigMemory::CcdEeprom, defect::kTableAddress, size, image.data()) != 1)
         return fail();
     return 1;
 }
 
 bool CPixelDefectDlg::SaveEditorLog() {
     std::uint8_t identification[kIdentificationLength] = {};
-    if (m_pCamera->WriteConfigMemoryVerified(0, 1, kIdentificationAddress, kIdentificationLength, identification) !=
-        1) {
+    if (!station::Step(*this,
+                       m_pCamera->WriteConfigMemoryVerified(ConfigMemory::CcdEeprom, MemoryDirection::Read,
+                                                            kIdentificationAddress, kIdentificationLength,
+                                                            identification),
+                       20)) {
         ShowCommunicationError();
         return false;
     }
-    Sleep(20);
     const std::string name = ResultFileName(identification, kIdentificationLength);
     const platform::LocalDate today = GetHost().Clock().Today();
     m_log += platform::Format(kLogDateFormat, today.year, today.month, today.day);
@@ -290,7 +282,7 @@ bool CPixelDefectDlg::SaveEditorLog() {
     }
     if (m_journal) m_journal->ResultFileComing(name.substr(0, name.size() - 4));
     bool written = WriteResultFile(name, m_log);
-    if (m_journal) written = m_journal->ResultFileDone(written ? 1 : 74) && written;
+    if (m_journal) written = m_journal->ResultFileDone(written ? 1 : kErrFileOpen) && written;
     if (!written) {
         AppMessageBox(kFileNotOpened);
         return false;

@@ -48,14 +48,17 @@ std::optional<Directory> DirectoryAt(const std::uint8_t* file, std::size_t size,
     return Directory{file + at + 2, count};
 }
 
+// Bytes of one value of a field, by its type; the types not named here are
+// counted a byte a value.
 std::uint64_t TypeSize(std::uint16_t type) {
+    enum : std::uint16_t { kShort = 3, kLong = 4, kRational = 5, kSignedLong = 9, kSignedRational = 10 };
     switch (type) {
-        case 3: return 2;
-        case 4:
-        case 9: return 4;
-        case 5:
-        case 10: return 8;
-        default: return 1;
+        case kShort: return sizeof(std::uint16_t);
+        case kLong:
+        case kSignedLong: return sizeof(std::uint32_t);
+        case kRational:
+        case kSignedRational: return 2 * sizeof(std::uint32_t);
+        default: return sizeof(std::uint8_t);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "adjust/gain_word.h"
+#include "adjust/rounding.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -22,8 +23,6 @@ constexpr const char* kConditions =
 
 constexpr MeasureArea kArea{1420, 912, 200, 200};
 
-constexpr int kCcdEeprom = 0;
-constexpr int kRamConfig = 2;
 constexpr std::uint32_t kStoredTable = 1936;
 constexpr std::uint32_t kWorkingTable = 2088;
 
@@ -35,8 +34,6 @@ struct Window {
 constexpr Window kGreenWindow{300, 2500};
 constexpr Window kRedWindow{100, 1500};
 constexpr Window kBlueWindow{100, 1500};
-
-int Round(double x) { return static_cast<int>(std::floor(x + 0.5)); }
 
 // |ratio / target - 1| in percent; it passes only below its tolerance.
 double Deviation(double ratio, double target) { return std::abs(ratio / target - 1) * 100; }
@@ -69,24 +66,20 @@ int CSensRatioDlg::RunSensRatio() {
     SetLog("感度比調整\r\n");
     // Averages of no capture do not exist: refused before the bench is set up
     // and before anything is written.
-    if (m_sampleCount == 0) return 44;
+    if (m_sampleCount == 0) return kErrSensRatioAdjust;
     ShowConditions(kConditions);
     CUsbCamera& camera = Camera();
 
     Pause(1000);
-    if (camera.SetShootingConditions(42, 0, 72, 0) != 1) return 8;
-    Pause(20);
-    if (camera.SetOb(0) != 1) return 3;
-    Pause(20);
+    if (!Step(camera.SetShootingConditions(42, 0, 72, 0), 20)) return kErrUsbReleaseConditions;
+    if (!Step(camera.SetOb(0), 20)) return kErrUsbCommunication;
 
     if (const int r = RatioLoop(); r != 1) return r;
 
-    if (camera.SetCcdPower(0) != 1) return 3;  // the CCD EEPROM sits on the sensor board
-    Pause(500);
-    if (const int r = WriteGainBlock(BlockMode::Result); r != 1) return r;
-    Pause(50);
-    if (camera.SetCcdPower(1) != 1) return 3;
-    Pause(500);
+    // The CCD EEPROM sits on the sensor board.
+    if (!Step(camera.SetCcdPower(0), 500)) return kErrUsbCommunication;
+    if (const int r = WriteGainBlock(BlockMode::Result); !Step(r, 50)) return r;
+    if (!Step(camera.SetCcdPower(1), 500)) return kErrUsbCommunication;
     return 1;
 }
 
@@ -97,8 +90,7 @@ int CSensRatioDlg::RatioLoop() {
     const int n = m_sampleCount;
 
     for (int pass = 1; pass <= kPasses; ++pass) {
-        if (const int r = WriteGainBlock(BlockMode::Trial); r != 1) return r;
-        Pause(50);
+        if (const int r = WriteGainBlock(BlockMode::Trial); !Step(r, 50)) return r;
 
         // The judged levels of this pass, each against its window.
         auto recordLevels = [&](int g, int r, int b) {
@@ -113,9 +105,8 @@ int CSensRatioDlg::RatioLoop() {
         long long sumG = 0, sumR = 0, sumB = 0;
         for (int i = 1; i <= n; ++i) {
             AreaMeasurement m;
-            if (camera.CaptureAndMeasure(kArea, &m) != 1) return 7;
-            Pause(20);
-            const int g = Round((m.Gr() + m.Gb()) / 2.0);
+            if (!Step(camera.CaptureAndMeasure(kArea, &m), 20)) return kErrUsbRelease;
+            const int g = RoundToInt((m.Gr() + m.Gb()) / 2.0);
             sumG += g;
             sumR += m.R();
             sumB += m.B();
@@ -124,9 +115,9 @@ int CSensRatioDlg::RatioLoop() {
             // A field out of range shows at once: no further capture is taken.
             const int meanG = static_cast<int>(sumG / i), meanR = static_cast<int>(sumR / i),
                       meanB = static_cast<int>(sumB / i);
-            const int failed = !kGreenWindow.Holds(meanG) ? 45
-                               : !kRedWindow.Holds(meanR) ? 46
-                               : !kBlueWindow.Holds(meanB) ? 47
+            const int failed = !kGreenWindow.Holds(meanG) ? kErrSensRatioGLevel
+                               : !kRedWindow.Holds(meanR) ? kErrSensRatioRLevel
+                               : !kBlueWindow.Holds(meanB) ? kErrSensRatioBLevel
                                                            : 1;
             if (failed != 1) {
                 recordLevels(meanG, meanR, meanB);
@@ -134,7 +125,7 @@ int CSensRatioDlg::RatioLoop() {
             }
         }
 
-        const int g = Round(double(sumG) / n), r = Round(double(sumR) / n), b = Round(double(sumB) / n);
+        const int g = RoundToInt(double(sumG) / n), r = RoundToInt(double(sumR) / n), b = RoundToInt(double(sumB) / n);
         recordLevels(g, r, b);
         AppendLog(platform::Format("  AVE  GREEN : %5d[LSB]  RED : %5d[LSB]  BLUE : %5d[LSB]\r\n", g, r, b));
         const double gr = double(g) / r, gb = double(g) / b;
@@ -151,19 +142,19 @@ int CSensRatioDlg::RatioLoop() {
         m_gbAdj = gb * m_gbAdj / m_gbTarget;
         AppendLog(platform::Format("\r\n ADJ GR= %2.5f  GB= %2.5f \r\n", m_grAdj, m_gbAdj));
     }
-    return 44;
+    return kErrSensRatioAdjust;
 }
 
 int CSensRatioDlg::WriteGainBlock(BlockMode mode) {
     std::optional<GainBlock> block = BuildGainBlock(mode, m_grAdj, m_gbAdj, m_pgain);
-    if (!block) return 44;
+    if (!block) return kErrSensRatioAdjust;
     CUsbCamera& camera = Camera();
     const bool result = mode == BlockMode::Result;
-    if (camera.WriteConfigMemoryVerified(result ? kCcdEeprom : kRamConfig, 0, result ? kStoredTable : kWorkingTable,
-                                         kBlockSize, block->data()) != 1)
-        return 3;
-    Pause(50);
-    if (camera.MakeFpgainTable() != 1) return 3;
-    Pause(50);
+    if (!Step(camera.WriteConfigMemoryVerified(result ? ConfigMemory::CcdEeprom : ConfigMemory::RamConfig,
+                                               MemoryDirection::Write, result ? kStoredTable : kWorkingTable,
+                                               kBlockSize, block->data()),
+              50))
+        return kErrUsbCommunication;
+    if (!Step(camera.MakeFpgainTable(), 50)) return kErrUsbCommunication;
     return 1;
 }

@@ -1,10 +1,10 @@
 #include "adjust/sensitivity_dlg.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 #include "adjust/read_back.h"
+#include "adjust/rounding.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -21,11 +21,6 @@ constexpr int kIso200 = 72;
 constexpr int kIso1600 = 108;
 int CodeOf(int step) { return kIso200 + 2 * step; }
 
-// Configuration memory kinds and directions.
-constexpr int kCcdEeprom = 0;
-constexpr int kRamConfig = 2;
-constexpr int kWrite = 0;
-constexpr int kRead = 1;
 constexpr std::uint32_t kStepWordBase = 328;  // RAM configuration word of code c at 328 + c
 constexpr std::uint32_t kRamTable = 400;
 constexpr std::uint32_t kEepromTable = 248;
@@ -43,17 +38,6 @@ constexpr const char* kStepNames[CSensitivityDlg::kSteps] = {
     "ISO640", "ISO720", "ISO800", "ISO880", "ISO1000", "ISO1100", "ISO1250", "ISO1400", "ISO1600",
 };
 
-// floor(x + 0.5) as an int, held inside the int range (NaN gives 0), so
-// that standards out of all reason make an unreachable window, not an
-// overflow.
-int RoundToInt(double x) {
-    const double r = std::floor(x + 0.5);
-    if (std::isnan(r)) return 0;
-    if (r <= INT_MIN) return INT_MIN;
-    if (r >= INT_MAX) return INT_MAX;
-    return static_cast<int>(r);
-}
-
 std::uint16_t IsoWord(std::uint16_t value) { return static_cast<std::uint16_t>((value & 0x3FF) * 8); }
 
 }  // namespace
@@ -62,8 +46,10 @@ CSensitivityDlg::CSensitivityDlg(ui::Host& host)
     : CAdjustDlg(host, res::SensitivityTemplate(), {kTimerId, kIntervalMs}) {}
 
 CSensitivityDlg::Window CSensitivityDlg::WindowFor(int code, std::uint32_t reference, double tolerancePercent) {
-    const double target = std::floor(std::pow(2.0, code / 12.0 - 6) * reference + 0.5);
-    const double d = std::floor(target * tolerancePercent / 100 + 0.5);
+    // Held inside the int range: standards out of all reason make an
+    // unreachable window, not an overflow.
+    const double target = RoundValue(std::pow(2.0, code / 12.0 - 6) * reference);
+    const double d = RoundValue(target * tolerancePercent / 100);
     return {RoundToInt(target), RoundToInt(target - d), RoundToInt(target + d)};
 }
 
@@ -94,8 +80,7 @@ int CSensitivityDlg::RunAdjustment() {
     SetLog("感度調整\r\n");
     ShowConditions(std::string(kToolLensLine) + kNd3Line + kViewerLines);
     Pause(1000);
-    if (const int r = Camera().SetOb(0); r != 1) return r;
-    Pause(20);
+    if (const int r = Camera().SetOb(0); !Step(r, 20)) return r;
 
     int a = 0, b = 0;
     AppendLog("ISO200の調整\r\n");
@@ -105,9 +90,9 @@ int CSensitivityDlg::RunAdjustment() {
 
     m_values = Interpolate(a, b);
     LogTable();
-    if (const int r = WriteTable(kRamConfig); r != 1) return r;
+    if (const int r = WriteTable(ConfigMemory::RamConfig); r != 1) return r;
     if (const int r = CheckTable(); r != 1) return r;
-    return WriteTable(kCcdEeprom);
+    return WriteTable(ConfigMemory::CcdEeprom);
 }
 
 // Closed loop on one step: write the value, take a picture, and either
@@ -120,18 +105,17 @@ int CSensitivityDlg::AdjustStep(int code, int value, int& adjusted) {
     for (int pass = 1; pass <= kMaxPasses; ++pass) {
         std::uint8_t word[2];
         platform::PutBe16(word, IsoWord(static_cast<std::uint16_t>(value)));
-        if (camera.TransferConfigMemory(kRamConfig, kWrite, address, 2, word) != 1) return 3;
-        Pause(20);
+        if (!Step(camera.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Write, address, 2, word), 20))
+            return kErrUsbCommunication;
         // The picture shows the value the camera holds.
-        if (const int r = HeldResult(camera.ConfigMemoryHolds(kRamConfig, address, 2, word), kRamConfigNotHeld);
-            r != 1)
+        if (const int r =
+                HeldResult(camera.ConfigMemoryHolds(ConfigMemory::RamConfig, address, 2, word), kErrUsbRamConfigWrite);
+            !Step(r, 100))
             return r;
-        Pause(100);
-        if (camera.SetShootingConditions(kShutter, 0, static_cast<std::uint8_t>(code), 0) != 1) return 8;
-        Pause(20);
+        if (!Step(camera.SetShootingConditions(kShutter, 0, static_cast<std::uint8_t>(code), 0), 20))
+            return kErrUsbReleaseConditions;
         AreaMeasurement shot;
-        if (camera.CaptureAndMeasure(kAdjustArea, &shot) != 1) return 7;
-        Pause(100);
+        if (!Step(camera.CaptureAndMeasure(kAdjustArea, &shot), 100)) return kErrUsbRelease;
 
         const int g = GLevel(shot);
         AppendLog(platform::Format(" GLevel= %5d[LSB] ( MIN:%5d- MAX:%5d ) : ADJ=%4d[LSB] \r\n", g, w.min, w.max,
@@ -157,7 +141,8 @@ int CSensitivityDlg::AdjustStep(int code, int value, int& adjusted) {
         // next pass tries the same value again.
         if (g > 0) value = CorrectedValue(value, w.target, g);
     }
-    return 36 + (code - kIso200) / 12;
+    // One number a stop: ISO200's, then on.
+    return kErrSensAdjustIso200 + (code - kIso200) / 12;
 }
 
 // Step 0 on a line of its own, then six steps a line up to ISO400, ISO800
@@ -173,23 +158,18 @@ void CSensitivityDlg::LogTable() {
     }
 }
 
-int CSensitivityDlg::WriteTable(int kind) {
+int CSensitivityDlg::WriteTable(ConfigMemory kind) {
     std::uint8_t block[2 * kSteps];
     for (int i = 0; i < kSteps; ++i) platform::PutBe16(block + 2 * i, IsoWord(m_values[static_cast<std::size_t>(i)]));
     CUsbCamera& camera = Camera();
-    const bool eeprom = kind == kCcdEeprom;
+    const bool eeprom = kind == ConfigMemory::CcdEeprom;
     // The CCD EEPROM sits on the sensor board: its power must be on.
-    if (eeprom) {
-        if (camera.SetCcdPower(0) != 1) return 3;
-        Pause(100);
-    }
-    if (camera.WriteConfigMemoryVerified(kind, kWrite, eeprom ? kEepromTable : kRamTable, sizeof block, block) != 1)
-        return 3;
-    Pause(100);
-    if (eeprom) {
-        if (camera.SetCcdPower(1) != 1) return 3;
-        Pause(100);
-    }
+    if (eeprom && !Step(camera.SetCcdPower(0), 100)) return kErrUsbCommunication;
+    if (!Step(camera.WriteConfigMemoryVerified(kind, MemoryDirection::Write, eeprom ? kEepromTable : kRamTable,
+                                               sizeof block, block),
+              100))
+        return kErrUsbCommunication;
+    if (eeprom && !Step(camera.SetCcdPower(1), 100)) return kErrUsbCommunication;
     return 1;
 }
 
@@ -200,17 +180,16 @@ int CSensitivityDlg::CheckTable() {
     for (const int step : kCheckSteps) {
         const int code = CodeOf(step);
         std::uint8_t word[2] = {};
-        if (camera.TransferConfigMemory(kRamConfig, kRead, kStepWordBase + static_cast<std::uint32_t>(code), 2,
-                                        word) != 1)
-            return 3;
+        if (!Step(camera.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read,
+                                              kStepWordBase + static_cast<std::uint32_t>(code), 2, word),
+                  100))
+            return kErrUsbCommunication;
         const std::uint16_t raw = platform::GetBe16(word);
         const int value = (raw & 0x1FF8) >> 3;
-        Pause(100);
-        if (camera.SetShootingConditions(kShutter, 0, static_cast<std::uint8_t>(code), 0) != 1) return 8;
-        Pause(20);
+        if (!Step(camera.SetShootingConditions(kShutter, 0, static_cast<std::uint8_t>(code), 0), 20))
+            return kErrUsbReleaseConditions;
         AreaMeasurement shot;
-        if (camera.CaptureAndMeasure(kCheckArea, &shot) != 1) return 7;
-        Pause(50);
+        if (!Step(camera.CaptureAndMeasure(kCheckArea, &shot), 50)) return kErrUsbRelease;
 
         const int g = GLevel(shot);
         const Window w = WindowFor(code, m_sensBaseline, m_checkTolerance);
@@ -219,7 +198,7 @@ int CSensitivityDlg::CheckTable() {
         const bool inside = w.CheckAccepts(g);
         Record({.name = std::string(kStepNames[step]) + " check GLevel", .value = double(g), .low = w.min,
                 .high = w.max, .unit = "LSB", .passed = inside});
-        if (!inside) return 40 + step / 6;
+        if (!inside) return kErrSensOutputIso200 + step / 6;  // one number a stop
     }
     return 1;
 }

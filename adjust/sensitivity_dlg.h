@@ -11,8 +11,7 @@
 #include <string>
 
 #include "adjust/adjust_dlg.h"
-
-struct AreaMeasurement;
+#include "camera/usb_camera.h"
 
 class CSensitivityDlg : public CAdjustDlg {
 public:
@@ -51,6 +50,6 @@ protected:
 private:
     int AdjustStep(int code, int value, int& adjusted);
     void LogTable();
-    int WriteTable(int kind);
+    int WriteTable(ConfigMemory kind);
     int CheckTable();
 };

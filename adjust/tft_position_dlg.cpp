@@ -1,5 +1,6 @@
 #include "adjust/tft_position_dlg.h"
 
+#include "adjust/camera_session.h"
 #include "camera/usb_camera.h"
 #include "res/adjust_templates.h"
 
@@ -13,7 +14,6 @@ constexpr int kDown = 1024;
 constexpr int kLeft = 1114;
 constexpr int kRight = 1025;
 
-constexpr int kTftEeprom = 1;
 constexpr std::uint32_t kBlockSize = 8;
 
 // One position field of the 8-byte block, per video mode.
@@ -75,13 +75,13 @@ void CTftPositionDlg::OnDirection(Axis axis, Direction direction) {
     }
     int r = MoveTftPosition(axis, direction);
     // The camera holds another block than the one written: the item ends
-    // with 3, as a configuration memory write whose read-back differs does,
-    // whatever the operator does next.
+    // as a configuration memory write whose read-back differs does, whatever
+    // the operator does next.
     if (r == kNotKept) {
         m_blockNotKept = true;
-        m_result = 3;
+        m_result = kErrUsbCommunication;
     }
-    if (r == 66)
+    if (r == kErrTftPositionRange)
         AppMessageBox("TFT調整オーバーです");
     else if (r != 1)
         AppMessageBox("USB通信エラーです");
@@ -105,18 +105,15 @@ void CTftPositionDlg::SwitchPlayOff() {
 
 int CTftPositionDlg::SelectVideoMode(std::uint8_t mode) {
     CUsbCamera& camera = *m_pCamera;
-    if (camera.SetPlayMode(1) != 1) return 3;
-    Sleep(100);
-    if (camera.SetVideoMode(mode) != 1) return 3;
-    Sleep(50);
-    if (camera.SetPlayMode(0) != 1) return 3;
-    if (camera.ShowTestPattern(21) != 1) return 3;
-    Sleep(100);
+    if (!station::Step(*this, camera.SetPlayMode(1), 100)) return kErrUsbCommunication;
+    if (!station::Step(*this, camera.SetVideoMode(mode), 50)) return kErrUsbCommunication;
+    if (camera.SetPlayMode(0) != 1) return kErrUsbCommunication;
+    if (!station::Step(*this, camera.ShowTestPattern(21), 100)) return kErrUsbCommunication;
     return 1;
 }
 
 int CTftPositionDlg::MoveTftPosition(Axis axis, Direction direction) {
-    if (m_videoMode > 1) return 3;
+    if (m_videoMode > 1) return kErrUsbCommunication;
     const ModeBlock& block = kBlocks[m_videoMode];
     const Field& field = axis == kVertical ? block.vertical : block.horizontal;
     CUsbCamera& camera = *m_pCamera;
@@ -124,22 +121,26 @@ int CTftPositionDlg::MoveTftPosition(Axis axis, Direction direction) {
     // Every byte of the block is written back: two reads must agree, so
     // that a glitch on the wire is not stored.
     std::uint8_t data[kBlockSize] = {};
-    if (camera.WriteConfigMemoryVerified(kTftEeprom, 1, block.address, kBlockSize, data) != 1) return 3;
-    Sleep(20);
+    if (!station::Step(*this,
+                       camera.WriteConfigMemoryVerified(ConfigMemory::TftEeprom, MemoryDirection::Read, block.address,
+                                                        kBlockSize, data),
+                       20))
+        return kErrUsbCommunication;
 
     int value = data[field.byte] & field.mask;
     int moved = value + direction * field.step;
-    if (moved < field.low || moved > field.high) return 66;
+    if (moved < field.low || moved > field.high) return kErrTftPositionRange;
     // The other bits of the byte, and the other bytes, go back as they came.
     data[field.byte] = static_cast<std::uint8_t>((data[field.byte] & ~field.mask) | moved);
 
-    if (camera.TransferConfigMemory(kTftEeprom, 0, block.address, kBlockSize, data) != 1) return 3;
-    Sleep(20);
-    if (camera.SendUpdateCommand(4) != 1) return 3;
-    Sleep(20);
-    if (camera.SendUpdateCommand(5) != 1) return 3;
-    Sleep(20);
+    if (!station::Step(*this,
+                       camera.TransferConfigMemory(ConfigMemory::TftEeprom, MemoryDirection::Write, block.address,
+                                                   kBlockSize, data),
+                       20))
+        return kErrUsbCommunication;
+    if (!station::Step(*this, camera.SendUpdateCommand(4), 20)) return kErrUsbCommunication;
+    if (!station::Step(*this, camera.SendUpdateCommand(5), 20)) return kErrUsbCommunication;
     // Committed to flash and unpacked again: what the display shows now.
-    const int held = camera.ConfigMemoryHolds(kTftEeprom, block.address, kBlockSize, data);
-    return held == 1 ? 1 : held == 0 ? kNotKept : 3;
+    const int held = camera.ConfigMemoryHolds(ConfigMemory::TftEeprom, block.address, kBlockSize, data);
+    return held == 1 ? 1 : held == 0 ? kNotKept : kErrUsbCommunication;
 }

@@ -25,8 +25,9 @@ public:
     void OnCancel() override;
 
     int SelectVideoMode(std::uint8_t mode);
-    // 1, 66 beyond the range, 3 a command failed, kNotKept: the camera holds
-    // another block than it was sent.
+    // 1, kErrTftPositionRange beyond the range, kErrUsbCommunication a
+    // command failed, kNotKept: the camera holds another block than it was
+    // sent.
     static constexpr int kNotKept = 0;
     int MoveTftPosition(Axis axis, Direction direction);
 

@@ -151,93 +151,93 @@ void StackedYield(QChart* chart, QStringList categories, QList<qreal> ok, QList<
 
 }  // namespace
 
-HistoryWindow::HistoryWindow(Query query, QWidget* parent) : QDialog(parent), query_(std::move(query)) {
+HistoryWindow::HistoryWindow(Query query, QWidget* parent) : QDialog(parent), m_query(std::move(query)) {
     setWindowTitle(QStringLiteral("調整点検履歴"));
     auto* top = new QHBoxLayout;
-    from_ = new QDateEdit;
-    to_ = new QDateEdit;
-    for (QDateEdit* d : {from_, to_}) {
+    m_from = new QDateEdit;
+    m_to = new QDateEdit;
+    for (QDateEdit* d : {m_from, m_to}) {
         d->setCalendarPopup(true);
         d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
         d->setDate(QDate::currentDate());
     }
-    from_->setDate(QDate::currentDate().addDays(-6));
-    item_ = new QComboBox;
-    item_->addItem(QStringLiteral("全項目"), QString());
-    for (const ItemName& i : kItems) item_->addItem(QString::fromUtf8(i.label), QString::fromUtf8(i.key));
+    m_from->setDate(QDate::currentDate().addDays(-6));
+    m_item = new QComboBox;
+    m_item->addItem(QStringLiteral("全項目"), QString());
+    for (const ItemName& i : kItems) m_item->addItem(QString::fromUtf8(i.label), QString::fromUtf8(i.key));
     auto* refresh = new QPushButton(QStringLiteral("更新"));
-    summary_ = new QLabel;
+    m_summary = new QLabel;
     top->addWidget(new QLabel(QStringLiteral("期間")));
-    top->addWidget(from_);
+    top->addWidget(m_from);
     top->addWidget(new QLabel(QStringLiteral("～")));
-    top->addWidget(to_);
+    top->addWidget(m_to);
     top->addSpacing(16);
     top->addWidget(new QLabel(QStringLiteral("項目")));
-    top->addWidget(item_);
+    top->addWidget(m_item);
     top->addWidget(refresh);
     top->addSpacing(16);
-    top->addWidget(summary_, 1);
+    top->addWidget(m_summary, 1);
 
-    tabs_ = new QTabWidget;
+    m_tabs = new QTabWidget;
     auto* yieldPage = new QWidget;
     auto* yieldLayout = new QVBoxLayout(yieldPage);
-    yieldDays_ = NewChartView();
-    yieldItems_ = NewChartView();
-    yieldLayout->addWidget(yieldDays_);
-    yieldLayout->addWidget(yieldItems_);
-    tabs_->addTab(yieldPage, QStringLiteral("歩留まり"));
+    m_yieldDays = NewChartView();
+    m_yieldItems = NewChartView();
+    yieldLayout->addWidget(m_yieldDays);
+    yieldLayout->addWidget(m_yieldItems);
+    m_tabs->addTab(yieldPage, QStringLiteral("歩留まり"));
     auto* paretoPage = new QWidget;
     auto* paretoLayout = new QVBoxLayout(paretoPage);
-    pareto_ = NewChartView();
-    paretoMessages_ = new QLabel;
-    paretoLayout->addWidget(pareto_, 1);
-    paretoLayout->addWidget(paretoMessages_);
-    tabs_->addTab(paretoPage, QStringLiteral("エラー パレート"));
+    m_pareto = NewChartView();
+    m_paretoMessages = new QLabel;
+    paretoLayout->addWidget(m_pareto, 1);
+    paretoLayout->addWidget(m_paretoMessages);
+    m_tabs->addTab(paretoPage, QStringLiteral("エラー パレート"));
     auto* seriesPage = new QWidget;
     auto* seriesLayout = new QVBoxLayout(seriesPage);
     auto* choose = new QHBoxLayout;
-    measurement_ = new QComboBox;
-    measurement_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_measurement = new QComboBox;
+    m_measurement->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     choose->addWidget(new QLabel(QStringLiteral("測定値")));
-    choose->addWidget(measurement_);
+    choose->addWidget(m_measurement);
     choose->addStretch(1);
-    series_ = NewChartView();
+    m_series = NewChartView();
     seriesLayout->addLayout(choose);
-    seriesLayout->addWidget(series_, 1);
-    tabs_->addTab(seriesPage, QStringLiteral("推移"));
+    seriesLayout->addWidget(m_series, 1);
+    m_tabs->addTab(seriesPage, QStringLiteral("推移"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(tabs_, 1);
+    layout->addWidget(m_tabs, 1);
     resize(900, 640);
 
     connect(refresh, &QPushButton::clicked, this, [this] { Refresh(); });
-    connect(item_, &QComboBox::currentIndexChanged, this, [this] {
+    connect(m_item, &QComboBox::currentIndexChanged, this, [this] {
         FillMeasurementChoices();
         DrawYield();
         DrawPareto();
     });
-    connect(measurement_, &QComboBox::currentIndexChanged, this, [this] { DrawSeries(); });
+    connect(m_measurement, &QComboBox::currentIndexChanged, this, [this] { DrawSeries(); });
     Refresh();
 }
 
 void HistoryWindow::ShowRange(const QDate& from, const QDate& to) {
-    from_->setDate(from);
-    to_->setDate(to);
+    m_from->setDate(from);
+    m_to->setDate(to);
     Refresh();
 }
 
 void HistoryWindow::Refresh() {
     history::RunQuery q;
-    q.fromMs = from_->date().startOfDay().toMSecsSinceEpoch();
-    q.toMs = to_->date().addDays(1).startOfDay().toMSecsSinceEpoch();
+    q.fromMs = m_from->date().startOfDay().toMSecsSinceEpoch();
+    q.toMs = m_to->date().addDays(1).startOfDay().toMSecsSinceEpoch();
     std::string error;
-    auto runs = query_(q, &error);
+    auto runs = m_query(q, &error);
     if (!runs) {
-        runs_.clear();
+        m_runs.clear();
         QMessageBox::warning(this, windowTitle(), QString::fromStdString("履歴を読めませんでした。\n" + error));
     } else {
-        runs_ = std::move(*runs);
+        m_runs = std::move(*runs);
     }
     FillMeasurementChoices();
     DrawYield();
@@ -245,29 +245,29 @@ void HistoryWindow::Refresh() {
 }
 
 void HistoryWindow::FillMeasurementChoices() {
-    const QString keep = measurement_->currentData().toString();
-    const std::string item = item_->currentData().toString().toStdString();
-    QSignalBlocker block(measurement_);
-    measurement_->clear();
-    for (const auto& [key, names] : history::MeasurementNames(runs_)) {
+    const QString keep = m_measurement->currentData().toString();
+    const std::string item = m_item->currentData().toString().toStdString();
+    QSignalBlocker block(m_measurement);
+    m_measurement->clear();
+    for (const auto& [key, names] : history::MeasurementNames(m_runs)) {
         if (!item.empty() && key != item) continue;
         for (const std::string& name : names)
-            measurement_->addItem(Label(key) + QStringLiteral("：") + MeasurementLabel(name),
+            m_measurement->addItem(Label(key) + QStringLiteral("：") + MeasurementLabel(name),
                                   QString::fromStdString(key + '\n' + name));
     }
-    const int again = measurement_->findData(keep);
-    measurement_->setCurrentIndex(again >= 0 ? again : 0);
+    const int again = m_measurement->findData(keep);
+    m_measurement->setCurrentIndex(again >= 0 ? again : 0);
     DrawSeries();
 }
 
 void HistoryWindow::DrawYield() {
-    const std::string item = item_->currentData().toString().toStdString();
+    const std::string item = m_item->currentData().toString().toStdString();
     // With an item chosen, a day's yield is that item's.
     std::map<std::string, history::Yield> days;
     if (item.empty()) {
-        days = history::YieldByDay(runs_);
+        days = history::YieldByDay(m_runs);
     } else {
-        for (const auto& r : runs_)
+        for (const auto& r : m_runs)
             for (const auto& i : r.items)
                 if (i.item == item) {
                     auto& y = days[history::LocalDay(r.startedAtMs)];
@@ -286,13 +286,13 @@ void HistoryWindow::DrawYield() {
         passed += y.passed;
     }
     const double percent = runs ? 100.0 * passed / runs : 0.0;
-    StackedYield(Reset(yieldDays_, QStringLiteral("日別の歩留まり")), categories, ok, ng);
-    summary_->setText(QStringLiteral("%1 件　OK %2 件（%3 %）").arg(runs).arg(passed).arg(percent, 0, 'f', 1));
+    StackedYield(Reset(m_yieldDays, QStringLiteral("日別の歩留まり")), categories, ok, ng);
+    m_summary->setText(QStringLiteral("%1 件　OK %2 件（%3 %）").arg(runs).arg(passed).arg(percent, 0, 'f', 1));
 
     categories.clear();
     ok.clear();
     ng.clear();
-    const auto byItem = history::YieldByItem(runs_);
+    const auto byItem = history::YieldByItem(m_runs);
     for (const ItemName& i : kItems) {  // in the order the items run
         const auto it = byItem.find(i.key);
         if (it == byItem.end() || (!item.empty() && item != i.key)) continue;
@@ -300,20 +300,20 @@ void HistoryWindow::DrawYield() {
         ok << it->second.passed;
         ng << it->second.runs - it->second.passed;
     }
-    StackedYield(Reset(yieldItems_, QStringLiteral("項目別の歩留まり")), categories, ok, ng, true);
+    StackedYield(Reset(m_yieldItems, QStringLiteral("項目別の歩留まり")), categories, ok, ng, true);
 }
 
 void HistoryWindow::DrawPareto() {
-    const std::string item = item_->currentData().toString().toStdString();
+    const std::string item = m_item->currentData().toString().toStdString();
     std::vector<history::RunDocument> failing;
-    for (const auto& r : runs_) {
+    for (const auto& r : m_runs) {
         if (r.result == 1) continue;
         const bool byItem = std::any_of(r.items.begin(), r.items.end(),
                                         [&](const RunItemResult& i) { return i.item == item && i.result != 1; });
         if (item.empty() || byItem) failing.push_back(r);
     }
     const auto pareto = history::ErrorPareto(failing);
-    QChart* chart = Reset(pareto_, QStringLiteral("エラー番号のパレート図"));
+    QChart* chart = Reset(m_pareto, QStringLiteral("エラー番号のパレート図"));
     auto* counts = new QBarSet(QStringLiteral("件数"));
     counts->setColor(kNg);
     auto* cumulative = new QLineSeries;
@@ -348,14 +348,14 @@ void HistoryWindow::DrawPareto() {
     QStringList legend;
     for (const auto& e : pareto)
         legend << QStringLiteral("NO=%1　%2（%3 件）").arg(e.number).arg(QString::fromStdString(e.message)).arg(e.count);
-    paretoMessages_->setText(legend.join('\n'));
+    m_paretoMessages->setText(legend.join('\n'));
 }
 
 void HistoryWindow::DrawSeries() {
-    const QStringList choice = measurement_->currentData().toString().split('\n');
-    QChart* chart = Reset(series_, choice.size() == 2 ? measurement_->currentText() : QStringLiteral("測定値なし"));
+    const QStringList choice = m_measurement->currentData().toString().split('\n');
+    QChart* chart = Reset(m_series, choice.size() == 2 ? m_measurement->currentText() : QStringLiteral("測定値なし"));
     if (choice.size() != 2) return;
-    const auto points = history::MeasurementSeries(runs_, choice[0].toStdString(), choice[1].toStdString());
+    const auto points = history::MeasurementSeries(m_runs, choice[0].toStdString(), choice[1].toStdString());
     auto* values = new QLineSeries;
     values->setName(QStringLiteral("測定値"));
     values->setPointsVisible(true);

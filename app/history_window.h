@@ -28,8 +28,8 @@ public:
 
     // Shows the runs from `from` to `to` (local days, both included).
     void ShowRange(const QDate& from, const QDate& to);
-    int RunsShown() const { return static_cast<int>(runs_.size()); }
-    QTabWidget* Tabs() const { return tabs_; }
+    int RunsShown() const { return static_cast<int>(m_runs.size()); }
+    QTabWidget* Tabs() const { return m_tabs; }
 
 private:
     void Refresh();
@@ -38,17 +38,17 @@ private:
     void DrawPareto();
     void DrawSeries();
 
-    Query query_;
-    std::vector<history::RunDocument> runs_;
-    QDateEdit* from_ = nullptr;
-    QDateEdit* to_ = nullptr;
-    QComboBox* item_ = nullptr;
-    QComboBox* measurement_ = nullptr;
-    QLabel* summary_ = nullptr;
-    QLabel* paretoMessages_ = nullptr;
-    QTabWidget* tabs_ = nullptr;
-    QChartView* yieldDays_ = nullptr;
-    QChartView* yieldItems_ = nullptr;
-    QChartView* pareto_ = nullptr;
-    QChartView* series_ = nullptr;
+    Query m_query;
+    std::vector<history::RunDocument> m_runs;
+    QDateEdit* m_from = nullptr;
+    QDateEdit* m_to = nullptr;
+    QComboBox* m_item = nullptr;
+    QComboBox* m_measurement = nullptr;
+    QLabel* m_summary = nullptr;
+    QLabel* m_paretoMessages = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    QChartView* m_yieldDays = nullptr;
+    QChartView* m_yieldItems = nullptr;
+    QChartView* m_pareto = nullptr;
+    QChartView* m_series = nullptr;
 };

@@ -29,23 +29,23 @@ public:
             const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
             if (run.run_type == Run::RT_Aggregate && !median) continue;
             const std::string name = run.run_name.str();
-            if (!median && medians_.count(name)) continue;
-            if (median) medians_.insert(name);
+            if (!median && m_medians.count(name)) continue;
+            if (median) m_medians.insert(name);
             const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
-            Figure& f = figures_[name];
+            Figure& f = m_figures[name];
             f.wallS = run.GetAdjustedRealTime() / unit;
             f.cpuS = run.GetAdjustedCPUTime() / unit;
             for (const auto& [key, counter] : run.counters) f.counters[key] = counter.value;
         }
     }
     const Figure* Find(const std::string& name) const {
-        auto it = figures_.find(name);
-        return it == figures_.end() ? nullptr : &it->second;
+        auto it = m_figures.find(name);
+        return it == m_figures.end() ? nullptr : &it->second;
     }
 
 private:
-    std::map<std::string, Figure> figures_;
-    std::set<std::string> medians_;
+    std::map<std::string, Figure> m_figures;
+    std::set<std::string> m_medians;
 };
 
 void PrintStationRun(const KeepingReporter& r, const char* name, const char* what) {

@@ -4,13 +4,8 @@
 // commands with the microcontroller test channel, the DCMD and operation
 // commands, and image capture with the camera's own area measurement.
 //
-// Every operation returns 1 on success or a station error number:
-//   2  driver library not loaded      3  command failed / entry missing
-//   4  no device                      5  no camera among the devices
-//   6  argument out of range (nothing sent)
-//   7  malformed property reply       8  no usable picture
-//   9  microcontroller did not answer "a"
-//   10 driver open failed  11 device list / open failed  14 transfer failed
+// Every operation returns 1 on success or one of the link's own numbers
+// (camera/result_numbers.h); the few that return 0 say so.
 //
 // The link state is module-wide (there is one camera, and the driver's
 // notification routines carry no context): library, handles, flags.
@@ -21,11 +16,20 @@
 #include <string>
 
 #include "camera/lvx_driver.h"
+#include "camera/result_numbers.h"
 
 namespace platform {
 class Clock;
 class SharedLibrary;
 }  // namespace platform
+
+// The configuration memories, as TransferConfigMemory numbers them.
+enum class ConfigMemory : int { CcdEeprom = 0, TftEeprom = 1, RamConfig = 2 };
+// The microcontroller's memory areas, as AccessCameraMemory numbers them: its
+// DRAM holds the working copy of an EEPROM value at the EEPROM address + 1024.
+enum class CameraMemory : int { Dram = 3, Eeprom = 4, Area5 = 5 };
+// Which way a memory transfer goes, as both number it.
+enum class MemoryDirection : int { Write = 0, Read = 1 };
 
 // Measurement area in pixels.
 struct MeasureArea {
@@ -76,7 +80,10 @@ public:
     static void BindDriverEntry(LvDriverEntryFn entry);
     // The loaded library (null when bound directly or not loaded).
     static platform::SharedLibrary* DriverLibrary();
-    static std::uint8_t LinkFlags();       // bit 0 library, 1 driver open, 2 device open
+    static constexpr std::uint8_t kLibraryLoaded = 0x01;
+    static constexpr std::uint8_t kDriverOpen = 0x02;
+    static constexpr std::uint8_t kDeviceOpen = 0x04;
+    static std::uint8_t LinkFlags();  // kLibraryLoaded, kDriverOpen, kDeviceOpen
     static void SetLinkFlags(std::uint8_t flags);
 
     int LoadDriverLibrary();
@@ -101,16 +108,18 @@ public:
     // ---- checker command set ------------------------------------------------
     int OpenChecker();
     int CloseChecker();
+    // The camera's command surface, with no caller yet: not dead code.
     int ReadFirmwareVersion(std::uint8_t* buffer128);
-    // kind 0 CCD EEPROM, 1 TFT EEPROM, 2 RAM configuration; mode 0 write, 1 read.
-    int TransferConfigMemory(int kind, int mode, std::uint32_t address, std::uint32_t n, std::uint8_t* buffer);
+    int TransferConfigMemory(ConfigMemory kind, MemoryDirection mode, std::uint32_t address, std::uint32_t n,
+                             std::uint8_t* buffer);
     // Transfer, wait 100 ms, read back and compare: 1 when all agree, 0 when
     // they differ, a step fails, or the arguments are bad (n above 2048:
     // nothing is sent).
-    int WriteConfigMemoryVerified(int kind, int mode, std::uint32_t address, std::uint32_t n, std::uint8_t* buffer);
+    int WriteConfigMemoryVerified(ConfigMemory kind, MemoryDirection mode, std::uint32_t address, std::uint32_t n,
+                                  std::uint8_t* buffer);
     // Reads n bytes back and compares them with `expected`: 1 when the
     // camera holds them, 0 when it holds others, else the read's number.
-    int ConfigMemoryHolds(int kind, std::uint32_t address, std::uint32_t n, const std::uint8_t* expected);
+    int ConfigMemoryHolds(ConfigMemory kind, std::uint32_t address, std::uint32_t n, const std::uint8_t* expected);
     int ReadCcdAdjustData(const MeasureArea& area, AreaMeasurement* out);
     int SetPlayMode(int mode);    // 0 on, 1 off
     int SetVideoMode(int mode);   // 0 NTSC, 1 PAL
@@ -118,27 +127,30 @@ public:
     int SendUpdateCommand(int index);  // 0-7
     int SetCcdPower(int mode);    // 0 on, 1 off
     int SetOb(int flag);          // 0-1
+    // The camera's command surface, with no caller yet: not dead code.
     int SetLanguage(std::uint8_t language);
+    // The camera's command surface, with no caller yet: not dead code.
     int ResetMenu(const std::uint8_t* data22);
     int CheckCfLed(int flag);     // 0-1
+    // The camera's command surface, with no caller yet: not dead code.
     int CheckOpaline(std::uint8_t value);
     int CheckTftSwitch(std::uint8_t* value);
     int MakeFpgainTable();
     int SendMcuCommand(const std::uint8_t* bytes, std::uint32_t n);
-    // The test channel moves at most one 256-byte frame each way; more gives 6.
+    // The test channel moves at most one 256-byte frame each way; more is
+    // refused (kLinkBadArgument).
     int ReceiveMcuResponse(std::uint32_t n, std::uint8_t* buffer);  // reads n + 1 bytes
-    // As above, refused with 6 when n + 1 bytes do not fit bufferSize.
+    // As above, refused when n + 1 bytes do not fit bufferSize.
     int ReceiveMcuResponse(std::uint32_t n, std::uint8_t* buffer, std::uint32_t bufferSize);
     int SetInspectionMode();
     int CloseInspectionMode();
     int CallSubroutine(std::uint8_t number);
     int CallChecksumSubroutine();
-    // area 3 DRAM, 4 EEPROM, 5; mode 0 write, 1 read. A read fills
-    // bufferSize >= n + 2 bytes, the data first.
-    int AccessCameraMemory(int area, int mode, std::uint32_t address, std::uint32_t n, std::uint8_t* buffer,
-                           std::uint32_t bufferSize);
+    // A read fills bufferSize >= n + 2 bytes, the data first.
+    int AccessCameraMemory(CameraMemory area, MemoryDirection mode, std::uint32_t address, std::uint32_t n,
+                           std::uint8_t* buffer, std::uint32_t bufferSize);
     // As ConfigMemoryHolds, for the microcontroller's memory areas.
-    int CameraMemoryHolds(int area, std::uint32_t address, std::uint32_t n, const std::uint8_t* expected);
+    int CameraMemoryHolds(CameraMemory area, std::uint32_t address, std::uint32_t n, const std::uint8_t* expected);
 
     // ---- DCMD and operation commands ----------------------------------------
     int DcmdOpenSession();
@@ -147,11 +159,13 @@ public:
     int DcmdTakePicture(int mode);    // 0 or 1
     int DcmdGetImageFileInfo(ImageFileInfo* info);
     int DcmdGetImage(int part, std::uint32_t n, std::uint8_t* buffer);
+    // The camera's command surface, with no caller yet: not dead code.
     int DcmdGetImageAlt(int part, std::uint32_t n, std::uint8_t* buffer);
     int DcmdGetProperty(std::uint8_t id, std::uint8_t* value);
     int DcmdSetProperty(std::uint8_t id, std::uint8_t value);
     int DcmdDeviceReady();
     int DcmdGetDateTime(CameraDateTime* dt);
+    // The camera's command surface, with no caller yet: not dead code.
     int DcmdSetDateTime(const CameraDateTime& dt);
     int Release();
     int ChargeInsideSb(double value);
@@ -167,19 +181,19 @@ public:
     int ResumeSession();
     int CaptureImageInfo(ImageFileInfo* info);
     int CaptureAndMeasure(const MeasureArea& area, AreaMeasurement* out);
-    // count 1 to 5, else 6 before any picture.
+    // count 1 to 5, else kLinkBadArgument before any picture.
     int CaptureAndMeasureAveraged(int count, const MeasureArea& area, AreaMeasurement* out);
     // `buffer` holds bufferSize bytes; a picture larger than that, or one
-    // reported with block size 0, gives 8 before any transfer. A failed block
-    // gives 0.
+    // reported with block size 0, gives kLinkNoPicture before any transfer.
+    // A failed block gives 0.
     int CaptureRawImage(std::uint8_t* buffer, std::uint32_t bufferSize, ImageFileInfo* info);
 
-    platform::Clock& GetClock() const { return clock_; }
+    platform::Clock& GetClock() const { return m_clock; }
 
 private:
     int CapturePreamble(ImageFileInfo* info, int infoWaitMs, std::uint8_t* imageCount = nullptr);
     int McuExchange(const std::uint8_t* bytes, std::uint32_t n);
 
-    platform::Clock& clock_;
-    std::function<void(const std::string&)> showStopMessage_;
+    platform::Clock& m_clock;
+    std::function<void(const std::string&)> m_showStopMessage;
 };

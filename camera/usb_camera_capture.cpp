@@ -26,40 +26,40 @@ constexpr std::uint32_t kPartZeroBlock = 65536;
 }  // namespace
 
 int CUsbCamera::SetPropertyVerified(std::uint8_t id, std::uint8_t* value) {
-    if (!value) return 6;
+    if (!value) return kLinkBadArgument;
     int r = DcmdSetProperty(id, *value);
     if (r != 1) return r;
-    clock_.Sleep(kVerifyWaitMs);
+    m_clock.Sleep(kVerifyWaitMs);
     std::uint8_t held = 0;
     r = DcmdGetProperty(id, &held);
     if (r != 1) return r;
     if (held == *value) return 1;
     *value = held;
-    return 6;
+    return kLinkValueNotTaken;
 }
 
 int CUsbCamera::SetShootingConditions(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
     int r = SetPropertyVerified(kPropertyConditionA, &a);
     if (r != 1) return r;
-    clock_.Sleep(kConditionStepWaitMs);
+    m_clock.Sleep(kConditionStepWaitMs);
     if (b != 0) {
         r = DcmdSetProperty(kPropertyConditionB, b);
         if (r != 1) return r;
-        clock_.Sleep(kConditionStepWaitMs);
+        m_clock.Sleep(kConditionStepWaitMs);
     }
     r = SetPropertyVerified(kPropertyConditionD, &d);
     if (r != 1) return r;
-    clock_.Sleep(kConditionStepWaitMs);
+    m_clock.Sleep(kConditionStepWaitMs);
     r = SetPropertyVerified(kPropertyConditionC, &c);
     if (r != 1) return r;
-    clock_.Sleep(kConditionStepWaitMs);
+    m_clock.Sleep(kConditionStepWaitMs);
     return 1;
 }
 
 int CUsbCamera::ResumeSession() {
     int r = DcmdOpenSession();
     if (r != 1) return r;
-    clock_.Sleep(20);
+    m_clock.Sleep(20);
     return DcmdChangeMode(1);
 }
 
@@ -70,33 +70,33 @@ int CUsbCamera::CapturePreamble(ImageFileInfo* info, int infoWaitMs, std::uint8_
     bool ready = false;
     for (int i = 0; i < kReadyPolls && !ready; ++i) {
         ready = DcmdDeviceReady() == 1;
-        if (!ready) clock_.Sleep(kReadyPollWaitMs);
+        if (!ready) m_clock.Sleep(kReadyPollWaitMs);
     }
-    if (!ready) return 8;
+    if (!ready) return kLinkNoPicture;
 
-    clock_.Sleep(20);
+    m_clock.Sleep(20);
     std::uint8_t count = 0;
     r = DcmdGetProperty(kPropertyImageCount, &count);
     if (r != 1) return r;
-    if (count == 0) return 8;
+    if (count == 0) return kLinkNoPicture;
     if (imageCount) *imageCount = count;
 
-    clock_.Sleep(infoWaitMs);
+    m_clock.Sleep(infoWaitMs);
     r = DcmdGetImageFileInfo(info);
     if (r != 1) return r;
-    if (info->totalSize == 0 || info->status != 0) return 8;
-    clock_.Sleep(infoWaitMs);
+    if (info->totalSize == 0 || info->status != 0) return kLinkNoPicture;
+    m_clock.Sleep(infoWaitMs);
     return 1;
 }
 
 int CUsbCamera::CaptureImageInfo(ImageFileInfo* info) {
-    if (!info) return 6;
+    if (!info) return kLinkBadArgument;
     ImageFileInfo taken;
     int r = CapturePreamble(&taken, 20);
     if (r != 1) return r;
     r = DcmdCloseSession();
     if (r != 1) return r;
-    clock_.Sleep(10);
+    m_clock.Sleep(10);
     r = ResumeSession();
     if (r != 1) return r;
     *info = taken;
@@ -104,7 +104,7 @@ int CUsbCamera::CaptureImageInfo(ImageFileInfo* info) {
 }
 
 int CUsbCamera::CaptureAndMeasure(const MeasureArea& area, AreaMeasurement* out) {
-    if (!out) return 6;
+    if (!out) return kLinkBadArgument;
     ImageFileInfo info;
     std::uint8_t count = 0;
     int r = CapturePreamble(&info, 10, &count);
@@ -112,22 +112,22 @@ int CUsbCamera::CaptureAndMeasure(const MeasureArea& area, AreaMeasurement* out)
     platform::Trace("IMAGE COUNT = %d\r\n", count);
     r = ReadCcdAdjustData(area, out);
     if (r != 1) return r;
-    clock_.Sleep(10);
+    m_clock.Sleep(10);
     r = DcmdCloseSession();
     if (r != 1) return r;
-    clock_.Sleep(10);
+    m_clock.Sleep(10);
     return ResumeSession();
 }
 
 int CUsbCamera::CaptureAndMeasureAveraged(int count, const MeasureArea& area, AreaMeasurement* out) {
-    if (!out || count < 1 || count > kMaxAveragedShots) return 6;
+    if (!out || count < 1 || count > kMaxAveragedShots) return kLinkBadArgument;
     std::uint32_t sums[16] = {};
     for (int shot = 0; shot < count; ++shot) {
         AreaMeasurement m;
         int r = CaptureAndMeasure(area, &m);
         if (r != 1) return r;
         for (int i = 0; i < 16; ++i) sums[i] += m.m[i];
-        clock_.Sleep(100);
+        m_clock.Sleep(100);
     }
     // Rounded half up: floor(sum / count + 0.5), in integers.
     const auto n = static_cast<std::uint32_t>(count);
@@ -136,13 +136,14 @@ int CUsbCamera::CaptureAndMeasureAveraged(int count, const MeasureArea& area, Ar
 }
 
 int CUsbCamera::CaptureRawImage(std::uint8_t* buffer, std::uint32_t bufferSize, ImageFileInfo* info) {
-    if (!buffer || !info) return 6;
+    if (!buffer || !info) return kLinkBadArgument;
     ImageFileInfo taken;
     int r = CapturePreamble(&taken, 20);
     if (r != 1) return r;
     // Sizes that the buffer cannot hold or that cannot be split into blocks
     // are refused before anything is transferred.
-    if (taken.totalSize > bufferSize || taken.firstPartSize > taken.totalSize || taken.blockSize == 0) return 8;
+    if (taken.totalSize > bufferSize || taken.firstPartSize > taken.totalSize || taken.blockSize == 0)
+        return kLinkNoPicture;
 
     std::uint8_t* p = buffer;
     for (std::uint32_t left = taken.firstPartSize; left > 0;) {

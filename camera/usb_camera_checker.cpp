@@ -32,6 +32,7 @@ struct ConfigCodes {
     const char* writeName = nullptr;
     const char* readName = nullptr;
 };
+// By ConfigMemory.
 constexpr ConfigCodes kConfigCodes[3] = {
     {0x2081, 0x2080, "DXC_CCDEEPROM_DATAWRITE", "DXC_CCDEEPROM_DATAREAD"},
     {0x3081, 0x3080, "DXC_TFTEEPROM_DATAWRITE", "DXC_TFTEEPROM_DATAREAD"},
@@ -46,10 +47,19 @@ struct AreaPrefixes {
     char write[3] = {};
 };
 constexpr AreaPrefixes kAreaPrefixes[3] = {
-    {"AR", 3, "AS"},  // area 3, DRAM
-    {"AU", 2, "AW"},  // area 4, EEPROM
-    {"MA", 2, "MC"},  // area 5
+    {"AR", 3, "AS"},  // CameraMemory::Dram
+    {"AU", 2, "AW"},  // CameraMemory::Eeprom
+    {"MA", 2, "MC"},  // CameraMemory::Area5
 };
+
+// Enumerations come from callers as numbers: one out of range is refused.
+bool Valid(ConfigMemory kind) {
+    return kind == ConfigMemory::CcdEeprom || kind == ConfigMemory::TftEeprom || kind == ConfigMemory::RamConfig;
+}
+bool Valid(CameraMemory area) {
+    return area == CameraMemory::Dram || area == CameraMemory::Eeprom || area == CameraMemory::Area5;
+}
+bool Valid(MemoryDirection mode) { return mode == MemoryDirection::Write || mode == MemoryDirection::Read; }
 
 void TraceCommand(const char* name) { platform::Trace("COMMAND : %s\r\n", name); }
 
@@ -90,17 +100,17 @@ int CUsbCamera::CloseChecker() {
 }
 
 int CUsbCamera::ReadFirmwareVersion(std::uint8_t* buffer128) {
-    if (!buffer128) return 6;
+    if (!buffer128) return kLinkBadArgument;
     TraceCommand("DXC_RISC_FIRMWARE_VERSION");
     return ExecuteCheckerCommand(kRead, 0x1180, 0, 128, 0, LVX_DIR_IN, buffer128);
 }
 
-int CUsbCamera::TransferConfigMemory(int kind, int mode, std::uint32_t address, std::uint32_t n,
+int CUsbCamera::TransferConfigMemory(ConfigMemory kind, MemoryDirection mode, std::uint32_t address, std::uint32_t n,
                                      std::uint8_t* buffer) {
-    if (kind < 0 || kind > 2 || mode < 0 || mode > 1) return 6;
-    if (n != 0 && !buffer) return 6;
-    const ConfigCodes& c = kConfigCodes[kind];
-    if (mode == 0) {
+    if (!Valid(kind) || !Valid(mode)) return kLinkBadArgument;
+    if (n != 0 && !buffer) return kLinkBadArgument;
+    const ConfigCodes& c = kConfigCodes[static_cast<int>(kind)];
+    if (mode == MemoryDirection::Write) {
         TraceCommand(c.writeName);
         return ExecuteCheckerCommand(kSet, c.write, address, n, 0, LVX_DIR_OUT, buffer);
     }
@@ -108,29 +118,30 @@ int CUsbCamera::TransferConfigMemory(int kind, int mode, std::uint32_t address, 
     return ExecuteCheckerCommand(kRead, c.read, address, n, 0, LVX_DIR_IN, buffer);
 }
 
-int CUsbCamera::WriteConfigMemoryVerified(int kind, int mode, std::uint32_t address, std::uint32_t n,
-                                          std::uint8_t* buffer) {
+int CUsbCamera::WriteConfigMemoryVerified(ConfigMemory kind, MemoryDirection mode, std::uint32_t address,
+                                          std::uint32_t n, std::uint8_t* buffer) {
     // Bad arguments send nothing and count as a failed verification: callers
     // map 0 to their own number.
-    if (kind < 0 || kind > 2 || mode < 0 || mode > 1) return 0;
+    if (!Valid(kind) || !Valid(mode)) return 0;
     if (n > kVerifyLimit || (n != 0 && !buffer)) return 0;
     if (TransferConfigMemory(kind, mode, address, n, buffer) != 1) return 0;
-    clock_.Sleep(kVerifyWaitMs);
+    m_clock.Sleep(kVerifyWaitMs);
     std::uint8_t readBack[kVerifyLimit] = {};
-    if (TransferConfigMemory(kind, 1, address, n, readBack) != 1) return 0;
+    if (TransferConfigMemory(kind, MemoryDirection::Read, address, n, readBack) != 1) return 0;
     return std::memcmp(readBack, buffer, n) == 0 ? 1 : 0;
 }
 
-int CUsbCamera::ConfigMemoryHolds(int kind, std::uint32_t address, std::uint32_t n, const std::uint8_t* expected) {
-    if (n == 0 || !expected) return 6;
+int CUsbCamera::ConfigMemoryHolds(ConfigMemory kind, std::uint32_t address, std::uint32_t n,
+                                  const std::uint8_t* expected) {
+    if (n == 0 || !expected) return kLinkBadArgument;
     std::vector<std::uint8_t> held(n);
-    const int r = TransferConfigMemory(kind, 1, address, n, held.data());
+    const int r = TransferConfigMemory(kind, MemoryDirection::Read, address, n, held.data());
     if (r != 1) return r;
     return std::memcmp(held.data(), expected, n) == 0 ? 1 : 0;
 }
 
 int CUsbCamera::ReadCcdAdjustData(const MeasureArea& area, AreaMeasurement* out) {
-    if (!out) return 6;
+    if (!out) return kLinkBadArgument;
     TraceCommand("DXC_CCD_ADJUST_DATA_IN");
     // Bytes 4-5 x, 6-7 y, 12-13 width, 14-15 height.
     const std::uint32_t position = (std::uint32_t{area.x} << 16) | area.y;
@@ -147,19 +158,19 @@ int CUsbCamera::ReadCcdAdjustData(const MeasureArea& area, AreaMeasurement* out)
 }
 
 int CUsbCamera::SetPlayMode(int mode) {
-    if (mode < 0 || mode > 1) return 6;
+    if (mode < 0 || mode > 1) return kLinkBadArgument;
     TraceCommand(mode == 0 ? "DXC_PLAY_ON" : "DXC_PLAY_OFF");
     return ExecuteCheckerCommand(kControl, mode == 0 ? 0x6201 : 0x6200, 0, 0, 0, LVX_DIR_NONE, nullptr);
 }
 
 int CUsbCamera::SetVideoMode(int mode) {
-    if (mode < 0 || mode > 1) return 6;
+    if (mode < 0 || mode > 1) return kLinkBadArgument;
     TraceCommand(mode == 0 ? "DXC_NTSC_MODE" : "DXC_PAL_MODE");
     return ExecuteCheckerCommand(kControl, mode == 0 ? 0x6300 : 0x6301, 0, 0, 0, LVX_DIR_NONE, nullptr);
 }
 
 int CUsbCamera::ShowTestPattern(int index) {
-    if (index < 0 || index > 21) return 6;
+    if (index < 0 || index > 21) return kLinkBadArgument;
     // Patterns 17-21 are the camera's 0x20-0x60.
     const int pattern = index <= 16 ? index : (index - 15) * 0x10;
     TraceCommand("DXC_TESTPATTAN_DISP");
@@ -168,19 +179,19 @@ int CUsbCamera::ShowTestPattern(int index) {
 }
 
 int CUsbCamera::SendUpdateCommand(int index) {
-    if (index < 0 || index > 7) return 6;
+    if (index < 0 || index > 7) return kLinkBadArgument;
     TraceCommand("DXC_UPDATECOMMAND");
     return ExecuteCheckerCommand(kControl, kUpdateCodes[index], 0, 0, 0, LVX_DIR_NONE, nullptr);
 }
 
 int CUsbCamera::SetCcdPower(int mode) {
-    if (mode < 0 || mode > 1) return 6;
+    if (mode < 0 || mode > 1) return kLinkBadArgument;
     TraceCommand(mode == 0 ? "DXC_CCD_POWERON" : "DXC_CCD_POWEROFF");
     return ExecuteCheckerCommand(kControl, mode == 0 ? 0x6001 : 0x6000, 0, 0, 0, LVX_DIR_NONE, nullptr);
 }
 
 int CUsbCamera::SetOb(int flag) {
-    if (flag < 0 || flag > 1) return 6;
+    if (flag < 0 || flag > 1) return kLinkBadArgument;
     TraceCommand("DXC_SET_OB");
     std::uint8_t value = flag != 0 ? 1 : 0;
     return ExecuteCheckerCommand(kSet, 0x7081, 0, 1, 0, LVX_DIR_OUT, &value);
@@ -192,7 +203,7 @@ int CUsbCamera::SetLanguage(std::uint8_t language) {
 }
 
 int CUsbCamera::ResetMenu(const std::uint8_t* data22) {
-    if (!data22) return 6;
+    if (!data22) return kLinkBadArgument;
     TraceCommand("DXC_MENU_RESET");
     std::uint8_t data[22] = {};
     std::memcpy(data, data22, sizeof data);
@@ -200,7 +211,7 @@ int CUsbCamera::ResetMenu(const std::uint8_t* data22) {
 }
 
 int CUsbCamera::CheckCfLed(int flag) {
-    if (flag < 0 || flag > 1) return 6;
+    if (flag < 0 || flag > 1) return kLinkBadArgument;
     TraceCommand("DXC_CHECK_CFLED");
     return ExecuteCheckerCommand(kSet, static_cast<std::uint16_t>(0x8400 | flag), 0, 0, 0, LVX_DIR_NONE, nullptr);
 }
@@ -212,7 +223,7 @@ int CUsbCamera::CheckOpaline(std::uint8_t value) {
 }
 
 int CUsbCamera::CheckTftSwitch(std::uint8_t* value) {
-    if (!value) return 6;
+    if (!value) return kLinkBadArgument;
     TraceCommand("DXC_CHECK_TFTSW");
     return ExecuteCheckerCommand(kRead, 0x8680, 0, 1, 0, LVX_DIR_IN, value);
 }
@@ -223,7 +234,7 @@ int CUsbCamera::MakeFpgainTable() {
 }
 
 int CUsbCamera::SendMcuCommand(const std::uint8_t* bytes, std::uint32_t n) {
-    if (n > kMcuFrame || (n != 0 && !bytes)) return 6;
+    if (n > kMcuFrame || (n != 0 && !bytes)) return kLinkBadArgument;
     TraceCommand("DXC_CAMMCU_TESTCMD_SEND");
     std::uint8_t frame[kMcuFrame] = {};
     if (n != 0) std::memcpy(frame, bytes, n);
@@ -231,13 +242,13 @@ int CUsbCamera::SendMcuCommand(const std::uint8_t* bytes, std::uint32_t n) {
 }
 
 int CUsbCamera::ReceiveMcuResponse(std::uint32_t n, std::uint8_t* buffer) {
-    if (n >= kMcuFrame || !buffer) return 6;
+    if (n >= kMcuFrame || !buffer) return kLinkBadArgument;
     TraceCommand("DXC_CAMMCU_TESTCMD_RESP");
     return ExecuteCheckerCommand(kRead, 0x9180, 0, n + 1, 0, LVX_DIR_IN, buffer);
 }
 
 int CUsbCamera::ReceiveMcuResponse(std::uint32_t n, std::uint8_t* buffer, std::uint32_t bufferSize) {
-    if (n >= kMcuFrame || n + 1 > bufferSize) return 6;
+    if (n >= kMcuFrame || n + 1 > bufferSize) return kLinkBadArgument;
     return ReceiveMcuResponse(n, buffer);
 }
 
@@ -247,7 +258,7 @@ int CUsbCamera::McuExchange(const std::uint8_t* bytes, std::uint32_t n) {
     std::uint8_t reply[4] = {};
     r = ReceiveMcuResponse(2, reply, sizeof reply);
     if (r != 1) return r;
-    return reply[0] == kMcuOk ? 1 : 9;
+    return reply[0] == kMcuOk ? 1 : kLinkMcuRefused;
 }
 
 int CUsbCamera::SetInspectionMode() {
@@ -274,17 +285,17 @@ int CUsbCamera::CallChecksumSubroutine() {
     return McuExchange(cmd, sizeof cmd);
 }
 
-int CUsbCamera::AccessCameraMemory(int area, int mode, std::uint32_t address, std::uint32_t n,
+int CUsbCamera::AccessCameraMemory(CameraMemory area, MemoryDirection mode, std::uint32_t address, std::uint32_t n,
                                    std::uint8_t* buffer, std::uint32_t bufferSize) {
-    if (area < 3 || area > 5 || mode < 0 || mode > 1) return 6;
-    const AreaPrefixes& p = kAreaPrefixes[area - 3];
-    const bool write = mode == 0;
+    if (!Valid(area) || !Valid(mode)) return kLinkBadArgument;
+    const AreaPrefixes& p = kAreaPrefixes[static_cast<int>(area) - static_cast<int>(CameraMemory::Dram)];
+    const bool write = mode == MemoryDirection::Write;
     const int addressBytes = write ? 2 : p.readAddressBytes;
-    if (address >= (std::uint32_t{1} << (8 * addressBytes))) return 6;
-    if (!buffer && (n != 0 || !write)) return 6;
-    if (write && (n > kMemoryWriteLimit || n > bufferSize)) return 6;
+    if (address >= (std::uint32_t{1} << (8 * addressBytes))) return kLinkBadArgument;
+    if (!buffer && (n != 0 || !write)) return kLinkBadArgument;
+    if (write && (n > kMemoryWriteLimit || n > bufferSize)) return kLinkBadArgument;
     // A read answers n + 2 bytes, the data first.
-    if (!write && (n > kMemoryReadLimit || n + 2 > bufferSize)) return 6;
+    if (!write && (n > kMemoryReadLimit || n + 2 > bufferSize)) return kLinkBadArgument;
 
     platform::Trace("CAMERA MEMORY ACCESS COMMAND\n");
     std::uint8_t cmd[kMcuFrame] = {};
@@ -292,18 +303,20 @@ int CUsbCamera::AccessCameraMemory(int area, int mode, std::uint32_t address, st
         BuildMemoryAccess(cmd, write ? p.write : p.read, addressBytes, address, n, write ? buffer : nullptr);
     int r = SendMcuCommand(cmd, len);
     if (r != 1) return r;
-    clock_.Sleep(kMemoryAccessWaitMs);
+    m_clock.Sleep(kMemoryAccessWaitMs);
     if (!write) return ReceiveMcuResponse(n + 1, buffer, bufferSize);
     std::uint8_t reply[4] = {};
     r = ReceiveMcuResponse(2, reply, sizeof reply);
     if (r != 1) return r;
-    return reply[0] == kMcuOk ? 1 : 9;
+    return reply[0] == kMcuOk ? 1 : kLinkMcuRefused;
 }
 
-int CUsbCamera::CameraMemoryHolds(int area, std::uint32_t address, std::uint32_t n, const std::uint8_t* expected) {
-    if (n == 0 || !expected) return 6;
+int CUsbCamera::CameraMemoryHolds(CameraMemory area, std::uint32_t address, std::uint32_t n,
+                                  const std::uint8_t* expected) {
+    if (n == 0 || !expected) return kLinkBadArgument;
     std::vector<std::uint8_t> held(n + 2);  // the data and what the camera adds
-    const int r = AccessCameraMemory(area, 1, address, n, held.data(), static_cast<std::uint32_t>(held.size()));
+    const int r = AccessCameraMemory(area, MemoryDirection::Read, address, n, held.data(),
+                                     static_cast<std::uint32_t>(held.size()));
     if (r != 1) return r;
     return std::memcmp(held.data(), expected, n) == 0 ? 1 : 0;
 }

@@ -85,20 +85,20 @@ int CUsbCamera::DcmdCloseSession() {
 }
 
 int CUsbCamera::DcmdChangeMode(int mode) {
-    if (mode < 0 || mode > 1) return 6;
+    if (mode < 0 || mode > 1) return kLinkBadArgument;
     TraceCommand("DCMD_CHANGE_MODE");
     return ExecuteCameraCommand(DCMD_CHANGE_MODE, static_cast<std::uint8_t>(mode), 0, LVX_DIR_NONE, nullptr);
 }
 
 int CUsbCamera::DcmdTakePicture(int mode) {
     // The mode is checked but the camera's command carries none.
-    if (mode < 0 || mode > 1) return 6;
+    if (mode < 0 || mode > 1) return kLinkBadArgument;
     TraceCommand("DCMD_TAKE_PICTURE");
     return ExecuteCameraCommand(DCMD_TAKE_PICTURE, 0, 0, LVX_DIR_NONE, nullptr);
 }
 
 int CUsbCamera::DcmdGetImageFileInfo(ImageFileInfo* info) {
-    if (!info) return 6;
+    if (!info) return kLinkBadArgument;
     TraceCommand("DCMD_GET_IMAGE_FILE_INFO");
     std::uint8_t reply[kImageFileInfoSize] = {};
     int r = ExecuteCameraCommand(DCMD_GET_IMAGE_FILE_INFO, 0, sizeof reply, LVX_DIR_IN, reply);
@@ -108,24 +108,24 @@ int CUsbCamera::DcmdGetImageFileInfo(ImageFileInfo* info) {
 }
 
 int CUsbCamera::DcmdGetImage(int part, std::uint32_t n, std::uint8_t* buffer) {
-    if (part < 0 || part > 1 || (n != 0 && !buffer)) return 6;
+    if (part < 0 || part > 1 || (n != 0 && !buffer)) return kLinkBadArgument;
     TraceCommand("DCMD_GET_IMAGE");
     return ExecuteCameraCommand(DCMD_GET_IMAGE, static_cast<std::uint8_t>(part), n, LVX_DIR_IN, buffer);
 }
 
 int CUsbCamera::DcmdGetImageAlt(int part, std::uint32_t n, std::uint8_t* buffer) {
-    if (part < 0 || part > 1 || (n != 0 && !buffer)) return 6;
+    if (part < 0 || part > 1 || (n != 0 && !buffer)) return kLinkBadArgument;
     TraceCommand("DCMD_GET_IMAGE");
     return ExecuteCameraCommand(DCMD_GET_IMAGE_ALT, static_cast<std::uint8_t>(part), n, LVX_DIR_IN, buffer);
 }
 
 int CUsbCamera::DcmdGetProperty(std::uint8_t id, std::uint8_t* value) {
-    if (!value) return 6;
+    if (!value) return kLinkBadArgument;
     TraceCommand("DCMD_GET_PROPERTY");
     std::uint8_t reply[kPropertySize] = {};
     int r = ExecuteCameraCommand(DCMD_GET_PROPERTY, id, sizeof reply, LVX_DIR_IN, reply);
     if (r != 1) return r;
-    return ParseProperty(reply, id, value) ? 1 : 7;
+    return ParseProperty(reply, id, value) ? 1 : kLinkBadPropertyReply;
 }
 
 int CUsbCamera::DcmdSetProperty(std::uint8_t id, std::uint8_t value) {
@@ -141,7 +141,7 @@ int CUsbCamera::DcmdDeviceReady() {
 }
 
 int CUsbCamera::DcmdGetDateTime(CameraDateTime* dt) {
-    if (!dt) return 6;
+    if (!dt) return kLinkBadArgument;
     TraceCommand("DCMD_GET_DATE_TIME");
     std::uint8_t reply[kDateTimeSize] = {};
     int r = ExecuteCameraCommand(DCMD_GET_DATE_TIME, 0, sizeof reply, LVX_DIR_IN, reply);
@@ -169,7 +169,7 @@ int CUsbCamera::ChargeInsideSb(double value) {
     // The camera takes the charge in tenths; anything that does not fit 16
     // bits (or is not a number) would be converted undefined.
     const double tenths = value * 10.0;
-    if (!(tenths >= 0.0) || tenths >= 65536.0) return 6;
+    if (!(tenths >= 0.0) || tenths >= 65536.0) return kLinkBadArgument;
     TraceCommand("INSIDE_SB_CHARGE");
     std::uint8_t cmd[4] = {'G', 'w'};
     platform::PutBe16(cmd + 2, static_cast<std::uint16_t>(tenths));
@@ -198,7 +198,7 @@ int CUsbCamera::FireInsideSb(std::uint16_t w) {
 }
 
 int CUsbCamera::CopyCameraMemory(int selector, std::uint16_t p, std::uint16_t q) {
-    if (selector < 0 || selector > 1) return 6;
+    if (selector < 0 || selector > 1) return kLinkBadArgument;
     TraceCommand("MEMORY_COPY_CMD");
     std::uint8_t cmd[6] = {'A', static_cast<std::uint8_t>(selector == 0 ? 'Y' : 'Z')};
     platform::PutBe16(cmd + 2, p);
@@ -207,7 +207,7 @@ int CUsbCamera::CopyCameraMemory(int selector, std::uint16_t p, std::uint16_t q)
 }
 
 int CUsbCamera::ReadMcuWord(std::uint8_t n, std::uint16_t* value) {
-    if (!value) return 6;
+    if (!value) return kLinkBadArgument;
     TraceCommand("PRE_FLASH_CMD");
     const std::uint8_t cmd[] = {'C', 'Q', n};
     int r = SendMcuCommand(cmd, sizeof cmd);

@@ -91,10 +91,6 @@ LinkState& Link() {
     return state;
 }
 
-constexpr std::uint8_t kFlagLibrary = 0x01;
-constexpr std::uint8_t kFlagDriver = 0x02;
-constexpr std::uint8_t kFlagDevice = 0x04;
-
 // Each open of the device registers an event routine of its own, so that a
 // notification for a transfer of an earlier open ends nothing now. A
 // library that does not cancel at the close may still complete a transfer
@@ -187,7 +183,7 @@ void TraceResult(std::uint32_t result) {
 }
 
 // Every entry call passes here: the entry must be bound, and its result is
-// traced. Without an entry the library is not loaded (2).
+// traced. Without an entry the library is not loaded (kLinkNotLoaded).
 bool CallEntry(std::uint32_t selector, void* block, std::uint32_t handle, std::uint32_t* result) {
     LvDriverEntryFn entry = Link().entry.load();
     if (!entry) return false;
@@ -285,7 +281,7 @@ bool Unwritten(const std::uint8_t* data, std::uint32_t length, std::uint32_t num
 // transfer's, no transfer goes out until the caller connects again.
 void CloseAbandonedDevice() {
     LinkState& link = Link();
-    ClearFlag(kFlagDevice);
+    ClearFlag(CUsbCamera::kDeviceOpen);
     LvxCloseDeviceBlock block{};
     block.deviceHandle = link.deviceHandle.load();
     std::uint32_t result = 0;
@@ -299,13 +295,13 @@ void CloseAbandonedDevice() {
 int RunTransfer(platform::Clock& clock, std::uint32_t commandLength, std::uint8_t direction, std::uint32_t length,
                 std::uint8_t* data, int polls) {
     LinkState& link = Link();
-    if (!link.entry.load()) return 2;
-    if (length != 0 && !data) return 6;
+    if (!link.entry.load()) return kLinkNotLoaded;
+    if (length != 0 && !data) return kLinkBadArgument;
     // A failed open leaves the last session's handle behind: never use it.
-    if (!HasFlag(kFlagDevice)) return 14;
+    if (!HasFlag(CUsbCamera::kDeviceOpen)) return kLinkTransferFailed;
     if (link.outOfStep.load()) {
         CloseAbandonedDevice();
-        return 14;
+        return kLinkTransferFailed;
     }
 
     const std::uint32_t number = NextTransferNumber();
@@ -357,7 +353,7 @@ int RunTransfer(platform::Clock& clock, std::uint32_t commandLength, std::uint8_
             RetireTransfer();
             ++link.owed[link.open.load()];
             CloseAbandonedDevice();
-            return 14;
+            return kLinkTransferFailed;
         }
         result = static_cast<std::uint32_t>(outcome);
         // The notification routines may run on the library's thread, so
@@ -366,14 +362,14 @@ int RunTransfer(platform::Clock& clock, std::uint32_t commandLength, std::uint8_
         platform::Trace("Status code:%08X\n", static_cast<unsigned>(result));
         if ((outcome & kDropped) != 0) {
             RetireTransfer();
-            return 14;
+            return kLinkTransferFailed;
         }
     } else {
         link.inFlight.store(0, std::memory_order_release);
     }
-    if (result != 0) return 14;
+    if (result != 0) return kLinkTransferFailed;
     for (std::uint8_t s : t.sense)
-        if (s != 0) return 14;
+        if (s != 0) return kLinkTransferFailed;
     if (direction == LVX_DIR_IN && length != 0) std::memcpy(data, t.data.data(), length);
     return 1;
 }
@@ -385,40 +381,40 @@ int FindCameraOnce(std::uint32_t* deviceId) {
 
     platform::Trace("LVX_SEL_GET_DEVICELIST_1\r\n");
     LvxDeviceListBlock ask{LVX_DEVICELIST_TAG, 0, nullptr};
-    if (!CallEntry(LVX_SEL_GET_DEVICELIST, &ask, handle, &result)) return 2;
-    if (result != 0) return 11;
+    if (!CallEntry(LVX_SEL_GET_DEVICELIST, &ask, handle, &result)) return kLinkNotLoaded;
+    if (result != 0) return kLinkDeviceNotOpened;
     platform::Trace("DEVICE COUNT = %d\n", static_cast<int>(ask.count));
-    if (ask.count == 0) return 4;
+    if (ask.count == 0) return kLinkNoDevice;
 
     platform::Trace("LVX_SEL_GET_DEVICELIST_2\r\n");
     std::uint32_t ids[kDeviceListCapacity] = {};
     LvxDeviceListBlock list{LVX_DEVICELIST_TAG, kDeviceListCapacity, ids};
-    if (!CallEntry(LVX_SEL_GET_DEVICELIST, &list, handle, &result)) return 2;
-    if (result != 0) return 11;
+    if (!CallEntry(LVX_SEL_GET_DEVICELIST, &list, handle, &result)) return kLinkNotLoaded;
+    if (result != 0) return kLinkDeviceNotOpened;
     // A device unplugged between the two calls must not leave us reading
     // ids the library never wrote.
     const std::uint32_t count = std::min({ask.count, list.count, kDeviceListCapacity});
 
     for (std::uint32_t i = 0; i < count; ++i) {
         LvxDeviceInfoBlock first{ids[i], 0, 0, nullptr};
-        if (!CallEntry(LVX_SEL_GET_DEVICEINFO, &first, handle, &result)) return 2;
+        if (!CallEntry(LVX_SEL_GET_DEVICEINFO, &first, handle, &result)) return kLinkNotLoaded;
         if (result != 0) continue;
         std::uint8_t info[LVX_DEVICEINFO_SIZE] = {};
         LvxDeviceInfoBlock second{ids[i], 0, 0, info};
-        if (!CallEntry(LVX_SEL_GET_DEVICEINFO, &second, handle, &result)) return 2;
+        if (!CallEntry(LVX_SEL_GET_DEVICEINFO, &second, handle, &result)) return kLinkNotLoaded;
         if (result != 0) continue;
         if (std::memcmp(info + kIdentityOffset, kCameraIdentity, kIdentityCompareLength) == 0) {
             *deviceId = ids[i];
             return 1;
         }
     }
-    return 5;
+    return kLinkNoCamera;
 }
 
 }  // namespace
 
 CUsbCamera::CUsbCamera(platform::Clock& clock, std::function<void(const std::string&)> showStopMessage)
-    : clock_(clock), showStopMessage_(std::move(showStopMessage)) {}
+    : m_clock(clock), m_showStopMessage(std::move(showStopMessage)) {}
 
 // Destroying the object closes nothing: the link state outlives it.
 CUsbCamera::~CUsbCamera() = default;
@@ -431,9 +427,9 @@ void CUsbCamera::BindDriverEntry(LvDriverEntryFn entry) {
     link.library.reset();
     ForgetOwedTransfers();
     if (entry)
-        SetFlag(kFlagLibrary);
+        SetFlag(CUsbCamera::kLibraryLoaded);
     else
-        ClearFlag(kFlagLibrary);
+        ClearFlag(CUsbCamera::kLibraryLoaded);
 }
 
 platform::SharedLibrary* CUsbCamera::DriverLibrary() { return Link().library.get(); }
@@ -452,16 +448,16 @@ int CUsbCamera::LoadDriverLibrary() {
     std::string error;
     link.library = platform::SharedLibrary::Open(link.libraryName, &error);
     if (!link.library) {
-        if (showStopMessage_) showStopMessage_(kLoadFailedMessage);
-        return 2;
+        if (m_showStopMessage) m_showStopMessage(kLoadFailedMessage);
+        return kLinkNotLoaded;
     }
-    SetFlag(kFlagLibrary);
+    SetFlag(CUsbCamera::kLibraryLoaded);
     auto entry = link.library->Function<LvDriverEntryFn>(LVX_DRIVER_ENTRY_NAME);
     if (!entry) {
         link.library.reset();
-        ClearFlag(kFlagLibrary);
-        if (showStopMessage_) showStopMessage_(kLoadFailedMessage);
-        return 3;
+        ClearFlag(CUsbCamera::kLibraryLoaded);
+        if (m_showStopMessage) m_showStopMessage(kLoadFailedMessage);
+        return kLinkEntryMissing;
     }
     link.entry.store(entry);
     ForgetOwedTransfers();
@@ -491,20 +487,20 @@ int CUsbCamera::OpenDriver() {
     LvxOpenDriverBlock block{};
     std::memcpy(block.version, LVX_DRIVER_VERSION, sizeof block.version);
     std::uint32_t result = 0;
-    if (!CallEntry(LVX_SEL_OPEN_DRIVER, &block, 0, &result)) return 2;
-    if (result != 0) return 10;
+    if (!CallEntry(LVX_SEL_OPEN_DRIVER, &block, 0, &result)) return kLinkNotLoaded;
+    if (result != 0) return kLinkDriverNotOpened;
     Link().driverHandle.store(block.driverHandle);
-    SetFlag(kFlagDriver);
+    SetFlag(CUsbCamera::kDriverOpen);
     return 1;
 }
 
 int CUsbCamera::FindCameraDevice(std::uint32_t* deviceId) {
-    if (!deviceId) return 6;
-    int r = 4;
+    if (!deviceId) return kLinkBadArgument;
+    int r = kLinkNoDevice;
     for (int attempt = 0; attempt < kFindAttempts; ++attempt) {
         r = FindCameraOnce(deviceId);
-        if (r == 1 || r == 2) return r;
-        clock_.Sleep(kFindRetryWaitMs);
+        if (r == 1 || r == kLinkNotLoaded) return r;
+        m_clock.Sleep(kFindRetryWaitMs);
     }
     return r;
 }
@@ -514,15 +510,15 @@ int CUsbCamera::OpenDevice(std::uint32_t deviceId) {
     LvxOpenDeviceBlock block{};
     block.deviceId = deviceId;
     const std::optional<std::uint32_t> open = NextOpen();
-    if (!open) return 11;
+    if (!open) return kLinkDeviceNotOpened;
     Link().open.store(*open);
     Link().outOfStep.store(false);
     block.onEvent = kEventRoutineOfOpen[*open];
     std::uint32_t result = 0;
-    if (!CallEntry(LVX_SEL_OPEN_DEVICE, &block, Link().driverHandle.load(), &result)) return 2;
-    if (result != 0) return 11;
+    if (!CallEntry(LVX_SEL_OPEN_DEVICE, &block, Link().driverHandle.load(), &result)) return kLinkNotLoaded;
+    if (result != 0) return kLinkDeviceNotOpened;
     Link().deviceHandle.store(block.deviceHandle);
-    SetFlag(kFlagDevice);
+    SetFlag(CUsbCamera::kDeviceOpen);
     return 1;
 }
 
@@ -530,20 +526,20 @@ int CUsbCamera::InquiryDevice() {
     platform::Trace("COMMAND : INQUIRY\r\n");
     std::uint8_t reply[kInquiryLength] = {};
     BuildInquiryBlock(Link().transfer->command);
-    return RunTransfer(clock_, kInquiryBlockSize, LVX_DIR_IN, kInquiryLength, reply, kCameraPolls);
+    return RunTransfer(m_clock, kInquiryBlockSize, LVX_DIR_IN, kInquiryLength, reply, kCameraPolls);
 }
 
 int CUsbCamera::DisconnectCamera() {
     LinkState& link = Link();
     std::uint32_t result = 0;
-    if (HasFlag(kFlagDevice)) {
-        ClearFlag(kFlagDevice);
+    if (HasFlag(CUsbCamera::kDeviceOpen)) {
+        ClearFlag(CUsbCamera::kDeviceOpen);
         LvxCloseDeviceBlock block{};
         block.deviceHandle = link.deviceHandle.load();
         CallEntry(LVX_SEL_CLOSE_DEVICE, &block, link.driverHandle.load(), &result);
     }
-    if (HasFlag(kFlagDriver)) {
-        ClearFlag(kFlagDriver);
+    if (HasFlag(CUsbCamera::kDriverOpen)) {
+        ClearFlag(CUsbCamera::kDriverOpen);
         LvxCloseDriverBlock block{};
         CallEntry(LVX_SEL_CLOSE_DRIVER, &block, link.driverHandle.load(), &result);
     }
@@ -554,13 +550,13 @@ int CUsbCamera::ExecuteCheckerCommand(std::uint8_t cls, std::uint16_t code, std:
                                       std::uint32_t length, std::uint32_t parameter, std::uint8_t direction,
                                       std::uint8_t* data) {
     BuildCheckerBlock(Link().transfer->command, cls, code, address, length, parameter);
-    return RunTransfer(clock_, kCommandBlockSize, direction, length, data, kCheckerPolls);
+    return RunTransfer(m_clock, kCommandBlockSize, direction, length, data, kCheckerPolls);
 }
 
 int CUsbCamera::ExecuteCameraCommand(std::uint8_t opcode, std::uint8_t parameter, std::uint32_t length,
                                      std::uint8_t direction, std::uint8_t* data) {
     BuildCameraBlock(Link().transfer->command, opcode, parameter, length);
-    return RunTransfer(clock_, kCommandBlockSize, direction, length, data, kCameraPolls);
+    return RunTransfer(m_clock, kCommandBlockSize, direction, length, data, kCameraPolls);
 }
 
 void CUsbCamera::OnDriverEvent(std::uint32_t eventCode, std::uint32_t value) {

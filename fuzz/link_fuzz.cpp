@@ -275,8 +275,9 @@ void RunOperation(Input& in, CUsbCamera& camera) {
             break;
         }
         case 5: {
-            const int area = 2 + in.Byte() % 5;
-            const int mode = in.Byte() % 3;
+            // Numbers beyond the enumerations too: they must be refused.
+            const auto area = static_cast<CameraMemory>(2 + in.Byte() % 5);
+            const auto mode = static_cast<MemoryDirection>(in.Byte() % 3);
             const std::uint32_t address = in.Long() >> (in.Byte() % 32);
             const std::uint32_t n = in.Word() % 300;
             std::vector<std::uint8_t> buffer(in.Word() % 300 + 1);
@@ -331,15 +332,15 @@ void RunOperation(Input& in, CUsbCamera& camera) {
             ExpectLinkResult(camera.SetShootingConditions(in.Byte(), in.Byte(), in.Byte(), in.Byte()));
             break;
         case 11: {
-            const int kind = in.Byte() % 4;
+            const auto kind = static_cast<ConfigMemory>(in.Byte() % 4);
             std::vector<std::uint8_t> buffer(in.Word() % 2100 + 1);
-            ExpectLinkResult(camera.TransferConfigMemory(kind, 1, in.Word(), static_cast<std::uint32_t>(buffer.size()),
-                                                         buffer.data()));
+            ExpectLinkResult(camera.TransferConfigMemory(kind, MemoryDirection::Read, in.Word(),
+                                                         static_cast<std::uint32_t>(buffer.size()), buffer.data()));
             break;
         }
         case 12: {
-            const int kind = in.Byte() % 3;
-            const int mode = in.Byte() % 2;
+            const auto kind = static_cast<ConfigMemory>(in.Byte() % 3);
+            const auto mode = static_cast<MemoryDirection>(in.Byte() % 2);
             std::vector<std::uint8_t> buffer(in.Word() % 2100 + 1);
             const int r = camera.WriteConfigMemoryVerified(kind, mode, in.Word(),
                                                            static_cast<std::uint32_t>(buffer.size()), buffer.data());

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 
+#include "adjust/camera_session.h"
+#include "adjust/rounding.h"
 #include "platform/format.h"
 #include "shell/image_adjust_dlg.h"
 #include "res/prompts.h"
@@ -43,10 +45,10 @@ struct Spread {
         ++count;
     }
     int Range() const { return max - min; }
-    int Average() const { return static_cast<int>(static_cast<double>(sum) / count + 0.5); }
+    int Average() const { return RoundToInt(static_cast<double>(sum) / count); }
 };
 
-int RoundedMean(int a, int b) { return static_cast<int>((a + b) / 2.0 + 0.5); }
+int RoundedMean(int a, int b) { return RoundToInt((a + b) / 2.0); }
 
 }  // namespace
 
@@ -87,8 +89,7 @@ const char* CImageAdjustDlg::CaptureBaselineShots(bool sensitivity, std::array<A
     CUsbCamera& camera = *m_pCamera;
     for (int i = 0; i < 3; ++i) {
         if (i == 0 || a.pauseBeforeEach) Sleep(100);
-        if (camera.SetShootingConditions(a.shutter, 0, 72, 0) != 1) return kFailMode;
-        Sleep(20);
+        if (!station::Step(*this, camera.SetShootingConditions(a.shutter, 0, 72, 0), 20)) return kFailMode;
         AreaMeasurement& m = shots[static_cast<std::size_t>(i)];
         if (camera.CaptureAndMeasure(a.area, &m) != 1) return kFailRelease;
         if (sensitivity)
@@ -103,10 +104,7 @@ const char* CImageAdjustDlg::CaptureBaselineShots(bool sensitivity, std::array<A
 
 void CImageAdjustDlg::CloseBaselineSession() {
     CUsbCamera& camera = *m_pCamera;
-    if (camera.CloseChecker() == 1) {
-        Sleep(20);
-        camera.DcmdCloseSession();
-    }
+    if (station::Step(*this, camera.CloseChecker(), 20)) camera.DcmdCloseSession();
     ReleaseCamera();
 }
 

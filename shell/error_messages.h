@@ -1,15 +1,17 @@
 #pragma once
-// The station's error numbers: the fixed message of each number 3 to 74, the
-// status line texts and the fixed texts of the run report.
+// The station's error numbers (camera/result_numbers.h): the fixed message of
+// each number 3 to 74, the status line texts and the fixed texts of the run
+// report.
 
 #include <array>
 #include <cstddef>
 #include <string>
 
 #include "adjust/result_file.h"  // kLogDateFormat
+#include "camera/result_numbers.h"
 
-inline constexpr int kFirstErrorNumber = 3;
-inline constexpr int kLastErrorNumber = 74;
+inline constexpr int kFirstErrorNumber = kErrUsbCommunication;
+inline constexpr int kLastErrorNumber = kErrFileOpen;
 inline constexpr std::size_t kErrorMessageCount = kLastErrorNumber - kFirstErrorNumber + 1;
 // Each message is held as code page 932 text in a fixed slot, NUL included.
 inline constexpr std::size_t kErrorMessageSlotBytes = 50;

@@ -98,7 +98,7 @@ void CImageAdjustDlg::InitCameraLink() {
     CUsbCamera::SetLinkFlags(0);
 
     if (m_pCamera->LoadDriverLibrary() == 1) {
-        CUsbCamera::SetLinkFlags(1);
+        CUsbCamera::SetLinkFlags(CUsbCamera::kLibraryLoaded);
         m_displayState = kDisplayReady;
         m_itemFlags = 0;
         for (int id : {IDC_CCD_FLASH_UP, IDC_SENSITIVITY, IDC_LINE_CRAWL, IDC_SENS_RATIO, IDC_INSIDE_SB,
@@ -184,10 +184,10 @@ void CImageAdjustDlg::OnPaint() {
 
 void CImageAdjustDlg::OnClose() {
     if (!MayCloseWithUnsavedBaseline()) return;
-    if (CUsbCamera::LinkFlags() & 0x01) {
+    if (CUsbCamera::LinkFlags() & CUsbCamera::kLibraryLoaded) {
         if (platform::SharedLibrary* library = CUsbCamera::DriverLibrary(); library && m_pCamera && m_libraryObserver)
             m_libraryObserver->DriverLibraryFreeing(*library);
-        CUsbCamera::SetLinkFlags(CUsbCamera::LinkFlags() & ~0x01);
+        CUsbCamera::SetLinkFlags(CUsbCamera::LinkFlags() & ~CUsbCamera::kLibraryLoaded);
         if (m_pCamera) m_pCamera->FreeDriverLibrary();
         platform::Trace("FREE LIBRARY\r\n");
     }

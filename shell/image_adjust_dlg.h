@@ -101,6 +101,7 @@ public:
     void OnClose() override;
     void OnOK() override;
     void OnCancel() override;
+    // The window's command surface, with no caller yet: not dead code.
     int OnQueryDragIcon() const { return m_hIcon; }
 
     // The end of every run: status line, OK or NG picture and beeps.

@@ -25,7 +25,7 @@ int CImageAdjustDlg::RunItem(Item item) {
         case Item::TftPosition: return RunTftPosition();
         case Item::TftFlashUp: return RunFlashUp(CFlashUpDlg::kTftEeprom, false);
     }
-    return 0;  // not an item of the table
+    return CAdjustDlg::kResultNotRun;  // not an item of the table
 }
 
 int CImageAdjustDlg::RunAdjustDialog(CAdjustDlg& dlg, bool appendLog) {

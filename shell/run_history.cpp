@@ -123,10 +123,10 @@ int CImageAdjustDlg::WriteRunDocumentFile(int result) {
         platform::WriteError::None)
         return result;
     platform::Trace("RUN RECORD NOT WRITTEN: %s.json\r\n", identification.c_str());
-    if (result == 74) return result;  // the result file's failure is said already
+    if (result == kErrFileOpen) return result;  // the result file's failure is said already
     AppMessageBox(kFileNotOpened);
-    m_runRecord.End(74, GetHost().Clock().NowMs());
-    return 74;
+    m_runRecord.End(kErrFileOpen, GetHost().Clock().NowMs());
+    return kErrFileOpen;
 }
 
 void CImageAdjustDlg::RecordRunInHistory() { RecordInHistory(RunDocumentOf(m_runRecord.Result(), m_runEndUnixMs)); }
@@ -159,48 +159,48 @@ std::unique_ptr<ResultFileJournal> CImageAdjustDlg::EditorJournal() {
     // the history and beside the file as a run of START does.
     class Journal : public ResultFileJournal {
     public:
-        explicit Journal(CImageAdjustDlg& dlg) : dlg_(dlg) {}
+        explicit Journal(CImageAdjustDlg& dlg) : m_dlg(dlg) {}
         void ResultFileComing(const std::string& identification) override {
             const auto standards = platform::ReadWholeFile(kStdFileName);
-            dlg_.m_standardsHash = standards ? platform::Sha256Hex(*standards) : std::string();
-            dlg_.BeginRunDocument();
-            identification_ = identification;
-            if (!dlg_.m_history) return;
+            m_dlg.m_standardsHash = standards ? platform::Sha256Hex(*standards) : std::string();
+            m_dlg.BeginRunDocument();
+            m_identification = identification;
+            if (!m_dlg.m_history) return;
             std::string error;
-            if (!dlg_.m_history->Journal(Document(1), &error)) dlg_.TellHistoryFailure(error);
+            if (!m_dlg.m_history->Journal(Document(1), &error)) m_dlg.TellHistoryFailure(error);
         }
         bool ResultFileDone(int result) override {
             history::RunDocument doc = Document(result);
-            const bool written =
-                platform::WriteFileReplacing(identification_ + ".json", history::ToJson(doc)) == platform::WriteError::None;
+            const bool written = platform::WriteFileReplacing(m_identification + ".json", history::ToJson(doc)) ==
+                                 platform::WriteError::None;
             if (!written) {
-                platform::Trace("RUN RECORD NOT WRITTEN: %s.json\r\n", identification_.c_str());
-                doc.result = doc.items[0].result = 74;
-                doc.errorMessage = ErrorMessage(74);
+                platform::Trace("RUN RECORD NOT WRITTEN: %s.json\r\n", m_identification.c_str());
+                doc.result = doc.items[0].result = kErrFileOpen;
+                doc.errorMessage = ErrorMessage(kErrFileOpen);
             }
-            dlg_.RecordInHistory(doc);
+            m_dlg.RecordInHistory(doc);
             return written;
         }
 
     private:
         history::RunDocument Document(int result) const {
             history::RunDocument doc;
-            doc.station = dlg_.m_historySettings ? history::StationName(*dlg_.m_historySettings) : std::string();
-            doc.runId = dlg_.m_runId;
-            doc.startedAtMs = dlg_.m_runStartUnixMs;
+            doc.station = m_dlg.m_historySettings ? history::StationName(*m_dlg.m_historySettings) : std::string();
+            doc.runId = m_dlg.m_runId;
+            doc.startedAtMs = m_dlg.m_runStartUnixMs;
             doc.endedAtMs = std::max(platform::RealClock().UnixMs(), doc.startedAtMs);
-            doc.identification = identification_;
+            doc.identification = m_identification;
             doc.selectedItems = {kEditorItem};
             doc.items = {{kEditorItem, result, 0, 0}};
             doc.result = result;
             if (result != 1) doc.errorMessage = ErrorMessage(result);
             doc.programVersion = platform::Format("%.2f", kProgramVersion);
-            doc.standardsHash = dlg_.m_standardsHash;
+            doc.standardsHash = m_dlg.m_standardsHash;
             return doc;
         }
 
-        CImageAdjustDlg& dlg_;
-        std::string identification_;
+        CImageAdjustDlg& m_dlg;
+        std::string m_identification;
     };
     return std::make_unique<Journal>(*this);
 }

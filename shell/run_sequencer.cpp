@@ -127,21 +127,19 @@ int CImageAdjustDlg::RunRecordedItems() {
         }
     }
     CUsbCamera& camera = *m_pCamera;
-    if (camera.CloseChecker() == 1) {
-        Sleep(20);
-        camera.DcmdCloseSession();
-    }
+    if (station::Step(*this, camera.CloseChecker(), 20)) camera.DcmdCloseSession();
     return result;
 }
 
 int CImageAdjustDlg::WriteResultFile(int itemsResult) {
     CUsbCamera& camera = *m_pCamera;
-    if (camera.SetCcdPower(0) != 1) return 3;
-    Sleep(500);
+    if (!station::Step(*this, camera.SetCcdPower(0), 500)) return kErrUsbCommunication;
     std::uint8_t identification[kIdentificationLength] = {};
-    if (camera.WriteConfigMemoryVerified(0, 1, kIdentificationAddress, kIdentificationLength, identification) != 1)
-        return 3;
-    Sleep(20);
+    if (!station::Step(*this,
+                       camera.WriteConfigMemoryVerified(ConfigMemory::CcdEeprom, MemoryDirection::Read,
+                                                        kIdentificationAddress, kIdentificationLength, identification),
+                       20))
+        return kErrUsbCommunication;
     const std::string name = ResultFileName(identification, kIdentificationLength);
     if (!name.empty()) m_runRecord.SetIdentification(name.substr(0, name.size() - 4));
 
@@ -151,16 +149,15 @@ int CImageAdjustDlg::WriteResultFile(int itemsResult) {
 
     if (name.empty()) {
         AppMessageBox(std::string(kFileNotOpened) + "\r\n(カメラの識別情報が空です)");
-        return 74;
+        return kErrFileOpen;
     }
     // In the journal first: a run whose file is written is never missing from the history.
     JournalRun(itemsResult);
     if (platform::WriteFileReplacing(name, platform::ToShiftJis(m_log)) != platform::WriteError::None) {
         AppMessageBox(kFileNotOpened);
-        return 74;
+        return kErrFileOpen;
     }
-    if (camera.SetCcdPower(1) != 1) return 3;
-    Sleep(500);
+    if (!station::Step(*this, camera.SetCcdPower(1), 500)) return kErrUsbCommunication;
     return 1;
 }
 

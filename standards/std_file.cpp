@@ -16,10 +16,10 @@ int AsInt(std::uint32_t v) { return static_cast<int>(v); }
 
 class LineReader {
 public:
-    explicit LineReader(StdTextScanner& scanner) : s_(scanner) {}
+    explicit LineReader(StdTextScanner& scanner) : m_s(scanner) {}
 
     void Real(double& field) {
-        auto t = s_.ScanNumber();
+        auto t = m_s.ScanNumber();
         if (!t) return;
         // Beyond the range of a double is no value: infinity would be
         // written back as "inf", which reads as no number and shifts every
@@ -28,18 +28,18 @@ public:
         if (std::isfinite(v)) field = v;
     }
     void Unsigned(std::uint32_t& field) {
-        if (auto t = s_.ScanNumber()) field = static_cast<std::uint32_t>(AtoiClamped(*t));
+        if (auto t = m_s.ScanNumber()) field = static_cast<std::uint32_t>(AtoiClamped(*t));
     }
     void Byte(std::uint8_t& field) {
-        if (auto t = s_.ScanNumber()) field = static_cast<std::uint8_t>(AtoiClamped(*t) & 0xFF);
+        if (auto t = m_s.ScanNumber()) field = static_cast<std::uint8_t>(AtoiClamped(*t) & 0xFF);
     }
     void Text(std::string& field) {
         // The record holds at most four characters; a longer token is cut.
-        if (auto t = s_.ScanText()) field = t->substr(0, kSensInitialMaxChars);
+        if (auto t = m_s.ScanText()) field = t->substr(0, kSensInitialMaxChars);
     }
 
 private:
-    StdTextScanner& s_;
+    StdTextScanner& m_s;
 };
 
 }  // namespace

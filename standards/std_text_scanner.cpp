@@ -14,12 +14,12 @@ bool IsStop(char c) { return (c >= 'A' && c <= 'Z') || c == '\r' || c == '\n'; }
 }  // namespace
 
 bool StdTextScanner::FindKeyword(std::string_view keyword) {
-    const std::size_t len = text_.size();
-    if (len < 1 || len > kMaxSearchLength || pos_ > len) return false;
+    const std::size_t len = m_text.size();
+    if (len < 1 || len > kMaxSearchLength || m_pos > len) return false;
     // The keyword must end before the last character of the text.
-    for (std::size_t i = pos_; i + keyword.size() < len; ++i) {
-        if (text_.compare(i, keyword.size(), keyword) == 0) {
-            pos_ = i + keyword.size();
+    for (std::size_t i = m_pos; i + keyword.size() < len; ++i) {
+        if (m_text.compare(i, keyword.size(), keyword) == 0) {
+            m_pos = i + keyword.size();
             return true;
         }
     }
@@ -27,19 +27,19 @@ bool StdTextScanner::FindKeyword(std::string_view keyword) {
 }
 
 std::optional<std::string> StdTextScanner::Scan(bool hexLetters) {
-    const std::size_t len = text_.size();
-    std::size_t i = pos_;
+    const std::size_t len = m_text.size();
+    std::size_t i = m_pos;
     // Skip to the token; a letter or a line end stops before it.
-    while (i < len && !IsTokenChar(text_[i], hexLetters)) {
-        if (IsStop(text_[i])) return std::nullopt;
+    while (i < len && !IsTokenChar(m_text[i], hexLetters)) {
+        if (IsStop(m_text[i])) return std::nullopt;
         ++i;
     }
     const std::size_t start = i;
-    while (i < len && IsTokenChar(text_[i], hexLetters)) ++i;
+    while (i < len && IsTokenChar(m_text[i], hexLetters)) ++i;
     if (i >= len) {
-        pos_ = len + 1;
+        m_pos = len + 1;
         return std::nullopt;
     }
-    pos_ = i + 1;  // past the character that ended the token
-    return std::string(text_.substr(start, i - start));
+    m_pos = i + 1;  // past the character that ended the token
+    return std::string(m_text.substr(start, i - start));
 }

@@ -15,7 +15,7 @@
 
 class StdTextScanner {
 public:
-    explicit StdTextScanner(std::string_view text) : text_(text) {}
+    explicit StdTextScanner(std::string_view text) : m_text(text) {}
 
     // Searches `keyword` from the position; found: the position moves past it.
     bool FindKeyword(std::string_view keyword);
@@ -24,11 +24,11 @@ public:
     // As ScanNumber, but the letters A-F belong to the token too.
     std::optional<std::string> ScanText() { return Scan(true); }
 
-    std::size_t Position() const { return pos_; }
+    std::size_t Position() const { return m_pos; }
 
 private:
     std::optional<std::string> Scan(bool hexLetters);
 
-    std::string_view text_;
-    std::size_t pos_ = 0;
+    std::string_view m_text;
+    std::size_t m_pos = 0;
 };

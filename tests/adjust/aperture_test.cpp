@@ -73,7 +73,8 @@ protected:
     // The working gain table, as the defect correction resets it or a test
     // sets it, and the camera builds it.
     void SetWorkingGains(Bytes t) {
-        ASSERT_EQ(cam_.WriteConfigMemoryVerified(2, 0, 2088, 40, t.data()), 1);
+        ASSERT_EQ(cam_.WriteConfigMemoryVerified(ConfigMemory::RamConfig, MemoryDirection::Write, 2088, 40, t.data()),
+                  1);
         ASSERT_EQ(cam_.MakeFpgainTable(), 1);
     }
 

@@ -40,14 +40,14 @@ protected:
 TEST_F(CommandBlockTest, CheckerBlockCarriesFieldsBigEndian) {
     Bytes table(38);
     for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<std::uint8_t>(i + 1);
-    EXPECT_EQ(cam.TransferConfigMemory(0, 0, 248, 38, table.data()), 1);
+    EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::CcdEeprom, MemoryDirection::Write, 248, 38, table.data()), 1);
     EXPECT_EQ(Last().cdb, (Bytes{0xFD, 0, 0x20, 0x81, 0, 0, 0, 0xF8, 0, 0, 0, 0x26, 0, 0, 0, 0}));
     EXPECT_EQ(Last().direction, LVX_DIR_OUT);
     EXPECT_EQ(Last().length, 38u);
     EXPECT_EQ(Last().data, table);
 
     Bytes buf(4);
-    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 0x12345, 4, buf.data()), 1);
+    EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 0x12345, 4, buf.data()), 1);
     EXPECT_EQ(Last().cdb, (Bytes{0xFE, 0, 0x50, 0x80, 0, 0x01, 0x23, 0x45, 0, 0, 0, 4, 0, 0, 0, 0}));
     EXPECT_EQ(Last().direction, LVX_DIR_IN);
 
@@ -121,12 +121,12 @@ TEST_F(CommandBlockTest, McuMemoryWriteAndWordRead) {
     Bytes values = {0xFE, 0x05};
     driver().Queue({});
     driver().Queue({{'a', 0, 0}});
-    EXPECT_EQ(cam.AccessCameraMemory(4, 0, 243, 2, values.data(), 2), 1);
+    EXPECT_EQ(cam.AccessCameraMemory(CameraMemory::Eeprom, MemoryDirection::Write, 243, 2, values.data(), 2), 1);
     EXPECT_EQ(driver().sent[0].data, (Bytes{'A', 'W', 0x00, 0xF3, 0x02, 0xFE, 0x05}));
     EXPECT_EQ(driver().sent[1].length, 3u);
     driver().Queue({});
     driver().Queue({{'x', 0, 0}});
-    EXPECT_EQ(cam.AccessCameraMemory(4, 0, 243, 2, values.data(), 2), 9);
+    EXPECT_EQ(cam.AccessCameraMemory(CameraMemory::Eeprom, MemoryDirection::Write, 243, 2, values.data(), 2), 9);
 
     // ReadMcuWord asks for 3 and takes no "a" check.
     driver().Queue({});
@@ -150,13 +150,20 @@ TEST_F(CommandBlockTest, BadArgumentsSendNothing) {
         {"pattern -1", [&] { return cam.ShowTestPattern(-1); }},
         {"update 8", [&] { return cam.SendUpdateCommand(8); }},
         {"ob 2", [&] { return cam.SetOb(2); }},
-        {"kind 3", [&] { return cam.TransferConfigMemory(3, 0, 0, 1, b); }},
-        {"mode 2", [&] { return cam.TransferConfigMemory(0, 2, 0, 1, b); }},
-        {"area 2", [&] { return cam.AccessCameraMemory(2, 1, 0, 1, b, 8); }},
-        {"area mode 2", [&] { return cam.AccessCameraMemory(3, 2, 0, 1, b, 8); }},
-        {"write 252", [&] { return cam.AccessCameraMemory(3, 0, 0, 252, big.data(), 300); }},
-        {"read fits not", [&] { return cam.AccessCameraMemory(3, 1, 0, 7, b, 8); }},
-        {"address width", [&] { return cam.AccessCameraMemory(4, 1, 0x10000, 1, b, 8); }},
+        {"kind 3",
+         [&] { return cam.TransferConfigMemory(static_cast<ConfigMemory>(3), MemoryDirection::Write, 0, 1, b); }},
+        {"mode 2",
+         [&] { return cam.TransferConfigMemory(ConfigMemory::CcdEeprom, static_cast<MemoryDirection>(2), 0, 1, b); }},
+        {"area 2",
+         [&] { return cam.AccessCameraMemory(static_cast<CameraMemory>(2), MemoryDirection::Read, 0, 1, b, 8); }},
+        {"area mode 2",
+         [&] { return cam.AccessCameraMemory(CameraMemory::Dram, static_cast<MemoryDirection>(2), 0, 1, b, 8); }},
+        {"write 252",
+         [&] { return cam.AccessCameraMemory(CameraMemory::Dram, MemoryDirection::Write, 0, 252, big.data(), 300); }},
+        {"read fits not",
+         [&] { return cam.AccessCameraMemory(CameraMemory::Dram, MemoryDirection::Read, 0, 7, b, 8); }},
+        {"address width",
+         [&] { return cam.AccessCameraMemory(CameraMemory::Eeprom, MemoryDirection::Read, 0x10000, 1, b, 8); }},
         {"response fits not", [&] { return cam.ReceiveMcuResponse(8, b, 8); }},
         {"send frame", [&] { return cam.SendMcuCommand(big.data(), 257); }},
         {"change mode 2", [&] { return cam.DcmdChangeMode(2); }},
@@ -170,7 +177,8 @@ TEST_F(CommandBlockTest, BadArgumentsSendNothing) {
         {"average 6", [&] { return cam.CaptureAndMeasureAveraged(6, {}, &m); }},
     };
     // The verified transfer keeps its 1-or-0 answer: too long is a failure.
-    EXPECT_EQ(cam.WriteConfigMemoryVerified(0, 0, 0, 2049, Bytes(2049).data()), 0);
+    EXPECT_EQ(
+        cam.WriteConfigMemoryVerified(ConfigMemory::CcdEeprom, MemoryDirection::Write, 0, 2049, Bytes(2049).data()), 0);
     EXPECT_TRUE(driver().sent.empty());
     for (const auto& [name, call] : calls) {
         EXPECT_EQ(call(), 6) << name;

@@ -123,7 +123,7 @@ TEST_F(SimLinkTest, LateCompletionSucceedsAndMissingOneFails) {
     std::uint8_t value = 0;
     sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
     clock.After(30, [] { sim::Sim().CompletePending(0); });
-    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 1, &value), 1);
+    EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400, 1, &value), 1);
     EXPECT_EQ(value, 0x5A);
 
     sim::Sim().LeaveNextPending("DXC_OPEN_CHECKER");
@@ -157,17 +157,19 @@ TEST_F(SimLinkTest, OnlyACompletionCompletesAPendingTransfer) {
     Connect();
     ASSERT_EQ(cam.OpenChecker(), 1);
     const Bytes held = {0x11, 0x22, 0x33, 0x44};
-    ASSERT_EQ(cam.TransferConfigMemory(2, 0, 400, 4, Bytes(held).data()), 1);
+    ASSERT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Write, 400, 4, Bytes(held).data()), 1);
     for (std::uint32_t event : notifications) {
         clock0 = clock.SleptMs();
         Bytes buffer(4, 0xA5);
         sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
         clock.After(30, [event] { sim::Sim().InterruptPending(event); });
-        EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 4, buffer.data()), 14) << std::hex << event;
+        EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400, 4, buffer.data()), 14)
+            << std::hex << event;
         EXPECT_EQ(Slept(), 30) << std::hex << event;
         EXPECT_EQ(buffer, Bytes(4, 0xA5)) << std::hex << event;
         // The session goes on.
-        EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 4, buffer.data()), 1) << std::hex << event;
+        EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400, 4, buffer.data()), 1)
+            << std::hex << event;
         EXPECT_EQ(buffer, held) << std::hex << event;
     }
 
@@ -176,11 +178,11 @@ TEST_F(SimLinkTest, OnlyACompletionCompletesAPendingTransfer) {
     Bytes buffer(4);
     sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
     clock.After(30, [] { sim::Sim().CompletePending(0, true); });
-    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 4, buffer.data()), 1);
+    EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400, 4, buffer.data()), 1);
     EXPECT_EQ(buffer, held);
     clock0 = clock.SleptMs();
     sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD", true);
-    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 4, buffer.data()), 14);
+    EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400, 4, buffer.data()), 14);
     EXPECT_EQ(Slept(), 10000);
 }
 
@@ -191,7 +193,8 @@ TEST_F(SimLinkTest, CompletionReportedAgainIsNotTakenForTheNextTransfers) {
     auto writeLate = [&] {
         sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAWRITE");
         clock.After(20, [] { sim::Sim().CompletePending(0); });
-        ASSERT_EQ(cam.TransferConfigMemory(2, 0, 400, 4, Bytes(held).data()), 1);
+        ASSERT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Write, 400, 4, Bytes(held).data()),
+                  1);
         sim::Sim().LeaveNextPending();
         clock.After(5, [] { sim::Sim().RepeatLastCompletion(); });
         clock.After(35, [] { sim::Sim().CompletePending(0); });
@@ -202,7 +205,7 @@ TEST_F(SimLinkTest, CompletionReportedAgainIsNotTakenForTheNextTransfers) {
     ASSERT_EQ(cam.OpenChecker(), 1);
     writeLate();
     Bytes read(4);
-    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 4, read.data()), 1);
+    EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400, 4, read.data()), 1);
     EXPECT_EQ(read, held);
     EXPECT_GE(Slept(), 55);
     EXPECT_EQ(cam.OpenChecker(), 1);  // and the link goes on
@@ -217,7 +220,7 @@ TEST_F(SimLinkTest, CompletionReportedAgainIsNotTakenForTheNextTransfers) {
     EXPECT_EQ(cam.SetCcdPower(0), 1);
     clock.Sleep(100);
     Calls().clear();
-    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 4, read.data()), 14);
+    EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400, 4, read.data()), 14);
     EXPECT_EQ(Calls()[LVX_SEL_EXECUTE_IO], 0);
     EXPECT_EQ(CUsbCamera::LinkFlags() & 0x04, 0);
     cam.DisconnectCamera();
@@ -240,7 +243,8 @@ TEST_F(SimLinkTest, AbandonedTransferIsCancelledAndItsLateDataReachNoCaller) {
         SCOPED_TRACE(c.what);
         Connect();
         ASSERT_EQ(cam.OpenChecker(), 1);
-        ASSERT_EQ(cam.TransferConfigMemory(2, 0, 400, 8, Bytes(held).data()), 1);
+        ASSERT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Write, 400, 8, Bytes(held).data()),
+                  1);
         sim::Sim().SetCloseCancelsPending(c.closeCancels);
         Calls().clear();
 
@@ -250,7 +254,7 @@ TEST_F(SimLinkTest, AbandonedTransferIsCancelledAndItsLateDataReachNoCaller) {
         // Later than the whole 10 s wait.
         clock.After(10200, [] { sim::Sim().CompletePending(0); });
         clock0 = clock.SleptMs();
-        EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 8, buffer.get()), 14);
+        EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400, 8, buffer.get()), 14);
         EXPECT_EQ(Slept(), 10000);
         EXPECT_EQ(Calls()[LVX_SEL_CLOSE_DEVICE], 1);
         EXPECT_EQ(CUsbCamera::LinkFlags(), 0x03);
@@ -273,7 +277,7 @@ TEST_F(SimLinkTest, AbandonedTransferIsCancelledAndItsLateDataReachNoCaller) {
         Bytes next(8);
         sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
         clock.After(30, [] { sim::Sim().CompletePending(0); });
-        EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 8, next.data()), 1);
+        EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400, 8, next.data()), 1);
         EXPECT_EQ(next, held);
         cam.DisconnectCamera();
     }
@@ -283,11 +287,11 @@ TEST_F(SimLinkTest, LateCompletionOfAnAbandonedTransferEndsNothingOfTheNextSessi
     Connect();
     ASSERT_EQ(cam.OpenChecker(), 1);
     const Bytes held = {1, 2, 3, 4, 5, 6, 7, 8};
-    ASSERT_EQ(cam.TransferConfigMemory(2, 0, 400, 8, Bytes(held).data()), 1);
+    ASSERT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Write, 400, 8, Bytes(held).data()), 1);
     sim::Sim().SetCloseCancelsPending(false);
     Bytes abandoned(8, 0xA5);
     sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
-    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 8, abandoned.data()), 14);
+    EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400, 8, abandoned.data()), 14);
     cam.DisconnectCamera();
 
     // The library finishes the read given up on while the next session's
@@ -297,7 +301,7 @@ TEST_F(SimLinkTest, LateCompletionOfAnAbandonedTransferEndsNothingOfTheNextSessi
     sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAREAD");
     clock.After(30, [] { sim::Sim().CompletePending(0); });
     clock.After(60, [] { sim::Sim().CompletePending(0); });
-    EXPECT_EQ(cam.TransferConfigMemory(2, 1, 400, 8, next.data()), 1);
+    EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400, 8, next.data()), 1);
     EXPECT_EQ(Slept(), 60);
     EXPECT_EQ(next, held);
     EXPECT_EQ(abandoned, Bytes(8, 0xA5));
@@ -343,18 +347,19 @@ TEST_F(SimLinkTest, ConfigurationMemoryRoundTrips) {
     ASSERT_EQ(cam.SetCcdPower(0), 1);
     Bytes table(38);
     for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<std::uint8_t>(0x40 + i);
-    EXPECT_EQ(cam.WriteConfigMemoryVerified(0, 0, 248, 38, table.data()), 1);
+    EXPECT_EQ(cam.WriteConfigMemoryVerified(ConfigMemory::CcdEeprom, MemoryDirection::Write, 248, 38, table.data()), 1);
     const auto& ccd = Camera().Mem(sim::Memory::CcdEeprom);
     EXPECT_TRUE(std::equal(table.begin(), table.end(), ccd.begin() + 248));
 
     Bytes back(38);
-    EXPECT_EQ(cam.TransferConfigMemory(0, 1, 248, 38, back.data()), 1);
+    EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::CcdEeprom, MemoryDirection::Read, 248, 38, back.data()), 1);
     EXPECT_EQ(back, table);
-    EXPECT_EQ(cam.WriteConfigMemoryVerified(0, 1, 248, 38, back.data()), 1);  // double read
+    EXPECT_EQ(cam.WriteConfigMemoryVerified(ConfigMemory::CcdEeprom, MemoryDirection::Read, 248, 38, back.data()),
+              1);  // double read
 
     // The camera changes one byte while the station waits to read back.
     clock.After(50, [this] { Camera().Mem(sim::Memory::RamConfig)[410] ^= 0xFF; });
-    EXPECT_EQ(cam.WriteConfigMemoryVerified(2, 0, 400, 38, table.data()), 0);
+    EXPECT_EQ(cam.WriteConfigMemoryVerified(ConfigMemory::RamConfig, MemoryDirection::Write, 400, 38, table.data()), 0);
 }
 
 TEST_F(SimLinkTest, MicrocontrollerChannelAndMemoryAccess) {
@@ -364,18 +369,18 @@ TEST_F(SimLinkTest, MicrocontrollerChannelAndMemoryAccess) {
     EXPECT_TRUE(Camera().Modes().inspection);
 
     Bytes values = {0xF8, 0x06};
-    ASSERT_EQ(cam.AccessCameraMemory(3, 0, 1267, 2, values.data(), 2), 1);
+    ASSERT_EQ(cam.AccessCameraMemory(CameraMemory::Dram, MemoryDirection::Write, 1267, 2, values.data(), 2), 1);
     EXPECT_EQ(Camera().Mem(sim::Memory::McuDram)[1267], 0xF8);
     EXPECT_EQ(Camera().Mem(sim::Memory::McuDram)[1268], 0x06);
     Bytes buf(8, 0xEE);
-    ASSERT_EQ(cam.AccessCameraMemory(3, 1, 1267, 2, buf.data(), buf.size()), 1);
+    ASSERT_EQ(cam.AccessCameraMemory(CameraMemory::Dram, MemoryDirection::Read, 1267, 2, buf.data(), buf.size()), 1);
     EXPECT_EQ(buf[0], 0xF8);
     EXPECT_EQ(buf[1], 0x06);
     EXPECT_EQ(buf[4], 0xEE);  // n + 2 bytes and no more
 
     sim::Sim().ClearCommands();
     ASSERT_EQ(cam.CallSubroutine(37), 1);
-    ASSERT_EQ(cam.AccessCameraMemory(3, 1, 2566, 2, buf.data(), 4), 1);
+    ASSERT_EQ(cam.AccessCameraMemory(CameraMemory::Dram, MemoryDirection::Read, 2566, 2, buf.data(), 4), 1);
     const auto sends = Named("DXC_CAMMCU_TESTCMD_SEND");
     ASSERT_EQ(sends.size(), 2u);
     EXPECT_EQ(sends[0].dataOut, (Bytes{'E', 'S', 37}));

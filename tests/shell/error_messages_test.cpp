@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -114,6 +115,67 @@ TEST(ErrorMessages, ShiftJisSlotsHoldEveryMessageWhole) {
               "\x55\x53\x42\x81\x46\x52\x41\x4D\x81\x7C\x43\x4F\x4E\x46\x49\x47\x8F\x91\x82\xAB\x8D\x9E\x82\xDD\x83"
               "\x47\x83\x89\x81\x5B");
     EXPECT_EQ(SlotText(49), "\xD7\xB2\xDD\xB8\xDB\xB0\xD9\x92\xB2\x90\xAE\x92\x6C\x83\x47\x83\x89\x81\x5B");
+}
+
+// Each named number shows the message its name stands for, and every number
+// of the table has one name.
+TEST(ErrorMessages, EachNamedNumberHasItsMessage) {
+    const std::vector<std::pair<int, std::string>> named = {
+        {kErrUsbCommunication, "USB通信エラー"}, {kErrUsbNoDevice, "USB：デバイス無しエラー"},
+        {kErrUsbOpenSession, "USB：オープンセッションコマンドエラー"},
+        {kErrUsbModeChange, "USB：通信モード変更コマンドエラー"}, {kErrUsbRelease, "USB：レリーズエラー"},
+        {kErrUsbReleaseConditions, "USB：レリーズ条件設定エラー"},
+        {kErrUsbCcdEepromWrite, "USB：CCDEEPROM書き込みエラー"},
+        {kErrUsbRamConfigWrite, "USB：RAM－CONFIG書き込みエラー"},
+        {kErrUsbMainRamWrite, "USB：メインRAM書き込みエラー"},
+        {kErrUsbMainEepromWrite, "USB：メインEEPROM書き込みエラー"}, {kErrUsbAfMode, "USB：AFモード設定エラー"},
+        {kErrUsbExposureMode, "USB：露出モード設定エラー"}, {kErrUsbCcdEepromFlash, "USB：CCDEEPROM書き込みエラー"},
+        {kErrShortCircuit, "ショートエラー"}, {kErrConsumptionCurrent, "消費電流エラー"},
+        {kErrRiscVersion, "RISCマイコンVerエラー"}, {kErrCcdEepromFlashData, "CCDEEPROM-FALSHデータ相関エラー"},
+        {kErrCcdEepromFixedValue, "CCDEEPROM固定値エラー"}, {kErrCcdEepromFixedValue2, "CCDEEPROM固定値エラー"},
+        {kErrBatteryCheckAdjust, "バッテリーチェック調整出来ずエラー"}, {kErrAdValue, "Ａ／Ｄ値異常値エラー"},
+        {kErrBatteryCheck1CcdOff, "バッテリーチェック１(CCD-OFF時)エラー"},
+        {kErrBatteryCheck2CcdOff, "バッテリーチェック２(CCD-OFF時)エラー"},
+        {kErrBatteryCheck1CcdOn, "バッテリーチェック１(CCD-ON時)エラー"},
+        {kErrBatteryCheck2CcdOn, "バッテリーチェック２(CCD-ON時)エラー"},
+        {kErrObIso200, "OB出力異常（ISO200)エラー"}, {kErrObIso400, "OB出力異常（ISO400)エラー"},
+        {kErrObIso800, "OB出力異常（ISO800)エラー"}, {kErrObIso1600, "OB出力異常（ISO1600)エラー"},
+        {kErrGSaturation, "Ｇ飽和出力レベルエラー"}, {kErrRSaturation, "Ｒ飽和出力レベルエラー"},
+        {kErrBSaturation, "Ｂ飽和出力レベルエラー"}, {kErrIso1600Db, "感度1600時ＤＢ値エラー"},
+        {kErrSensAdjustIso200, "感度調整(ISO200）エラー"}, {kErrSensAdjustIso400, "感度調整(ISO400）エラー"},
+        {kErrSensAdjustIso800, "感度調整(ISO800）エラー"}, {kErrSensAdjustIso1600, "感度調整(ISO1600）エラー"},
+        {kErrSensOutputIso200, "感度（ISO200)出力エラー"}, {kErrSensOutputIso400, "感度（ISO400)出力エラー"},
+        {kErrSensOutputIso800, "感度（ISO800)出力エラー"}, {kErrSensOutputIso1600, "感度（ISO1600)出力エラー"},
+        {kErrSensRatioAdjust, "感度比調整出来ずエラー"}, {kErrSensRatioGLevel, "感度比G出力レベルエラー"},
+        {kErrSensRatioRLevel, "感度比R出力レベルエラー"}, {kErrSensRatioBLevel, "感度比B出力レベルエラー"},
+        {kErrLineCrawlParameter, "ﾗｲﾝｸﾛｰﾙ調整値算出ﾊﾟﾗﾒｰﾀ"}, {kErrLineCrawlValue, "ﾗｲﾝｸﾛｰﾙ調整値エラー"},
+        {kErrLineCrawlCheck, "ﾗｲﾝｸﾛｰﾙ点検エラー"}, {kErrLineCrawlGLevel, "ラインクロールG出力レベルエラー"},
+        {kErrPreFlashData, "プリ調整データエラー"}, {kErrMainFlashData, "本調整データエラー"},
+        {kErrPreFlashAdjust, "プリ調整出来ずエラー"}, {kErrMainFlashAdjust, "本調整出来ずエラー"},
+        {kErrFlashPopUp, "内蔵ＳＢポップアップエラー"}, {kErrNoLens, "レンズ無しエラー"},
+        {kErrAv5GRatio, "AV5_G出力比エラー"}, {kErrAv1GRatio, "AV1_G出力比エラー"},
+        {kErrAv5RRatio, "AV5_R出力比エラー"}, {kErrAv1RRatio, "AV1_R出力比エラー"},
+        {kErrAv5BRatio, "AV5_B出力比エラー"}, {kErrAv1BRatio, "AV1_B出力比エラー"},
+        {kErrAv6GLevel, "AV6_G出力レベルエラー"}, {kErrAv1GLevel, "AV1-G出力レベルエラー"},
+        {kErrTftPositionRange, "TFT位置調整値範囲外エラー"}, {kErrImageMemory, "画像用メモリ確保できずエラー"},
+        {kErrOutputLevelOver, "出力レベルオーバーエラー"}, {kErrDefectCountOver, "キズ検出数オーバーエラー"},
+        {kErrDefectCoordinate, "キズ検出座標異常エラー"}, {kErrDefectWriteValue, "画素欠陥書き込み値異常エラー"},
+        {kErrDefectRunAcross, "横４連画素欠陥ありエラー"}, {kErrDefectRunDown, "縦４連画素欠陥ありエラー"},
+        {kErrFileOpen, "ファイルオープンエラー"},
+    };
+    std::set<int> numbers;
+    for (const auto& [number, text] : named) {
+        EXPECT_EQ(ErrorMessage(number), text) << "number " << number;
+        numbers.insert(number);
+    }
+    EXPECT_EQ(numbers.size(), Expected().size());
+    // The link's own numbers show the table's message of that number, but
+    // for the one below the table.
+    for (int number : {kLinkEntryMissing, kLinkNoDevice, kLinkNoCamera, kLinkBadArgument, kLinkValueNotTaken,
+                       kLinkBadPropertyReply, kLinkNoPicture, kLinkMcuRefused, kLinkDriverNotOpened,
+                       kLinkDeviceNotOpened, kLinkTransferFailed})
+        EXPECT_NE(ErrorMessage(number), "") << "number " << number;
+    EXPECT_EQ(StatusLineForResult(kLinkNotLoaded), "ERROR NO=2 ");
 }
 
 TEST(ErrorMessages, SharedTextsStayDistinctNumbers) {

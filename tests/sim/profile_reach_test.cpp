@@ -138,7 +138,9 @@ protected:
     void WriteIsoValue(int code, int value) {
         const int word = (value & 0x3FF) * 8;
         Bytes w = {static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word)};
-        ASSERT_EQ(cam.TransferConfigMemory(2, 0, static_cast<std::uint32_t>(328 + code), 2, w.data()), 1);
+        ASSERT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Write,
+                                           static_cast<std::uint32_t>(328 + code), 2, w.data()),
+                  1);
     }
 
     // The working aperture gain table, every group [r, 1, 1, b] unless only
@@ -153,15 +155,16 @@ protected:
                 t.push_back(static_cast<std::uint8_t>(w));
             }
         }
-        ASSERT_EQ(cam.WriteConfigMemoryVerified(2, 0, 2088, 40, t.data()), 1);
+        ASSERT_EQ(cam.WriteConfigMemoryVerified(ConfigMemory::RamConfig, MemoryDirection::Write, 2088, 40, t.data()),
+                  1);
         ASSERT_EQ(cam.MakeFpgainTable(), 1);
     }
 
     void WriteLineCrawl(int k8) {
         Bytes block(12);
-        ASSERT_EQ(cam.TransferConfigMemory(2, 1, 312, 12, block.data()), 1);
+        ASSERT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 312, 12, block.data()), 1);
         for (int i : {2, 3, 6, 7, 10, 11}) block[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(k8);
-        ASSERT_EQ(cam.TransferConfigMemory(2, 0, 312, 12, block.data()), 1);
+        ASSERT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Write, 312, 12, block.data()), 1);
     }
 
     // One flash picture as the built-in flash adjustment fires it.
@@ -169,7 +172,8 @@ protected:
         AreaMeasurement m;
         Bytes v = {static_cast<std::uint8_t>(static_cast<std::int8_t>(adj))};
         EXPECT_EQ(cam.SetInspectionMode(), 1);
-        EXPECT_EQ(cam.AccessCameraMemory(3, 0, pre ? 1267 : 1268, 1, v.data(), 1), 1);
+        EXPECT_EQ(cam.AccessCameraMemory(CameraMemory::Dram, MemoryDirection::Write, pre ? 1267 : 1268, 1, v.data(), 1),
+                  1);
         EXPECT_EQ(cam.FireInsideSb(1800), 1);
         EXPECT_EQ(cam.ChargeInsideSb(kChargeVolts), 1);
         EXPECT_EQ(pre ? cam.SendPreFlash(36, 0) : cam.SendMainFlash(60, 0), 1);
@@ -334,7 +338,7 @@ TEST_F(ProfileReachTest, DarkFrameDefectsFitTheTableOnlyWhenFewAndApart) {
         b.lens = SIM_LENS_CAPPED;
         Start(profile, b);
         Bytes counts(4);
-        ASSERT_EQ(cam.TransferConfigMemory(2, 1, 522, 4, counts.data()), 1);
+        ASSERT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 522, 4, counts.data()), 1);
         const int old = Be16(counts, 0) + Be16(counts, 2);
         ASSERT_EQ(cam.SetShootingConditions(12, 0, 72, 0), 1);
         WriteGains(1.0, 1.0);
@@ -391,7 +395,7 @@ TEST_F(ProfileReachTest, BatteryReadingAndFocusModeMeetThePreChecksOnlyOnSoundUn
         for (int i = 0; i < 3; ++i) {
             Bytes buf(4);
             ASSERT_EQ(cam.CallSubroutine(37), 1);
-            ASSERT_EQ(cam.AccessCameraMemory(3, 1, 2566, 2, buf.data(), 4), 1);
+            ASSERT_EQ(cam.AccessCameraMemory(CameraMemory::Dram, MemoryDirection::Read, 2566, 2, buf.data(), 4), 1);
             const int reading = buf[1] * 256 + buf[0];
             std::printf("[%s] property 64 = %d, A/D at 7.2 V = %d\n", profile, af, reading);
             inside = inside && reading >= kBcAdMin && reading <= kBcAdMax;
