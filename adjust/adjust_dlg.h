@@ -7,12 +7,13 @@
 
 #include <string>
 
+#include "res/resource.h"
 #include "shell/run_record.h"
 #include "ui/dialog.h"
 
 class CUsbCamera;
 
-class CAdjustDlg : public ui::Dialog {
+class CAdjustDlg : public ui::Dialog, public res::AdjustIds {
 public:
     // The result code until the routine has returned. Not 1, so a window
     // ended from outside before that stops the run; not a number of the

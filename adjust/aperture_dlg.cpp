@@ -13,7 +13,6 @@ using platform::Format;
 
 namespace {
 
-constexpr int kTimerId = 117;  // "絞り依存性起動タイマ"
 constexpr int kIntervalMs = 500;
 
 constexpr const char* kConditions =
@@ -62,7 +61,7 @@ bool HasWord(double gain) { return GainWord(gain).has_value(); }
 }  // namespace
 
 CApertureDlg::CApertureDlg(ui::Host& host)
-    : CAdjustDlg(host, res::ApertureTemplate(), {kTimerId, kIntervalMs, CloseBy::Ok, false}) {}
+    : CAdjustDlg(host, res::ApertureTemplate(), {res::IDT_APERTURE, kIntervalMs, CloseBy::Ok, false}) {}
 
 int CApertureDlg::RunApertureAdjustment() {
     ui::WaitCursor wait(GetHost());

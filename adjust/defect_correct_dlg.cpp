@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int kTimerId = 118;  // "CCDキズ補正起動タイマ"
 constexpr int kIntervalMs = 300;
 
 constexpr std::size_t kImageFileBytes = 10'000'000;
@@ -44,7 +43,7 @@ std::unique_ptr<T[]> AllocateZeroed(std::size_t bytes) {
 }  // namespace
 
 CDefectCorrectDlg::CDefectCorrectDlg(ui::Host& host)
-    : CAdjustDlg(host, res::DefectCorrectTemplate(), {kTimerId, kIntervalMs, CloseBy::Close, false}),
+    : CAdjustDlg(host, res::DefectCorrectTemplate(), {res::IDT_DEFECT_CORRECT, kIntervalMs, CloseBy::Close, false}),
       m_prompt(host) {}
 
 std::uint32_t CDefectCorrectDlg::MaxWrites() const {

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int kTimerId = 109;  // "ラインクロール調整起動タイマ"
 constexpr int kIntervalMs = 500;
 
 constexpr const char* kConditions =
@@ -46,7 +45,7 @@ double Residual(const AreaMeasurement& field) {
 }  // namespace
 
 CLineCrawlDlg::CLineCrawlDlg(ui::Host& host)
-    : CAdjustDlg(host, res::LineCrawlTemplate(), {kTimerId, kIntervalMs}) {}
+    : CAdjustDlg(host, res::LineCrawlTemplate(), {res::IDT_LINE_CRAWL, kIntervalMs}) {}
 
 CLineCrawlDlg::Coefficient CLineCrawlDlg::ComputeCoefficient(const AreaMeasurement& red, const AreaMeasurement& blue) {
     Coefficient c;

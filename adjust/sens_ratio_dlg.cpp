@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int kTimerId = 108;  // "感度比調整起動タイマ"
 constexpr int kIntervalMs = 500;
 
 constexpr const char* kConditions =
@@ -44,7 +43,7 @@ double Deviation(double ratio, double target) { return std::abs(ratio / target -
 }  // namespace
 
 CSensRatioDlg::CSensRatioDlg(ui::Host& host)
-    : CAdjustDlg(host, res::SensRatioTemplate(), {kTimerId, kIntervalMs}) {}
+    : CAdjustDlg(host, res::SensRatioTemplate(), {res::IDT_SENS_RATIO, kIntervalMs}) {}
 
 std::optional<CSensRatioDlg::GainBlock> CSensRatioDlg::BuildGainBlock(BlockMode mode, double grAdj, double gbAdj,
                                                                       const std::array<double, 20>& pgain) {

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int kTimerId = 110;  // "感度調整起動タイマ"
 constexpr int kIntervalMs = 300;
 
 // Sensitivity codes: step i is code 72 + 2i, 12 codes a stop.
@@ -59,7 +58,7 @@ std::uint16_t IsoWord(std::uint16_t value) { return static_cast<std::uint16_t>((
 }  // namespace
 
 CSensitivityDlg::CSensitivityDlg(ui::Host& host)
-    : CAdjustDlg(host, res::SensitivityTemplate(), {kTimerId, kIntervalMs}) {}
+    : CAdjustDlg(host, res::SensitivityTemplate(), {res::IDT_SENSITIVITY, kIntervalMs}) {}
 
 CSensitivityDlg::Window CSensitivityDlg::WindowFor(int code, std::uint32_t reference, double tolerancePercent) {
     const double target = std::floor(std::pow(2.0, code / 12.0 - 6) * reference + 0.5);
