@@ -4,6 +4,7 @@
 
 #include "adjust/gain_word.h"
 #include "adjust/read_back.h"
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -22,8 +23,6 @@ constexpr const char* kConditions =
     "・カメラ－輝度箱間　：　最至近\r\n"
     "・レンズ距離環位置　：　無限端";
 
-constexpr MeasureArea kArea{1400, 900, 300, 300};
-constexpr std::uint8_t kIso200 = 72;
 constexpr double kLevelMin = 700, kLevelMax = 1800;
 
 // What the two stops are shot with, and how a G level out of range is reported.
@@ -34,8 +33,8 @@ struct StopSetting {
     const char* recordName;
 };
 constexpr StopSetting kStops[2] = {
-    {"F8出力レベル取得\r\n", 18, 36, 64, "F8 GLevel"},
-    {"F1.4出力レベル取得\r\n", 48, 6, 65, "F1.4 GLevel"},
+    {"F8出力レベル取得\r\n", kApertureF8Shutter, kF8Aperture, 64, "F8 GLevel"},
+    {"F1.4出力レベル取得\r\n", kApertureF14Shutter, kF14Aperture, 65, "F1.4 GLevel"},
 };
 
 // The aperture gain tables: the working copy in RAM configuration and the
@@ -92,7 +91,7 @@ int CApertureDlg::MeasureApertureRatios() {
         m_g[i] = m_r[i] = m_b[i] = 0;
         if (Camera().SetShootingConditions(stop.shutter, stop.aperture, kIso200, 0) != 1) return 8;
         Pause(20);
-        const int r = MeasureAreaLevels(1, kArea, m_g[i], m_r[i], m_b[i]);
+        const int r = MeasureAreaLevels(1, kLensArea, m_g[i], m_r[i], m_b[i]);
         if (r != 1) return r;
         AppendLog(Format("平均　G= %5.1f[LSB]  R= %5.1f[LSB]  B= %5.1f[LSB]\r\n", m_g[i], m_r[i], m_b[i]));
         m_rgRatio[i] = m_r[i] / m_g[i];

@@ -5,6 +5,7 @@
 
 #include "adjust/gain_word.h"
 #include "adjust/raw_picture.h"
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -119,7 +120,7 @@ int CDefectCorrectDlg::RunMainSequence() {
     if (oldR > defect::kMaxListEntries || oldB > defect::kMaxListEntries) return 69;
 
     StepProgress();
-    if (camera.SetShootingConditions(12, 0, 72, 0) != 1) return 8;
+    if (camera.SetShootingConditions(kDefectShutter, 0, kIso200, 0) != 1) return 8;
     Pause(10);
 
     StepProgress();

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "adjust/read_back.h"
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/format.h"
 #include "res/adjust_templates.h"
@@ -34,8 +35,6 @@ constexpr std::uint32_t kEepromValues = 243;  // pre, main
 constexpr std::uint32_t kDramValues = 1267;   // their working copies
 
 constexpr std::uint16_t kFireWidth = 1800;
-constexpr MeasureArea kFlashArea{1400, 900, 300, 300};
-constexpr std::uint8_t kIso200 = 72;
 constexpr double kMaxSpreadEv = 0.3;
 constexpr int kStepsPerEv = 24;
 constexpr int kReadyPolls = 100;
@@ -71,12 +70,14 @@ struct CInsideSbDlg::Mode {
 
 const CInsideSbDlg::Mode CInsideSbDlg::kPreFlash{
     .heading = "プリ発光ＧＮレベル調整\r\n", .diffName = "PRE DIFF", .spreadName = "PRE MAX-MIN",
-    .a = 45, .b = 18, .conditionsWaitMs = 50, .passes = 5, .dramAddress = 1267, .preFlash = true, .level = 36,
+    .a = kFlashShutter, .b = kPreFlashAperture, .conditionsWaitMs = 50, .passes = 5, .dramAddress = 1267,
+    .preFlash = true, .level = 36,
     .flashWaitMs = 10, .closeWaitMs = 20, .countWaitMs = 0, .pictureWaitMs = 0, .low = -30, .high = 30,
     .rangeError = 52, .noSuccessError = 54, .successWaitMs = 0};
 const CInsideSbDlg::Mode CInsideSbDlg::kMainFlash{
     .heading = "\r\n本発光ＧＮレベル調整\r\n", .diffName = "MAIN DIFF", .spreadName = "MAIN MAX-MIN",
-    .a = 45, .b = 30, .conditionsWaitMs = 0, .passes = 7, .dramAddress = 1268, .preFlash = false, .level = 60,
+    .a = kFlashShutter, .b = kMainFlashAperture, .conditionsWaitMs = 0, .passes = 7, .dramAddress = 1268,
+    .preFlash = false, .level = 60,
     .flashWaitMs = 100, .closeWaitMs = 50, .countWaitMs = 20, .pictureWaitMs = 100, .low = -50, .high = 10,
     .rangeError = 53, .noSuccessError = 55, .successWaitMs = 200};
 
@@ -211,7 +212,7 @@ int CInsideSbDlg::TakeFlashPicture(const Mode& mode, std::int8_t adj, AreaMeasur
     if (camera.DcmdGetImageFileInfo(&info) != 1) return 3;
     if (info.totalSize == 0 || info.status != 0) return 8;
     Pause(10);
-    if (!Step(camera.ReadCcdAdjustData(kFlashArea, &m), 10)) return 3;
+    if (!Step(camera.ReadCcdAdjustData(kLensArea, &m), 10)) return 3;
     if (!Step(camera.DcmdCloseSession(), 50)) return 3;
     return camera.ResumeSession() == 1 ? 1 : 3;
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "adjust/read_back.h"
+#include "camera/shooting.h"
 #include "platform/format.h"
 #include "res/adjust_templates.h"
 #include "res/prompts.h"
@@ -74,7 +75,7 @@ CLineCrawlDlg::Coefficient CLineCrawlDlg::ComputeCoefficient(const AreaMeasureme
 int CLineCrawlDlg::MeasureField(const char* prompt, AreaMeasurement* out) {
     MessageBox(prompt, kCaptionMessage, ui::MbButtons::Ok);
     Pause(1000);
-    if (Camera().SetShootingConditions(18, 0, 72, 0) != 1) return 8;
+    if (Camera().SetShootingConditions(kLineCrawlShutter, 0, kIso200, 0) != 1) return 8;
     Pause(20);
     if (Camera().CaptureAndMeasure(m_redArea, out) != 1) return 7;
     Pause(50);

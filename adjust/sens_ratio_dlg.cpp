@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "adjust/gain_word.h"
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -18,8 +19,6 @@ constexpr const char* kConditions =
     "・カラービュアー：　ＬＶ１３\r\n"
     "・カメラ－ビュアー距離：　最至近\r\n"
     "・カラーバーチャート　：　無し";
-
-constexpr MeasureArea kArea{1420, 912, 200, 200};
 
 constexpr int kCcdEeprom = 0;
 constexpr int kRamConfig = 2;
@@ -73,7 +72,7 @@ int CSensRatioDlg::RunSensRatio() {
     CUsbCamera& camera = Camera();
 
     Pause(1000);
-    if (camera.SetShootingConditions(42, 0, 72, 0) != 1) return 8;
+    if (camera.SetShootingConditions(kRatioShutter, 0, kIso200, 0) != 1) return 8;
     Pause(20);
     if (camera.SetOb(0) != 1) return 3;
     Pause(20);
@@ -112,7 +111,7 @@ int CSensRatioDlg::RatioLoop() {
         long long sumG = 0, sumR = 0, sumB = 0;
         for (int i = 1; i <= n; ++i) {
             AreaMeasurement m;
-            if (camera.CaptureAndMeasure(kArea, &m) != 1) return 7;
+            if (camera.CaptureAndMeasure(kSensCheckArea, &m) != 1) return 7;
             Pause(20);
             const int g = Round((m.Gr() + m.Gb()) / 2.0);
             sumG += g;

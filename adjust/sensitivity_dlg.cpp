@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "adjust/read_back.h"
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -14,11 +15,6 @@
 namespace {
 
 constexpr int kIntervalMs = 300;
-
-// Sensitivity codes: step i is code 72 + 2i, 12 codes a stop.
-constexpr int kIso200 = 72;
-constexpr int kIso1600 = 108;
-int CodeOf(int step) { return kIso200 + 2 * step; }
 
 // Configuration memory kinds and directions.
 constexpr int kCcdEeprom = 0;
@@ -32,9 +28,6 @@ constexpr std::uint32_t kEepromTable = 248;
 constexpr int kMaxPasses = 5;
 constexpr double kDbPerLsb = 0.033;
 constexpr int kMaxValue = 1023;
-constexpr MeasureArea kAdjustArea{1360, 862, 300, 300};
-constexpr MeasureArea kCheckArea{1420, 912, 200, 200};
-constexpr std::uint8_t kShutter = 24;  // first shooting condition of every capture
 constexpr int kCheckSteps[] = {0, 6, 12, 18};
 
 constexpr const char* kStepNames[CSensitivityDlg::kSteps] = {
@@ -126,10 +119,10 @@ int CSensitivityDlg::AdjustStep(int code, int value, int& adjusted) {
             r != 1)
             return r;
         Pause(100);
-        if (camera.SetShootingConditions(kShutter, 0, static_cast<std::uint8_t>(code), 0) != 1) return 8;
+        if (camera.SetShootingConditions(kSensShutter, 0, static_cast<std::uint8_t>(code), 0) != 1) return 8;
         Pause(20);
         AreaMeasurement shot;
-        if (camera.CaptureAndMeasure(kAdjustArea, &shot) != 1) return 7;
+        if (camera.CaptureAndMeasure(kSensAdjustArea, &shot) != 1) return 7;
         Pause(100);
 
         const int g = GLevel(shot);
@@ -141,7 +134,7 @@ int CSensitivityDlg::AdjustStep(int code, int value, int& adjusted) {
         if (inside) {
             AppendLog(" 3回の平均値");
             AreaMeasurement mean;
-            if (const int r = camera.CaptureAndMeasureAveraged(3, kAdjustArea, &mean); r != 1) return r;
+            if (const int r = camera.CaptureAndMeasureAveraged(3, kSensAdjustArea, &mean); r != 1) return r;
             const int g3 = GLevel(mean);
             AppendLog(platform::Format(" GLevel= %5d[LSB] ( MIN:%5d- MAX:%5d )\r\n", g3, w.min, w.max));
             const bool steady = w.AdjustAccepts(g3);
@@ -197,7 +190,7 @@ int CSensitivityDlg::CheckTable() {
     CUsbCamera& camera = Camera();
     AppendLog("点検\r\n");
     for (const int step : kCheckSteps) {
-        const int code = CodeOf(step);
+        const int code = IsoStepCode(step);
         std::uint8_t word[2] = {};
         if (camera.TransferConfigMemory(kRamConfig, kRead, kStepWordBase + static_cast<std::uint32_t>(code), 2,
                                         word) != 1)
@@ -205,10 +198,10 @@ int CSensitivityDlg::CheckTable() {
         const std::uint16_t raw = platform::GetBe16(word);
         const int value = (raw & 0x1FF8) >> 3;
         Pause(100);
-        if (camera.SetShootingConditions(kShutter, 0, static_cast<std::uint8_t>(code), 0) != 1) return 8;
+        if (camera.SetShootingConditions(kSensShutter, 0, static_cast<std::uint8_t>(code), 0) != 1) return 8;
         Pause(20);
         AreaMeasurement shot;
-        if (camera.CaptureAndMeasure(kCheckArea, &shot) != 1) return 7;
+        if (camera.CaptureAndMeasure(kSensCheckArea, &shot) != 1) return 7;
         Pause(50);
 
         const int g = GLevel(shot);

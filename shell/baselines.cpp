@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "camera/shooting.h"
 #include "platform/format.h"
 #include "shell/image_adjust_dlg.h"
 #include "res/prompts.h"
@@ -26,8 +27,8 @@ struct Acquisition {
     bool pauseBeforeEach;  // 100 ms before every capture, or once before the first
 };
 
-constexpr Acquisition kSensitivity = {"感度基準値取得\r\n", kNd3Line, 24, {1360, 862, 300, 300}, false};
-constexpr Acquisition kRatio = {"感度比取得\r\n\r\n", "・ＮＤフィルター：　無し\r\n", 42, {1420, 912, 200, 200}, true};
+constexpr Acquisition kSensitivity = {"感度基準値取得\r\n", kNd3Line, kSensShutter, kSensAdjustArea, false};
+constexpr Acquisition kRatio = {"感度比取得\r\n\r\n", "・ＮＤフィルター：　無し\r\n", kRatioShutter, kSensCheckArea, true};
 
 std::string Conditions(const Acquisition& a) {
     return std::string(kConditionsHeading) + kToolLensLine + a.ndLine + kViewerLines;
@@ -87,7 +88,7 @@ const char* CImageAdjustDlg::CaptureBaselineShots(bool sensitivity, std::array<A
     CUsbCamera& camera = *m_pCamera;
     for (int i = 0; i < 3; ++i) {
         if (i == 0 || a.pauseBeforeEach) Sleep(100);
-        if (camera.SetShootingConditions(a.shutter, 0, 72, 0) != 1) return kFailMode;
+        if (camera.SetShootingConditions(a.shutter, 0, kIso200, 0) != 1) return kFailMode;
         Sleep(20);
         AreaMeasurement& m = shots[static_cast<std::size_t>(i)];
         if (camera.CaptureAndMeasure(a.area, &m) != 1) return kFailRelease;
