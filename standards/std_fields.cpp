@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <type_traits>
 
-#include "camera/shooting.h"
 #include "res/resource.h"
 
 namespace {
@@ -15,9 +14,11 @@ using D = const StandardData&;
 using Get = std::function<double(D)>;
 using Ids = res::StandardIds;
 
-// The sensor as the area measurement addresses it.
-constexpr double kColumns = kSensorColumns;
-constexpr double kRows = kSensorRows;
+// The sensor as the area measurement addresses it: the camera link's
+// kSensorColumns and kSensorRows, copied because the standards do not sit
+// on the link; a test holds the copy to the link's.
+constexpr double kColumns = 3034;
+constexpr double kRows = 2024;
 constexpr double kFullScale = 4095;  // 12-bit: a level at full scale is a saturated one
 constexpr double kBelowFullScale = kFullScale - 1;
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "camera/shooting.h"
 #include "res/templates.h"
 #include "standards/standard_dlg.h"
 
@@ -92,6 +93,9 @@ TEST(StdFields, RowOfAMemberAndTheValueItsItemTakes) {
     EXPECT_EQ(initial->name, "sensInitial[18]");
     EXPECT_EQ(initial->value(d), 870);
     EXPECT_EQ(StandardFieldOfControl(StandardWindow::ApertureSpec, 1093), nullptr);
+    // An area reaches to the edge of the sensor that the camera link measures.
+    EXPECT_EQ(StandardFieldOf(&StandardData::lineBlueWidth).high(d), kSensorColumns);
+    EXPECT_EQ(StandardFieldOf(&StandardData::lineBlueHeight).high(d), kSensorRows);
 }
 
 }  // namespace
