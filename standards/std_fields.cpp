@@ -99,7 +99,7 @@ public:
     // Above and Below exclude it.
     class Row {
     public:
-        explicit Row(std::vector<StandardField>& fields) : fields_(fields), index_(fields.size() - 1) {}
+        explicit Row(std::vector<StandardField>& fields) : m_fields(fields), m_index(fields.size() - 1) {}
         Row& From(Get low) { return Low(std::move(low), false); }
         Row& From(double low) { return From(Const(low)); }
         Row& Above(Get low) { return Low(std::move(low), true); }
@@ -118,7 +118,7 @@ public:
         }
 
     private:
-        StandardField& Entry() { return fields_[index_]; }
+        StandardField& Entry() { return m_fields[m_index]; }
         Row& Low(Get low, bool exclusive) {
             Entry().low = std::move(low);
             Entry().lowExclusive = exclusive;
@@ -129,14 +129,14 @@ public:
             Entry().highExclusive = exclusive;
             return *this;
         }
-        std::vector<StandardField>& fields_;
-        std::size_t index_;
+        std::vector<StandardField>& m_fields;
+        std::size_t m_index;
     };
 
     // The fields that follow are of this line and edited in this window.
     void Line(const char* keyword, StandardWindow window = StandardWindow::Standards) {
-        line_ = keyword;
-        window_ = window;
+        m_line = keyword;
+        m_window = window;
     }
 
     template <class T>
@@ -150,18 +150,18 @@ public:
                       [array, i](D d) { return ValueOf((d.*array)[i]); });
     }
 
-    std::vector<StandardField> fields;
+    std::vector<StandardField> m_fields;
 
 private:
     template <class T>
     Row Add(std::string name, const char* format, int controlId, std::function<StdFieldRef(S&)> locate, Get value) {
-        fields.push_back({line_, std::move(name), TypeOf<T>(), format, window_, controlId, std::move(locate),
+        m_fields.push_back({m_line, std::move(name), TypeOf<T>(), format, m_window, controlId, std::move(locate),
                           std::move(value)});
-        return Row(fields);
+        return Row(m_fields);
     }
 
-    const char* line_ = "";
-    StandardWindow window_ = StandardWindow::Standards;
+    const char* m_line = "";
+    StandardWindow m_window = StandardWindow::Standards;
 };
 
 std::vector<StandardField> Build() {
@@ -309,7 +309,7 @@ std::vector<StandardField> Build() {
     b.Line("CCD_DEFECT");
     b.Add("defectLevel", &S::defectLevel, "%d ", Ids::IDC_DEFECT_LEVEL).Above(50).To(kBelowFullScale);
     b.Add("defectMaxWrites", &S::defectMaxWrites, "%d\r\n", Ids::IDC_DEFECT_MAX_WRITES).From(0).To(kDefectEntriesMax);
-    return b.fields;
+    return b.m_fields;
 }
 
 template <class T>
