@@ -13,7 +13,7 @@ bool CAdjustDlg::OnInitDialog() {
     return true;
 }
 
-void CAdjustDlg::DoDataExchange(ui::DataExchange& dx) { dx.Text(1028, m_log); }
+void CAdjustDlg::DoDataExchange(ui::DataExchange& dx) { dx.Text(IDC_LOG, m_log); }
 
 void CAdjustDlg::OnTimer(int id) {
     if (id == m_frame.timerId) {

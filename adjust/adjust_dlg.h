@@ -10,11 +10,12 @@
 #include "adjust/camera_session.h"
 #include "camera/result_numbers.h"
 #include "history/run_record.h"
+#include "res/resource.h"
 #include "ui/dialog.h"
 
 class CUsbCamera;
 
-class CAdjustDlg : public ui::Dialog {
+class CAdjustDlg : public ui::Dialog, public res::AdjustIds {
 public:
     // The result code until the routine has returned. Not 1, so a window
     // ended from outside before that stops the run; not a number of the

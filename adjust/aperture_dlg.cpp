@@ -4,6 +4,7 @@
 
 #include "adjust/gain_word.h"
 #include "adjust/read_back.h"
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -13,7 +14,6 @@ using platform::Format;
 
 namespace {
 
-constexpr int kTimerId = 117;  // "絞り依存性起動タイマ"
 constexpr int kIntervalMs = 500;
 
 constexpr const char* kConditions =
@@ -23,8 +23,6 @@ constexpr const char* kConditions =
     "・カメラ－輝度箱間　：　最至近\r\n"
     "・レンズ距離環位置　：　無限端";
 
-constexpr MeasureArea kArea{1400, 900, 300, 300};
-constexpr std::uint8_t kIso200 = 72;
 constexpr double kLevelMin = 700, kLevelMax = 1800;
 
 // What the two stops are shot with, and how a G level out of range is reported.
@@ -35,8 +33,8 @@ struct StopSetting {
     const char* recordName;
 };
 constexpr StopSetting kStops[2] = {
-    {"F8出力レベル取得\r\n", 18, 36, kErrAv6GLevel, "F8 GLevel"},
-    {"F1.4出力レベル取得\r\n", 48, 6, kErrAv1GLevel, "F1.4 GLevel"},
+    {"F8出力レベル取得\r\n", kApertureF8Shutter, kF8Aperture, kErrAv6GLevel, "F8 GLevel"},
+    {"F1.4出力レベル取得\r\n", kApertureF14Shutter, kF14Aperture, kErrAv1GLevel, "F1.4 GLevel"},
 };
 
 // The aperture gain tables: the working copy in RAM configuration and the
@@ -61,7 +59,7 @@ bool HasWord(double gain) { return GainWord(gain).has_value(); }
 }  // namespace
 
 CApertureDlg::CApertureDlg(ui::Host& host)
-    : CAdjustDlg(host, res::ApertureTemplate(), {kTimerId, kIntervalMs, CloseBy::Ok, false}) {}
+    : CAdjustDlg(host, res::ApertureTemplate(), {res::IDT_APERTURE, kIntervalMs, CloseBy::Ok, false}) {}
 
 int CApertureDlg::RunApertureAdjustment() {
     ui::WaitCursor wait(GetHost());
@@ -92,7 +90,7 @@ int CApertureDlg::MeasureApertureRatios() {
         m_g[i] = m_r[i] = m_b[i] = 0;
         if (!Step(Camera().SetShootingConditions(stop.shutter, stop.aperture, kIso200, 0), 20))
             return kErrUsbReleaseConditions;
-        const int r = MeasureAreaLevels(1, kArea, m_g[i], m_r[i], m_b[i]);
+        const int r = MeasureAreaLevels(1, kLensArea, m_g[i], m_r[i], m_b[i]);
         if (r != 1) return r;
         AppendLog(Format("平均　G= %5.1f[LSB]  R= %5.1f[LSB]  B= %5.1f[LSB]\r\n", m_g[i], m_r[i], m_b[i]));
         m_rgRatio[i] = m_r[i] / m_g[i];

@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr int kPrompt = 1135;
-constexpr int kCurrent = 1028;
 constexpr const char* kOutOfRange = "0 から 2.555 までの数値を入力してください。";
 
 }  // namespace
@@ -16,24 +14,24 @@ CCurrentInputDlg::CCurrentInputDlg(ui::Host& host) : ui::Dialog(host, res::Curre
 bool CCurrentInputDlg::OnInitDialog() {
     ui::Dialog::OnInitDialog();
     SetWindowText(m_title);
-    GotoDlgCtrl(kCurrent);
+    GotoDlgCtrl(IDC_CURRENT);
     return false;
 }
 
 void CCurrentInputDlg::DoDataExchange(ui::DataExchange& dx) {
-    dx.Text(kPrompt, m_prompt);
+    dx.Text(IDC_PROMPT, m_prompt);
     if (!dx.Saving()) {
         std::string shown = m_current ? platform::Format("%.15g", *m_current) : std::string();
-        dx.Text(kCurrent, shown);
+        dx.Text(IDC_CURRENT, shown);
         return;
     }
     // Through a copy: a refused entry never becomes the value, and an empty
     // edit is refused as no number.
     double typed = 0;
-    dx.Text(kCurrent, typed);
+    dx.Text(IDC_CURRENT, typed);
     if (dx.Failed()) return;
     if (!(typed >= 0 && typed <= kMaxCurrent)) {
-        dx.Fail(kCurrent, kOutOfRange);
+        dx.Fail(IDC_CURRENT, kOutOfRange);
         return;
     }
     m_current = typed;

@@ -7,18 +7,18 @@
 #include <optional>
 #include <string>
 
+#include "res/resource.h"
 #include "ui/dialog.h"
 
-class CCurrentInputDlg : public ui::Dialog {
+class CCurrentInputDlg : public ui::Dialog, public res::CurrentInputIds {
 public:
-    static constexpr int IDD = 154;
     static constexpr double kMaxCurrent = 2.555;  // A: 255 steps of 10 mA, rounded
 
     explicit CCurrentInputDlg(ui::Host& host);
 
     std::string m_title;
-    std::string m_prompt;  // static 1135
-    std::optional<double> m_current;  // edit 1028, A; none until confirmed
+    std::string m_prompt;  // static IDC_PROMPT
+    std::optional<double> m_current;  // edit IDC_CURRENT, A; none until confirmed
 
     bool OnInitDialog() override;
     void DoDataExchange(ui::DataExchange& dx) override;

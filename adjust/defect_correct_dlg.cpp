@@ -5,6 +5,7 @@
 
 #include "adjust/gain_word.h"
 #include "adjust/raw_picture.h"
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr int kTimerId = 118;  // "CCDキズ補正起動タイマ"
 constexpr int kIntervalMs = 300;
 
 constexpr std::size_t kImageFileBytes = 10'000'000;
@@ -40,7 +40,7 @@ std::unique_ptr<T[]> AllocateZeroed(std::size_t bytes) {
 }  // namespace
 
 CDefectCorrectDlg::CDefectCorrectDlg(ui::Host& host)
-    : CAdjustDlg(host, res::DefectCorrectTemplate(), {kTimerId, kIntervalMs, CloseBy::Close, false}),
+    : CAdjustDlg(host, res::DefectCorrectTemplate(), {res::IDT_DEFECT_CORRECT, kIntervalMs, CloseBy::Close, false}),
       m_prompt(host) {}
 
 std::uint32_t CDefectCorrectDlg::MaxWrites() const {
@@ -118,7 +118,7 @@ int CDefectCorrectDlg::RunMainSequence() {
     if (oldR > defect::kMaxListEntries || oldB > defect::kMaxListEntries) return kErrDefectCountOver;
 
     StepProgress();
-    if (!Step(camera.SetShootingConditions(12, 0, 72, 0), 10)) return kErrUsbReleaseConditions;
+    if (!Step(camera.SetShootingConditions(kDefectShutter, 0, kIso200, 0), 10)) return kErrUsbReleaseConditions;
 
     StepProgress();
     if (const int r = ResetFpgainTable(); r != 1) return r;

@@ -14,7 +14,6 @@
 
 class CDefectCorrectDlg : public CAdjustDlg {
 public:
-    static constexpr int IDC_PROGRESS = 1145;
     // More pixels over the level than this are more than any table takes.
     static constexpr std::size_t kMaxDetections = 391;
 

@@ -8,7 +8,6 @@
 #include "res/adjust_templates.h"
 
 namespace {
-constexpr int kTimerId = 104;  // "フラッシュアップ起動タイマ"
 constexpr int kIntervalMs = 500;
 constexpr const char* kDone = " ・・・・完了\r\n";
 constexpr const char* kUnpacking = "FLASH->DRAMへ展開中";
@@ -25,7 +24,7 @@ struct Block {
 constexpr Block kUnpacked[] = {{160, 12}, {248, 38}, {370, 4}, {1936, 40}};
 }  // namespace
 
-CFlashUpDlg::CFlashUpDlg(ui::Host& host) : CAdjustDlg(host, res::FlashUpTemplate(), {kTimerId, kIntervalMs}) {}
+CFlashUpDlg::CFlashUpDlg(ui::Host& host) : CAdjustDlg(host, res::FlashUpTemplate(), {res::IDT_FLASH_UP, kIntervalMs}) {}
 
 int CFlashUpDlg::RunFlashUp(std::uint8_t target) {
     ui::WaitCursor wait(GetHost());

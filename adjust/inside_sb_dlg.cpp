@@ -6,6 +6,7 @@
 
 #include "adjust/read_back.h"
 #include "adjust/rounding.h"
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/format.h"
 #include "res/adjust_templates.h"
@@ -33,8 +34,6 @@ constexpr std::uint32_t kEepromValues = 243;  // pre, main
 constexpr std::uint32_t kDramValues = 1267;   // their working copies
 
 constexpr std::uint16_t kFireWidth = 1800;
-constexpr MeasureArea kFlashArea{1400, 900, 300, 300};
-constexpr std::uint8_t kIso200 = 72;
 constexpr double kMaxSpreadEv = 0.3;
 constexpr int kStepsPerEv = 24;
 constexpr int kReadyPolls = 100;
@@ -66,12 +65,14 @@ struct CInsideSbDlg::Mode {
 
 const CInsideSbDlg::Mode CInsideSbDlg::kPreFlash{
     .heading = "プリ発光ＧＮレベル調整\r\n", .diffName = "PRE DIFF", .spreadName = "PRE MAX-MIN",
-    .a = 45, .b = 18, .conditionsWaitMs = 50, .passes = 5, .dramAddress = 1267, .preFlash = true, .level = 36,
+    .a = kFlashShutter, .b = kPreFlashAperture, .conditionsWaitMs = 50, .passes = 5, .dramAddress = 1267,
+    .preFlash = true, .level = 36,
     .flashWaitMs = 10, .closeWaitMs = 20, .countWaitMs = 0, .pictureWaitMs = 0, .low = -30, .high = 30,
     .rangeError = kErrPreFlashData, .noSuccessError = kErrPreFlashAdjust, .successWaitMs = 0};
 const CInsideSbDlg::Mode CInsideSbDlg::kMainFlash{
     .heading = "\r\n本発光ＧＮレベル調整\r\n", .diffName = "MAIN DIFF", .spreadName = "MAIN MAX-MIN",
-    .a = 45, .b = 30, .conditionsWaitMs = 0, .passes = 7, .dramAddress = 1268, .preFlash = false, .level = 60,
+    .a = kFlashShutter, .b = kMainFlashAperture, .conditionsWaitMs = 0, .passes = 7, .dramAddress = 1268,
+    .preFlash = false, .level = 60,
     .flashWaitMs = 100, .closeWaitMs = 50, .countWaitMs = 20, .pictureWaitMs = 100, .low = -50, .high = 10,
     .rangeError = kErrMainFlashData, .noSuccessError = kErrMainFlashAdjust, .successWaitMs = 200};
 
@@ -205,7 +206,7 @@ int CInsideSbDlg::TakeFlashPicture(const Mode& mode, std::int8_t adj, AreaMeasur
     if (camera.DcmdGetImageFileInfo(&info) != 1) return kErrUsbCommunication;
     if (info.totalSize == 0 || info.status != 0) return kLinkNoPicture;
     Pause(10);
-    if (!Step(camera.ReadCcdAdjustData(kFlashArea, &m), 10)) return kErrUsbCommunication;
+    if (!Step(camera.ReadCcdAdjustData(kLensArea, &m), 10)) return kErrUsbCommunication;
     if (!Step(camera.DcmdCloseSession(), 50)) return kErrUsbCommunication;
     return camera.ResumeSession() == 1 ? 1 : kErrUsbCommunication;
 }

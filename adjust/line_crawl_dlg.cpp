@@ -6,13 +6,13 @@
 
 #include "adjust/read_back.h"
 #include "adjust/rounding.h"
+#include "camera/shooting.h"
 #include "platform/format.h"
 #include "res/adjust_templates.h"
 #include "res/prompts.h"
 
 namespace {
 
-constexpr int kTimerId = 109;  // "ラインクロール調整起動タイマ"
 constexpr int kIntervalMs = 500;
 
 constexpr const char* kConditions =
@@ -44,7 +44,7 @@ double Residual(const AreaMeasurement& field) {
 }  // namespace
 
 CLineCrawlDlg::CLineCrawlDlg(ui::Host& host)
-    : CAdjustDlg(host, res::LineCrawlTemplate(), {kTimerId, kIntervalMs}) {}
+    : CAdjustDlg(host, res::LineCrawlTemplate(), {res::IDT_LINE_CRAWL, kIntervalMs}) {}
 
 CLineCrawlDlg::Coefficient CLineCrawlDlg::ComputeCoefficient(const AreaMeasurement& red, const AreaMeasurement& blue) {
     Coefficient c;
@@ -73,7 +73,7 @@ CLineCrawlDlg::Coefficient CLineCrawlDlg::ComputeCoefficient(const AreaMeasureme
 int CLineCrawlDlg::MeasureField(const char* prompt, AreaMeasurement* out) {
     MessageBox(prompt, kCaptionMessage, ui::MbButtons::Ok);
     Pause(1000);
-    if (!Step(Camera().SetShootingConditions(18, 0, 72, 0), 20)) return kErrUsbReleaseConditions;
+    if (!Step(Camera().SetShootingConditions(kLineCrawlShutter, 0, kIso200, 0), 20)) return kErrUsbReleaseConditions;
     if (!Step(Camera().CaptureAndMeasure(m_redArea, out), 50)) return kErrUsbRelease;
     return 1;
 }

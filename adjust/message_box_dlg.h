@@ -6,12 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "res/resource.h"
 #include "ui/dialog.h"
 
-class CMessageBoxDlg : public ui::Dialog {
+class CMessageBoxDlg : public ui::Dialog, public res::MessageBoxIds {
 public:
-    static constexpr int IDD = 162;
-    static constexpr int IDC_TEXT = 1135;
     // m_result while the operator has not answered (the letter U).
     static constexpr std::uint8_t kUndecided = 85;
 

@@ -10,20 +10,13 @@
 
 #include "adjust/defect_table.h"
 #include "adjust/result_file.h"
+#include "res/resource.h"
 #include "ui/dialog.h"
 
 class CUsbCamera;
 
-class CPixelDefectDlg : public ui::Dialog {
+class CPixelDefectDlg : public ui::Dialog, public res::PixelDefectIds {
 public:
-    static constexpr int IDD = 163;
-    static constexpr int IDC_RAW_X = 1001;
-    static constexpr int IDC_RAW_Y = 1002;
-    static constexpr int IDC_READ = 1008;
-    static constexpr int IDC_LOG = 1028;
-    static constexpr int IDC_SAVE = 1112;
-    static constexpr int IDC_ADD = 1141;
-    static constexpr int IDC_DELETE = 1142;
     static constexpr std::uint8_t kModeDelete = 0;
     static constexpr std::uint8_t kModeAdd = 1;
 

@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "adjust/defect_table.h"
+#include "camera/shooting.h"
 
 namespace raw {
 
-inline constexpr int kWidth = 3034;   // samples per row of a plane
-inline constexpr int kHeight = 2024;  // rows
+inline constexpr int kWidth = kSensorColumns;  // samples per row of a plane
+inline constexpr int kHeight = kSensorRows;    // rows
 inline constexpr std::size_t kRowBytes = 4864;
 inline constexpr std::size_t kPlaneSamples = std::size_t{kWidth} * kHeight;
 inline constexpr std::size_t kPackedBytes = kRowBytes * kHeight;

@@ -4,6 +4,7 @@
 
 #include "adjust/gain_word.h"
 #include "adjust/rounding.h"
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr int kTimerId = 108;  // "感度比調整起動タイマ"
 constexpr int kIntervalMs = 500;
 
 constexpr const char* kConditions =
@@ -20,8 +20,6 @@ constexpr const char* kConditions =
     "・カラービュアー：　ＬＶ１３\r\n"
     "・カメラ－ビュアー距離：　最至近\r\n"
     "・カラーバーチャート　：　無し";
-
-constexpr MeasureArea kArea{1420, 912, 200, 200};
 
 constexpr std::uint32_t kStoredTable = 1936;
 constexpr std::uint32_t kWorkingTable = 2088;
@@ -41,7 +39,7 @@ double Deviation(double ratio, double target) { return std::abs(ratio / target -
 }  // namespace
 
 CSensRatioDlg::CSensRatioDlg(ui::Host& host)
-    : CAdjustDlg(host, res::SensRatioTemplate(), {kTimerId, kIntervalMs}) {}
+    : CAdjustDlg(host, res::SensRatioTemplate(), {res::IDT_SENS_RATIO, kIntervalMs}) {}
 
 std::optional<CSensRatioDlg::GainBlock> CSensRatioDlg::BuildGainBlock(BlockMode mode, double grAdj, double gbAdj,
                                                                       const std::array<double, 20>& pgain) {
@@ -71,7 +69,7 @@ int CSensRatioDlg::RunSensRatio() {
     CUsbCamera& camera = Camera();
 
     Pause(1000);
-    if (!Step(camera.SetShootingConditions(42, 0, 72, 0), 20)) return kErrUsbReleaseConditions;
+    if (!Step(camera.SetShootingConditions(kRatioShutter, 0, kIso200, 0), 20)) return kErrUsbReleaseConditions;
     if (!Step(camera.SetOb(0), 20)) return kErrUsbCommunication;
 
     if (const int r = RatioLoop(); r != 1) return r;
@@ -105,7 +103,7 @@ int CSensRatioDlg::RatioLoop() {
         long long sumG = 0, sumR = 0, sumB = 0;
         for (int i = 1; i <= n; ++i) {
             AreaMeasurement m;
-            if (!Step(camera.CaptureAndMeasure(kArea, &m), 20)) return kErrUsbRelease;
+            if (!Step(camera.CaptureAndMeasure(kSensCheckArea, &m), 20)) return kErrUsbRelease;
             const int g = RoundToInt((m.Gr() + m.Gb()) / 2.0);
             sumG += g;
             sumR += m.R();

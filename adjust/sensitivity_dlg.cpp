@@ -5,6 +5,7 @@
 
 #include "adjust/read_back.h"
 #include "adjust/rounding.h"
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/big_endian.h"
 #include "platform/format.h"
@@ -13,13 +14,7 @@
 
 namespace {
 
-constexpr int kTimerId = 110;  // "感度調整起動タイマ"
 constexpr int kIntervalMs = 300;
-
-// Sensitivity codes: step i is code 72 + 2i, 12 codes a stop.
-constexpr int kIso200 = 72;
-constexpr int kIso1600 = 108;
-int CodeOf(int step) { return kIso200 + 2 * step; }
 
 constexpr std::uint32_t kStepWordBase = 328;  // RAM configuration word of code c at 328 + c
 constexpr std::uint32_t kRamTable = 400;
@@ -28,9 +23,6 @@ constexpr std::uint32_t kEepromTable = 248;
 constexpr int kMaxPasses = 5;
 constexpr double kDbPerLsb = 0.033;
 constexpr int kMaxValue = 1023;
-constexpr MeasureArea kAdjustArea{1360, 862, 300, 300};
-constexpr MeasureArea kCheckArea{1420, 912, 200, 200};
-constexpr std::uint8_t kShutter = 24;  // first shooting condition of every capture
 constexpr int kCheckSteps[] = {0, 6, 12, 18};
 
 constexpr const char* kStepNames[CSensitivityDlg::kSteps] = {
@@ -43,7 +35,7 @@ std::uint16_t IsoWord(std::uint16_t value) { return static_cast<std::uint16_t>((
 }  // namespace
 
 CSensitivityDlg::CSensitivityDlg(ui::Host& host)
-    : CAdjustDlg(host, res::SensitivityTemplate(), {kTimerId, kIntervalMs}) {}
+    : CAdjustDlg(host, res::SensitivityTemplate(), {res::IDT_SENSITIVITY, kIntervalMs}) {}
 
 CSensitivityDlg::Window CSensitivityDlg::WindowFor(int code, std::uint32_t reference, double tolerancePercent) {
     // Held inside the int range: standards out of all reason make an
@@ -112,10 +104,10 @@ int CSensitivityDlg::AdjustStep(int code, int value, int& adjusted) {
                 HeldResult(camera.ConfigMemoryHolds(ConfigMemory::RamConfig, address, 2, word), kErrUsbRamConfigWrite);
             !Step(r, 100))
             return r;
-        if (!Step(camera.SetShootingConditions(kShutter, 0, static_cast<std::uint8_t>(code), 0), 20))
+        if (!Step(camera.SetShootingConditions(kSensShutter, 0, static_cast<std::uint8_t>(code), 0), 20))
             return kErrUsbReleaseConditions;
         AreaMeasurement shot;
-        if (!Step(camera.CaptureAndMeasure(kAdjustArea, &shot), 100)) return kErrUsbRelease;
+        if (!Step(camera.CaptureAndMeasure(kSensAdjustArea, &shot), 100)) return kErrUsbRelease;
 
         const int g = GLevel(shot);
         AppendLog(platform::Format(" GLevel= %5d[LSB] ( MIN:%5d- MAX:%5d ) : ADJ=%4d[LSB] \r\n", g, w.min, w.max,
@@ -126,7 +118,7 @@ int CSensitivityDlg::AdjustStep(int code, int value, int& adjusted) {
         if (inside) {
             AppendLog(" 3回の平均値");
             AreaMeasurement mean;
-            if (const int r = camera.CaptureAndMeasureAveraged(3, kAdjustArea, &mean); r != 1) return r;
+            if (const int r = camera.CaptureAndMeasureAveraged(3, kSensAdjustArea, &mean); r != 1) return r;
             const int g3 = GLevel(mean);
             AppendLog(platform::Format(" GLevel= %5d[LSB] ( MIN:%5d- MAX:%5d )\r\n", g3, w.min, w.max));
             const bool steady = w.AdjustAccepts(g3);
@@ -178,7 +170,7 @@ int CSensitivityDlg::CheckTable() {
     CUsbCamera& camera = Camera();
     AppendLog("点検\r\n");
     for (const int step : kCheckSteps) {
-        const int code = CodeOf(step);
+        const int code = IsoStepCode(step);
         std::uint8_t word[2] = {};
         if (!Step(camera.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read,
                                               kStepWordBase + static_cast<std::uint32_t>(code), 2, word),
@@ -186,10 +178,10 @@ int CSensitivityDlg::CheckTable() {
             return kErrUsbCommunication;
         const std::uint16_t raw = platform::GetBe16(word);
         const int value = (raw & 0x1FF8) >> 3;
-        if (!Step(camera.SetShootingConditions(kShutter, 0, static_cast<std::uint8_t>(code), 0), 20))
+        if (!Step(camera.SetShootingConditions(kSensShutter, 0, static_cast<std::uint8_t>(code), 0), 20))
             return kErrUsbReleaseConditions;
         AreaMeasurement shot;
-        if (!Step(camera.CaptureAndMeasure(kCheckArea, &shot), 50)) return kErrUsbRelease;
+        if (!Step(camera.CaptureAndMeasure(kSensCheckArea, &shot), 50)) return kErrUsbRelease;
 
         const int g = GLevel(shot);
         const Window w = WindowFor(code, m_sensBaseline, m_checkTolerance);

@@ -6,14 +6,6 @@
 
 namespace {
 
-constexpr int kNtsc = 1141;
-constexpr int kPal = 1142;
-constexpr int kOk = 1008;
-constexpr int kUp = 1009;
-constexpr int kDown = 1024;
-constexpr int kLeft = 1114;
-constexpr int kRight = 1025;
-
 constexpr std::uint32_t kBlockSize = 8;
 
 // One position field of the 8-byte block, per video mode.
@@ -37,19 +29,19 @@ constexpr ModeBlock kBlocks[2] = {
 }  // namespace
 
 CTftPositionDlg::CTftPositionDlg(ui::Host& host) : ui::Dialog(host, res::TftPositionTemplate()) {
-    OnCommand(kNtsc, [this] { OnVideoMode(0); });
-    OnCommand(kPal, [this] { OnVideoMode(1); });
-    OnCommand(kUp, [this] { OnDirection(kVertical, kPlus); });
-    OnCommand(kDown, [this] { OnDirection(kVertical, kMinus); });
-    OnCommand(kRight, [this] { OnDirection(kHorizontal, kPlus); });
-    OnCommand(kLeft, [this] { OnDirection(kHorizontal, kMinus); });
-    OnCommand(kOk, [this] { OnFinish(); });
+    OnCommand(IDC_NTSC, [this] { OnVideoMode(0); });
+    OnCommand(IDC_PAL, [this] { OnVideoMode(1); });
+    OnCommand(IDC_UP, [this] { OnDirection(kVertical, kPlus); });
+    OnCommand(IDC_DOWN, [this] { OnDirection(kVertical, kMinus); });
+    OnCommand(IDC_RIGHT, [this] { OnDirection(kHorizontal, kPlus); });
+    OnCommand(IDC_LEFT, [this] { OnDirection(kHorizontal, kMinus); });
+    OnCommand(IDC_FINISH, [this] { OnFinish(); });
 }
 
 bool CTftPositionDlg::OnInitDialog() {
     ui::Dialog::OnInitDialog();
-    CheckDlgButton(kNtsc, false);
-    CheckDlgButton(kPal, false);
+    CheckDlgButton(IDC_NTSC, false);
+    CheckDlgButton(IDC_PAL, false);
     m_videoMode = kNoMode;
     m_result = 1;
     m_blockNotKept = false;
@@ -57,8 +49,8 @@ bool CTftPositionDlg::OnInitDialog() {
 }
 
 void CTftPositionDlg::OnVideoMode(std::uint8_t mode) {
-    CheckDlgButton(mode == 0 ? kPal : kNtsc, false);
-    CheckDlgButton(mode == 0 ? kNtsc : kPal, true);
+    CheckDlgButton(mode == 0 ? IDC_PAL : IDC_NTSC, false);
+    CheckDlgButton(mode == 0 ? IDC_NTSC : IDC_PAL, true);
     m_videoMode = mode;
     const int r = SelectVideoMode(mode);
     if (!m_blockNotKept) m_result = r;

@@ -5,11 +5,12 @@
 
 #include <cstdint>
 
+#include "res/resource.h"
 #include "ui/dialog.h"
 
 class CUsbCamera;
 
-class CTftPositionDlg : public ui::Dialog {
+class CTftPositionDlg : public ui::Dialog, public res::TftPositionIds {
 public:
     static constexpr std::uint8_t kNoMode = 0xFF;
     enum Axis { kVertical, kHorizontal };

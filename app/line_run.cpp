@@ -12,6 +12,7 @@
 #include "sim/operator.h"
 #include "camera/usb_camera.h"
 #include "platform/clock.h"
+#include "res/resource.h"
 #include "shell/image_adjust_dlg.h"
 #include "ui/scripted/scripted_host.h"
 
@@ -364,20 +365,23 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     // The operator at the bench follows the prompts; here are the windows
     // that want hands.
     host.SetDefaultScript([&](ui::Dialog& d, ui::scripted::Script& s) {
+        using Input = res::CurrentInputIds;
+        using Tft = res::TftPositionIds;
         switch (d.Id()) {
-            case 154:  // the current input: type what the ammeter shows, confirm
+            case Input::IDD:  // the current input: type what the ammeter shows, confirm
                 if (!bench.Operator()) break;
                 s.Do([&](ui::Dialog& input) {
-                    if (auto typed = bench.Operator()->Answer(input.GetWindowText(), input.GetDlgItemText(1135))) {
-                        host.Type(input, 1028, *typed);
+                    if (auto typed =
+                            bench.Operator()->Answer(input.GetWindowText(), input.GetDlgItemText(Input::IDC_PROMPT))) {
+                        host.Type(input, Input::IDC_CURRENT, *typed);
                         host.Click(input, ui::IDOK);
                     }
                 });
                 break;
-            case 157:  // TFT position: choose NTSC, look, confirm
-                s.Click(1141).Wait(500).Click(1008);
+            case Tft::IDD:  // TFT position: choose NTSC, look, confirm
+                s.Click(Tft::IDC_NTSC).Wait(500).Click(Tft::IDC_FINISH);
                 break;
-            case 162:  // the yes/no prompt
+            case res::MessageBoxIds::IDD:  // the yes/no prompt
                 s.Click(ui::IDOK);
                 break;
             default:

@@ -5,21 +5,21 @@
 
 namespace res {
 
-// The common adjustment window: log edit 1028 and, where `buttonText` is not
-// empty, button 1 running full width below it; without a button, progress
-// bar 1145 takes its place.
+// The common adjustment window: log edit AdjustIds::IDC_LOG and, where
+// `buttonText` is not empty, button IDOK running full width below it; without
+// a button, progress bar AdjustIds::IDC_PROGRESS takes its place.
 ui::DialogTemplate AdjustDialogTemplate(int id, const char* title, const char* buttonText);
 
-const ui::DialogTemplate& SensitivityTemplate();     // 146
-const ui::DialogTemplate& SensRatioTemplate();       // 139
-const ui::DialogTemplate& LineCrawlTemplate();       // 140
-const ui::DialogTemplate& InsideSbTemplate();        // 149
-const ui::DialogTemplate& BcAdjustTemplate();        // 136
-const ui::DialogTemplate& ApertureTemplate();        // 160
-const ui::DialogTemplate& DefectCorrectTemplate();   // 161
-const ui::DialogTemplate& FlashUpTemplate();         // 134
-const ui::DialogTemplate& TftPositionTemplate();     // 157
-const ui::DialogTemplate& CurrentInputTemplate();    // 154, the battery check's current input
-const ui::DialogTemplate& PixelDefectTemplate();     // 163, the pixel defect editor
+const ui::DialogTemplate& SensitivityTemplate();    // IDD_SENSITIVITY
+const ui::DialogTemplate& SensRatioTemplate();      // IDD_SENS_RATIO
+const ui::DialogTemplate& LineCrawlTemplate();      // IDD_LINE_CRAWL
+const ui::DialogTemplate& InsideSbTemplate();       // IDD_INSIDE_SB
+const ui::DialogTemplate& BcAdjustTemplate();       // IDD_BC_ADJUST
+const ui::DialogTemplate& ApertureTemplate();       // IDD_APERTURE
+const ui::DialogTemplate& DefectCorrectTemplate();  // IDD_DEFECT_CORRECT
+const ui::DialogTemplate& FlashUpTemplate();        // IDD_FLASH_UP
+const ui::DialogTemplate& TftPositionTemplate();    // IDD_TFT_POSITION
+const ui::DialogTemplate& CurrentInputTemplate();   // IDD_CURRENT_INPUT, the battery check's current input
+const ui::DialogTemplate& PixelDefectTemplate();    // IDD_PIXEL_DEFECT, the pixel defect editor
 
 }  // namespace res

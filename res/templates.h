@@ -5,13 +5,13 @@
 
 namespace res {
 
-const ui::DialogTemplate& MainDialogTemplate();  // 102, the station's main window
-const ui::DialogTemplate& AboutDlgTemplate();    // 100, the version window
-const ui::DialogTemplate& StandardDlgTemplate();    // 132, the standards window
-const ui::DialogTemplate& ApertureSpecDlgTemplate();  // 153, the aperture dependence standards
+const ui::DialogTemplate& MainDialogTemplate();       // IDD_IMAGEADJUST, the station's main window
+const ui::DialogTemplate& AboutDlgTemplate();         // IDD_ABOUTBOX, the version window
+const ui::DialogTemplate& StandardDlgTemplate();      // IDD_STANDARD, the standards window
+const ui::DialogTemplate& ApertureSpecDlgTemplate();  // IDD_APERTURE_SPEC, the aperture dependence standards
 // The edit of the aperture standards window for aperture 0 (F1.4) .. 4 (F5.6)
-// and gain 0 (R), 1 (Gr), 2 (Gb), 3 (B).
+// and gain 0 (R), 1 (Gr), 2 (Gb), 3 (B): ApertureSpecIds::IDC_GAIN.
 int ApertureSpecGainId(int aperture, int gain);
-const ui::DialogTemplate& MessageBoxDlgTemplate();  // 162, the modeless yes/no prompt
+const ui::DialogTemplate& MessageBoxDlgTemplate();    // IDD_MESSAGE_BOX, the modeless yes/no prompt
 
 }  // namespace res

@@ -7,6 +7,7 @@
 
 #include "adjust/camera_session.h"
 #include "adjust/rounding.h"
+#include "camera/shooting.h"
 #include "platform/format.h"
 #include "shell/image_adjust_dlg.h"
 #include "res/prompts.h"
@@ -28,8 +29,8 @@ struct Acquisition {
     bool pauseBeforeEach;  // 100 ms before every capture, or once before the first
 };
 
-constexpr Acquisition kSensitivity = {"感度基準値取得\r\n", kNd3Line, 24, {1360, 862, 300, 300}, false};
-constexpr Acquisition kRatio = {"感度比取得\r\n\r\n", "・ＮＤフィルター：　無し\r\n", 42, {1420, 912, 200, 200}, true};
+constexpr Acquisition kSensitivity = {"感度基準値取得\r\n", kNd3Line, kSensShutter, kSensAdjustArea, false};
+constexpr Acquisition kRatio = {"感度比取得\r\n\r\n", "・ＮＤフィルター：　無し\r\n", kRatioShutter, kSensCheckArea, true};
 
 std::string Conditions(const Acquisition& a) {
     return std::string(kConditionsHeading) + kToolLensLine + a.ndLine + kViewerLines;
@@ -89,7 +90,7 @@ const char* CImageAdjustDlg::CaptureBaselineShots(bool sensitivity, std::array<A
     CUsbCamera& camera = *m_pCamera;
     for (int i = 0; i < 3; ++i) {
         if (i == 0 || a.pauseBeforeEach) Sleep(100);
-        if (!station::Step(*this, camera.SetShootingConditions(a.shutter, 0, 72, 0), 20)) return kFailMode;
+        if (!station::Step(*this, camera.SetShootingConditions(a.shutter, 0, kIso200, 0), 20)) return kFailMode;
         AreaMeasurement& m = shots[static_cast<std::size_t>(i)];
         if (camera.CaptureAndMeasure(a.area, &m) != 1) return kFailRelease;
         if (sensitivity)

@@ -15,6 +15,7 @@
 #include "camera/usb_camera.h"
 #include "history/history_settings.h"
 #include "history/run_record.h"
+#include "res/resource.h"
 #include "shell/standards_copy.h"
 #include "ui/dialog.h"
 
@@ -24,49 +25,15 @@ namespace platform {
 class SharedLibrary;
 }
 
-class CImageAdjustDlg : public ui::Dialog {
+// The ids of its controls, menu commands and pictures are those of
+// res::ImageAdjustIds.
+class CImageAdjustDlg : public ui::Dialog, public res::ImageAdjustIds {
 public:
-    static constexpr int IDD = 102;
-
-    // Controls.
-    static constexpr int IDC_LOG = 1000;
-    static constexpr int IDC_COMMENT = 1001;
-    static constexpr int IDC_STANDARD = 1008;
-    static constexpr int IDC_START = 1009;
-    static constexpr int IDC_SENS_BASELINE = 1024;
-    static constexpr int IDC_RATIO_BASELINE = 1025;
-    static constexpr int IDC_PICTURE = 1072;
-    static constexpr int IDC_CCD_FLASH_UP = 1112;
-    static constexpr int IDC_PIXEL_DEFECT = 1114;
-    static constexpr int IDC_SENSITIVITY = 1117;
-    static constexpr int IDC_LINE_CRAWL = 1118;
-    static constexpr int IDC_SENS_RATIO = 1136;
-    static constexpr int IDC_INSIDE_SB = 1137;
-    static constexpr int IDC_BATTERY_CHECK = 1138;
-    static constexpr int IDC_TFT_POSITION = 1139;
-    static constexpr int IDC_TFT_FLASH_UP = 1140;
-    static constexpr int IDC_APERTURE = 1143;
-    static constexpr int IDC_DEFECT_CORRECT = 1144;
-    static constexpr int IDC_SAVE = 1146;
-    // The station's own line under the buttons: a baseline taken but not
-    // yet in STD.DAT.
-    static constexpr int IDC_BASELINE_NOTICE = 1200;
-
-    // The version window's menu command.
-    static constexpr int IDM_ABOUTBOX = 16;
-    // The line's history, from the same menu.
-    static constexpr int IDM_HISTORY = 32;
-    static constexpr int IDR_MAINFRAME = 128;  // the icon
-
     // Status pictures by m_displayState.
     static constexpr std::uint8_t kDisplayOk = 0;
     static constexpr std::uint8_t kDisplayNg = 1;
     static constexpr std::uint8_t kDisplayReady = 2;
     static constexpr std::uint8_t kDisplayWorking = 3;
-    static constexpr int IDB_READY = 141;
-    static constexpr int IDB_OK = 142;
-    static constexpr int IDB_NG = 143;
-    static constexpr int IDB_WORKING = 144;
 
     explicit CImageAdjustDlg(ui::Host& host);
     ~CImageAdjustDlg() override;
@@ -159,14 +126,14 @@ public:
     static int BitmapForDisplayState(std::uint8_t state);
 
     // ---- members ------------------------------------------------------------
-    std::string m_comment;  // status line (1001)
-    std::string m_log;      // log window (1000)
+    std::string m_comment;  // status line (IDC_COMMENT)
+    std::string m_log;      // log window (IDC_LOG)
     std::uint16_t m_itemFlags = 0;
     std::uint8_t m_displayState = kDisplayReady;
     std::uint8_t m_saveResult = 0;
     StandardsCopy m_standards;
     std::unique_ptr<CUsbCamera> m_pCamera;
-    int m_hIcon = IDR_MAINFRAME;
+    int m_hIcon = res::IDR_MAINFRAME;
 
 private:
     int m_lastResult = 0;

@@ -1,6 +1,7 @@
 #include "standards/aperture_spec_dlg.h"
 
 #include "res/templates.h"
+#include "standards/standard_dlg.h"
 #include "standards/standard_ranges.h"
 
 CApertureSpecDlg::CApertureSpecDlg(ui::Host& host) : ui::Dialog(host, res::ApertureSpecDlgTemplate()) {}
@@ -11,10 +12,8 @@ void CApertureSpecDlg::DoDataExchange(ui::DataExchange& dx) {
     StandardData d;
     d.pgain = m_pgain;
     d.pgainF14Tolerance = m_pgainF14Tolerance;
-    for (int a = 0; a < 5; ++a)
-        for (int g = 0; g < 4; ++g)
-            dx.Text(res::ApertureSpecGainId(a, g), d.pgain[static_cast<std::size_t>(4 * a + g)]);
-    dx.Text(1094, d.pgainF14Tolerance);
+    for (const StandardField& f : StandardFields())
+        if (f.window == StandardWindow::ApertureSpec) ExchangeStandard(dx, f, d);
     if (!dx.Saving() || dx.Failed()) return;
     const auto faults = CheckStandardRanges(d, StandardWindow::ApertureSpec);
     if (!faults.empty()) {

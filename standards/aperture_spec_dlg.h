@@ -5,12 +5,11 @@
 
 #include <array>
 
+#include "res/resource.h"
 #include "ui/dialog.h"
 
-class CApertureSpecDlg : public ui::Dialog {
+class CApertureSpecDlg : public ui::Dialog, public res::ApertureSpecIds {
 public:
-    static constexpr int IDD = 153;
-
     explicit CApertureSpecDlg(ui::Host& host);
 
     // F1.4, F2, F2.8, F4, F5.6 in turn, each R, Gr, Gb, B; then the F1.4

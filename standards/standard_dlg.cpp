@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <type_traits>
+#include <variant>
 
 #include "platform/file_write.h"
 #include "platform/sjis.h"
@@ -57,9 +59,47 @@ ReadOutcome ReadStdFile(const std::string& path, std::string& bytes, long long& 
 
 }  // namespace
 
+void ExchangeStandard(ui::DataExchange& dx, const StandardField& field, StandardData& d) {
+    const int id = field.controlId;
+    std::visit(
+        [&dx, id](auto* value) {
+            dx.Text(id, *value);
+            if constexpr (std::is_same_v<decltype(value), std::string*>)
+                dx.MaxChars(id, *value, static_cast<int>(kSensInitialMaxChars));
+        },
+        field.At(d));
+}
+
+const std::vector<int>& CStandardDlg::TransferOrder() {
+    static const std::vector<int> order = [] {
+        std::vector<int> ids = {
+            IDC_RATIO_SAMPLE_COUNT, IDC_RATIO_GR_INITIAL, IDC_RATIO_GB_INITIAL,
+            IDC_LINE_RED_LIMIT, IDC_LINE_BLUE_LIMIT,
+            IDC_LINE_RED_X, IDC_LINE_RED_WIDTH, IDC_LINE_RED_Y, IDC_LINE_RED_HEIGHT,
+            IDC_LINE_BLUE_X, IDC_LINE_BLUE_WIDTH, IDC_LINE_BLUE_Y, IDC_LINE_BLUE_HEIGHT,
+            IDC_SENS_LEVEL_MIN, IDC_SENS_LEVEL_MAX, IDC_SENS_BASELINE,
+            IDC_RATIO_GR_BASELINE, IDC_RATIO_GB_BASELINE,
+        };
+        for (int i = 0; i < static_cast<int>(kSensInitialCount); ++i) ids.push_back(IDC_SENS_INITIAL + i);
+        ids.insert(ids.end(), {
+            IDC_SENS_ADJUST_TOLERANCE, IDC_SENS_CHECK_TOLERANCE,
+            IDC_BC_ADJUST_VOLTAGE, IDC_BC_CHECK_VOLTAGE, IDC_BC_AD_MIN, IDC_BC_AD_MAX,
+            IDC_CURRENT72_OFF_MIN, IDC_CURRENT72_OFF_MAX, IDC_CURRENT77_OFF_MIN, IDC_CURRENT77_OFF_MAX,
+            IDC_CURRENT72_ON_MIN, IDC_CURRENT72_ON_MAX, IDC_CURRENT77_ON_MIN, IDC_CURRENT77_ON_MAX,
+            IDC_RATIO_GR_TOLERANCE, IDC_RATIO_GB_TOLERANCE,
+            IDC_RATIO_GR_MIN, IDC_RATIO_GR_MAX, IDC_RATIO_GB_MAX, IDC_RATIO_GB_MIN,
+            IDC_SB_CHARGE_VOLTAGE, IDC_SB_PRE_INITIAL, IDC_SB_MAIN_INITIAL, IDC_SB_PRE_TARGET, IDC_SB_MAIN_TARGET,
+            IDC_SB_PRE_TOLERANCE, IDC_SB_MAIN_TOLERANCE,
+            IDC_DEFECT_LEVEL, IDC_DEFECT_MAX_WRITES,
+        });
+        return ids;
+    }();
+    return order;
+}
+
 CStandardDlg::CStandardDlg(ui::Host& host, std::string path)
     : ui::Dialog(host, res::StandardDlgTemplate()), m_path(std::move(path)) {
-    OnCommand(1008, [this] { OnApertureSpec(); });
+    OnCommand(IDC_APERTURE_SPEC, [this] { OnApertureSpec(); });
 }
 
 void CStandardDlg::OnApertureSpec() {
@@ -138,59 +178,8 @@ void CStandardDlg::DoDataExchange(ui::DataExchange& dx) {
     // Through a copy: a transfer that stops at a bad entry takes nothing
     // into the record, so that Cancel after it hands back what came in.
     StandardData d = m_data;
-    // The order of the controls is the order of the OK transfer: the first
-    // entry that does not parse is the one the operator is sent to.
-    dx.Text(1046, d.ratioSampleCount);
-    dx.Text(1061, d.ratioGrInitial);
-    dx.Text(1062, d.ratioGbInitial);
-    dx.Text(1051, d.lineRedLimit);
-    dx.Text(1056, d.lineBlueLimit);
-    dx.Text(1052, d.lineRedX);
-    dx.Text(1053, d.lineRedWidth);
-    dx.Text(1054, d.lineRedY);
-    dx.Text(1055, d.lineRedHeight);
-    dx.Text(1057, d.lineBlueX);
-    dx.Text(1058, d.lineBlueWidth);
-    dx.Text(1059, d.lineBlueY);
-    dx.Text(1060, d.lineBlueHeight);
-    dx.Text(1064, d.sensLevelMin);
-    dx.Text(1063, d.sensLevelMax);
-    dx.Text(1065, d.sensBaseline);
-    dx.Text(1066, d.ratioGrBaseline);
-    dx.Text(1067, d.ratioGbBaseline);
-    for (int i = 0; i < static_cast<int>(kSensInitialCount); ++i) {
-        dx.Text(1075 + i, d.sensInitial[static_cast<std::size_t>(i)]);
-        dx.MaxChars(1075 + i, d.sensInitial[static_cast<std::size_t>(i)], static_cast<int>(kSensInitialMaxChars));
-    }
-    dx.Text(1094, d.sensAdjustTolerance);
-    dx.Text(1095, d.sensCheckTolerance);
-    dx.Text(1096, d.bcAdjustVoltage);
-    dx.Text(1097, d.bcCheckVoltage);
-    dx.Text(1098, d.bcAdMin);
-    dx.Text(1099, d.bcAdMax);
-    dx.Text(1100, d.current72OffMin);
-    dx.Text(1101, d.current72OffMax);
-    dx.Text(1102, d.current77OffMin);
-    dx.Text(1103, d.current77OffMax);
-    dx.Text(1104, d.current72OnMin);
-    dx.Text(1105, d.current72OnMax);
-    dx.Text(1106, d.current77OnMin);
-    dx.Text(1107, d.current77OnMax);
-    dx.Text(1068, d.ratioGrTolerance);
-    dx.Text(1070, d.ratioGbTolerance);
-    dx.Text(1108, d.ratioGrMin);
-    dx.Text(1110, d.ratioGrMax);
-    dx.Text(1111, d.ratioGbMax);
-    dx.Text(1109, d.ratioGbMin);
-    dx.Text(1028, d.sbChargeVoltage);
-    dx.Text(1001, d.sbPreInitial);
-    dx.Text(1002, d.sbMainInitial);
-    dx.Text(1003, d.sbPreTarget);
-    dx.Text(1005, d.sbMainTarget);
-    dx.Text(1004, d.sbPreTolerance);
-    dx.Text(1036, d.sbMainTolerance);
-    dx.Text(1037, d.defectLevel);
-    dx.Text(1032, d.defectMaxWrites);
+    for (const int id : TransferOrder())
+        ExchangeStandard(dx, *StandardFieldOfControl(StandardWindow::Standards, id), d);
     // Every value parsed: now each against its range, some of which depend
     // on others. The first out of range is the one the operator is sent to.
     if (!dx.Saving() || dx.Failed()) return;

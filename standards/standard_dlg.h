@@ -4,8 +4,11 @@
 // read the file into its record.
 
 #include <string>
+#include <vector>
 
+#include "res/resource.h"
 #include "standards/standard_data.h"
+#include "standards/std_fields.h"
 #include "standards/std_file.h"
 #include "ui/dialog.h"
 
@@ -21,10 +24,11 @@ inline constexpr const char* kStdWriteTooLong = "File size over\n";
 inline constexpr const char* kStdCannotCreate = "File not Found\n";
 inline constexpr const char* kStdWriteFailed = "File write error\n";
 
-class CStandardDlg : public ui::Dialog {
-public:
-    static constexpr int IDD = 132;
+// Transfers one field of `d` to or from its control, as its type asks.
+void ExchangeStandard(ui::DataExchange& dx, const StandardField& field, StandardData& d);
 
+class CStandardDlg : public ui::Dialog, public res::StandardIds {
+public:
     // `path` is the standards file, STD.DAT in the current directory unless
     // told otherwise.
     explicit CStandardDlg(ui::Host& host, std::string path = kStdFileName);
@@ -47,11 +51,16 @@ public:
     void DoDataExchange(ui::DataExchange& dx) override;
     void OnOK() override;
 
+    // The controls in the order of the OK transfer, which is the order the
+    // operator is sent through the entries that do not parse: one for every
+    // field the window edits.
+    static const std::vector<int>& TransferOrder();
+
     StandardData m_data;
 
 private:
     int FailWrite(const char* text);
-    // 1008 "絞り依存性": the aperture standards in their own window.
+    // IDC_APERTURE_SPEC "絞り依存性": the aperture standards in their own window.
     void OnApertureSpec();
 
     std::string m_path;

@@ -1,34 +1,16 @@
 #pragma once
-// What a standard may hold: for every field of the record, where it is edited
-// and the range of values that can make sense for it. A value outside its
-// range is never handed to an item, so that the camera is never adjusted to
-// it. A bound may depend on other fields (a reference inside its own limits,
-// a tolerance whose window must fit the target it is taken around).
+// What a standard may hold: every field of the record has a range of values
+// that can make sense for it (its row in StandardFields()). A value outside
+// its range is never handed to an item, so that the camera is never adjusted
+// to it. A bound may depend on other fields (a reference inside its own
+// limits, a tolerance whose window must fit the target it is taken around).
 
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "standards/standard_data.h"
-
-// The window whose control edits a field.
-enum class StandardWindow { Standards, ApertureSpec };
-
-struct StandardField {
-    const char* line;  // the STD.DAT keyword
-    std::string name;  // the record's member
-    StandardWindow window;
-    int controlId;
-    std::function<double(const StandardData&)> value;
-    std::function<double(const StandardData&)> low, high;
-    bool lowExclusive = false;
-    bool highExclusive = false;
-
-    bool Holds(const StandardData& d) const;
-};
-
-// Every field, in the order of STD.DAT.
-const std::vector<StandardField>& StandardFields();
+#include "standards/std_fields.h"
 
 struct StandardRangeFault {
     const StandardField* field = nullptr;

@@ -2,8 +2,11 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <type_traits>
+#include <variant>
 
 #include "platform/format.h"
+#include "standards/std_fields.h"
 #include "standards/std_text_scanner.h"
 
 using platform::Format;
@@ -14,149 +17,78 @@ namespace {
 // 2^31 - 1 prints negative and reads back to the same bits.
 int AsInt(std::uint32_t v) { return static_cast<int>(v); }
 
-class LineReader {
-public:
-    explicit LineReader(StdTextScanner& scanner) : m_s(scanner) {}
+// One value as the file prints it, with what follows it.
+std::string Print(const StandardField& f, const StandardData& d) {
+    return std::visit(
+        [&f](const auto* v) -> std::string {
+            using T = std::remove_cv_t<std::remove_pointer_t<decltype(v)>>;
+            if constexpr (std::is_same_v<T, double>) {
+                return Format(f.format, *v);
+            } else if constexpr (std::is_same_v<T, std::uint32_t>) {
+                return Format(f.format, AsInt(*v));
+            } else if constexpr (std::is_same_v<T, std::uint8_t>) {
+                return Format(f.format, static_cast<int>(*v));
+            } else {
+                // A text goes in as it is, in place of its "%s".
+                const std::string_view format = f.format;
+                const std::size_t at = format.find("%s");
+                return std::string(format.substr(0, at)) + *v + std::string(format.substr(at + 2));
+            }
+        },
+        f.At(d));
+}
 
-    void Real(double& field) {
-        auto t = m_s.ScanNumber();
-        if (!t) return;
-        // Beyond the range of a double is no value: infinity would be
-        // written back as "inf", which reads as no number and shifts every
-        // value after it.
-        const double v = std::strtod(t->c_str(), nullptr);
-        if (std::isfinite(v)) field = v;
-    }
-    void Unsigned(std::uint32_t& field) {
-        if (auto t = m_s.ScanNumber()) field = static_cast<std::uint32_t>(AtoiClamped(*t));
-    }
-    void Byte(std::uint8_t& field) {
-        if (auto t = m_s.ScanNumber()) field = static_cast<std::uint8_t>(AtoiClamped(*t) & 0xFF);
-    }
-    void Text(std::string& field) {
-        // The record holds at most four characters; a longer token is cut.
-        if (auto t = m_s.ScanText()) field = t->substr(0, kSensInitialMaxChars);
-    }
-
-private:
-    StdTextScanner& m_s;
-};
+// One value scanned into its field; no value leaves the field as it was.
+void Scan(StdTextScanner& s, const StandardField& f, StandardData& d) {
+    std::visit(
+        [&s](auto* field) {
+            using T = std::remove_pointer_t<decltype(field)>;
+            if constexpr (std::is_same_v<T, std::string>) {
+                // The record holds at most four characters; a longer token is cut.
+                if (auto t = s.ScanText()) *field = t->substr(0, kSensInitialMaxChars);
+                return;
+            }
+            const auto t = s.ScanNumber();
+            if (!t) return;
+            if constexpr (std::is_same_v<T, double>) {
+                // Beyond the range of a double is no value: infinity would be
+                // written back as "inf", which reads as no number and shifts
+                // every value after it.
+                const double v = std::strtod(t->c_str(), nullptr);
+                if (std::isfinite(v)) *field = v;
+            } else if constexpr (std::is_same_v<T, std::uint32_t>) {
+                *field = static_cast<std::uint32_t>(AtoiClamped(*t));
+            } else {
+                *field = static_cast<std::uint8_t>(AtoiClamped(*t) & 0xFF);
+            }
+        },
+        f.At(d));
+}
 
 }  // namespace
 
 std::string FormatStandards(const StandardData& d) {
     std::string out;
-    out += "BC ";
-    out += Format("%2.2f  %2.2f ", d.bcAdjustVoltage, d.bcCheckVoltage);
-    out += Format("%d  %d ", AsInt(d.bcAdMin), AsInt(d.bcAdMax));
-    out += Format("%2.2f  %2.2f ", d.current72OffMin, d.current72OffMax);
-    out += Format("%2.2f  %2.2f ", d.current77OffMin, d.current77OffMax);
-    out += Format("%2.2f  %2.2f ", d.current72OnMin, d.current72OnMax);
-    out += Format("%2.2f  %2.2f\r\n", d.current77OnMin, d.current77OnMax);
-
-    out += "LINE ";
-    out += Format("%3.5f  %d  %d  %d  %d ", d.lineRedLimit, AsInt(d.lineRedX), AsInt(d.lineRedWidth),
-                  AsInt(d.lineRedY), AsInt(d.lineRedHeight));
-    out += Format("%3.5f  %d  %d  %d  %d\r\n", d.lineBlueLimit, AsInt(d.lineBlueX), AsInt(d.lineBlueWidth),
-                  AsInt(d.lineBlueY), AsInt(d.lineBlueHeight));
-
-    out += "SENS_STD ";
-    out += Format("%4d  %4d %4d  %2.2f %2.2f ", AsInt(d.sensLevelMin), AsInt(d.sensLevelMax), AsInt(d.sensBaseline),
-                  d.sensAdjustTolerance, d.sensCheckTolerance);
-    for (std::size_t i = 0; i < d.sensInitial.size(); ++i) {
-        out += d.sensInitial[i];
-        out += i + 1 < d.sensInitial.size() ? " " : "\r\n";
+    std::string_view line;
+    for (const StandardField& f : StandardFields()) {
+        if (f.line != line) {
+            line = f.line;
+            out += std::string(line) + " ";
+        }
+        out += Print(f, d);
     }
-
-    out += "SENS_RATIO_STD ";
-    out += Format("%d  ", static_cast<int>(d.ratioSampleCount));
-    out += Format("%2.5f %2.5f ", d.ratioGrBaseline, d.ratioGbBaseline);
-    out += Format("%2.5f %2.5f %2.5f %2.5f ", d.ratioGrMin, d.ratioGrMax, d.ratioGbMin, d.ratioGbMax);
-    out += Format("%2.5f %2.5f ", d.ratioGrTolerance, d.ratioGbTolerance);
-    out += Format("%2.5f %2.5f \r\n", d.ratioGrInitial, d.ratioGbInitial);
-
-    out += "PGAIN ";
-    for (std::size_t f = 0; f < 5; ++f)
-        out += Format("%2.5f %2.5f %2.5f %2.5f ", d.pgain[f * 4], d.pgain[f * 4 + 1], d.pgain[f * 4 + 2],
-                      d.pgain[f * 4 + 3]);
-    out += Format("%2.5f\r\n", d.pgainF14Tolerance);
-
-    out += "INSIDE_SB ";
-    out += Format("%d %d %d %d %2.3f %2.3f %4.1f \r\n", static_cast<int>(d.sbPreInitial),
-                  static_cast<int>(d.sbMainInitial), AsInt(d.sbPreTarget), AsInt(d.sbMainTarget), d.sbPreTolerance,
-                  d.sbMainTolerance, d.sbChargeVoltage);
-
-    out += "CCD_DEFECT ";
-    out += Format("%d %d\r\n", AsInt(d.defectLevel), AsInt(d.defectMaxWrites));
     return out;
 }
 
 void ParseStandards(std::string_view text, StandardData& d) {
     StdTextScanner s(text);
-    LineReader r(s);
-
-    if (s.FindKeyword("BC ")) {
-        r.Real(d.bcAdjustVoltage);
-        r.Real(d.bcCheckVoltage);
-        r.Unsigned(d.bcAdMin);
-        r.Unsigned(d.bcAdMax);
-        r.Real(d.current72OffMin);
-        r.Real(d.current72OffMax);
-        r.Real(d.current77OffMin);
-        r.Real(d.current77OffMax);
-        r.Real(d.current72OnMin);
-        r.Real(d.current72OnMax);
-        r.Real(d.current77OnMin);
-        r.Real(d.current77OnMax);
-    }
-    if (s.FindKeyword("LINE ")) {
-        r.Real(d.lineRedLimit);
-        r.Unsigned(d.lineRedX);
-        r.Unsigned(d.lineRedWidth);
-        r.Unsigned(d.lineRedY);
-        r.Unsigned(d.lineRedHeight);
-        r.Real(d.lineBlueLimit);
-        r.Unsigned(d.lineBlueX);
-        r.Unsigned(d.lineBlueWidth);
-        r.Unsigned(d.lineBlueY);
-        r.Unsigned(d.lineBlueHeight);
-    }
-    if (s.FindKeyword("SENS_STD ")) {
-        r.Unsigned(d.sensLevelMin);
-        r.Unsigned(d.sensLevelMax);
-        r.Unsigned(d.sensBaseline);
-        r.Real(d.sensAdjustTolerance);
-        r.Real(d.sensCheckTolerance);
-        for (auto& t : d.sensInitial) r.Text(t);
-    }
-    if (s.FindKeyword("SENS_RATIO_STD ")) {
-        r.Byte(d.ratioSampleCount);
-        r.Real(d.ratioGrBaseline);
-        r.Real(d.ratioGbBaseline);
-        r.Real(d.ratioGrMin);
-        r.Real(d.ratioGrMax);
-        r.Real(d.ratioGbMin);
-        r.Real(d.ratioGbMax);
-        r.Real(d.ratioGrTolerance);
-        r.Real(d.ratioGbTolerance);
-        r.Real(d.ratioGrInitial);
-        r.Real(d.ratioGbInitial);
-    }
-    if (s.FindKeyword("PGAIN ")) {
-        for (auto& g : d.pgain) r.Real(g);
-        r.Real(d.pgainF14Tolerance);
-    }
-    if (s.FindKeyword("INSIDE_SB ")) {
-        r.Byte(d.sbPreInitial);
-        r.Byte(d.sbMainInitial);
-        r.Unsigned(d.sbPreTarget);
-        r.Unsigned(d.sbMainTarget);
-        r.Real(d.sbPreTolerance);
-        r.Real(d.sbMainTolerance);
-        r.Real(d.sbChargeVoltage);
-    }
-    if (s.FindKeyword("CCD_DEFECT ")) {
-        r.Unsigned(d.defectLevel);
-        r.Unsigned(d.defectMaxWrites);
+    const auto& fields = StandardFields();
+    for (auto f = fields.begin(); f != fields.end();) {
+        // A line's values are read only when its keyword is found after the
+        // values before it.
+        const std::string_view line = f->line;
+        const bool found = s.FindKeyword(std::string(line) + " ");
+        for (; f != fields.end() && f->line == line; ++f)
+            if (found) Scan(s, *f, d);
     }
 }

@@ -2,6 +2,7 @@
 // as a table, one row per gain and one column per aperture, and the F1.4
 // tolerance in its group; OK and Cancel below.
 
+#include "res/resource.h"
 #include "res/templates.h"
 
 namespace res {
@@ -9,6 +10,7 @@ namespace res {
 namespace {
 
 using ui::ControlKind;
+using Ids = ApertureSpecIds;
 
 const char* const kApertures[5] = {"F1.4", "F2", "F2.8", "F4", "F5.6"};
 const char* const kGains[4] = {"PGAIN_R", "PGAIN_Gr", "PGAIN_Gb", "PGAIN_B"};
@@ -17,7 +19,7 @@ ui::DialogTemplate Build() {
     constexpr int kLeft = 7, kLabelWidth = 44, kColumn = 40, kEditWidth = 36, kRow = 15;
     constexpr int kTop = 8, kGridTop = kTop + 12;
     ui::DialogTemplate t;
-    t.id = 153;
+    t.id = Ids::IDD;
     t.title = "絞り依存性規格";
     t.width = kLeft + kLabelWidth + 5 * kColumn + kLeft - (kColumn - kEditWidth);
     t.height = 140;
@@ -37,7 +39,8 @@ ui::DialogTemplate Build() {
     const int groupTop = kGridTop + 4 * kRow + 6;
     t.controls.push_back({-1, ControlKind::GroupBox, "絞り依存性調整規格", {kLeft, groupTop, 120, 40}, ui::kNone});
     t.controls.push_back({-1, ControlKind::Static, "F1.4(%)", {kLeft + 10, groupTop + 19, 40, 10}, ui::kNone});
-    t.controls.push_back({1094, ControlKind::Edit, "", {kLeft + 54, groupTop + 18, 50, 12}, ui::kBorder});
+    t.controls.push_back(
+        {Ids::IDC_F14_TOLERANCE, ControlKind::Edit, "", {kLeft + 54, groupTop + 18, 50, 12}, ui::kBorder});
 
     const int buttonsX = t.width - kLeft - 2 * 50 - 6;
     t.controls.push_back({ui::IDOK, ControlKind::Button, "OK", {buttonsX, groupTop + 17, 50, 16}, ui::kDefault});
@@ -48,16 +51,7 @@ ui::DialogTemplate Build() {
 
 }  // namespace
 
-int ApertureSpecGainId(int aperture, int gain) {
-    static const int ids[5][4] = {
-        {1028, 1001, 1002, 1003},  // F1.4: R, Gr, Gb, B
-        {1004, 1005, 1036, 1037},  // F2
-        {1032, 1033, 1034, 1035},  // F2.8
-        {1038, 1039, 1040, 1041},  // F4
-        {1042, 1043, 1051, 1046},  // F5.6
-    };
-    return ids[aperture][gain];
-}
+int ApertureSpecGainId(int aperture, int gain) { return Ids::IDC_GAIN[aperture][gain]; }
 
 const ui::DialogTemplate& ApertureSpecDlgTemplate() {
     static const ui::DialogTemplate t = Build();

@@ -1,5 +1,6 @@
 // Dialog 162: the modeless yes/no prompt.
 
+#include "res/resource.h"
 #include "res/templates.h"
 
 namespace res {
@@ -10,12 +11,12 @@ using ui::ControlKind;
 
 ui::DialogTemplate Build() {
     ui::DialogTemplate t;
-    t.id = 162;
+    t.id = MessageBoxIds::IDD;
     t.title = "MESSAGE BOX";
     t.width = 139;
     t.height = 50;
     t.controls = {
-        {1135, ControlKind::Static, "", {10, 5, 125, 13}, ui::kNone},
+        {MessageBoxIds::IDC_TEXT, ControlKind::Static, "", {10, 5, 125, 13}, ui::kNone},
         {ui::IDOK, ControlKind::Button, "OK", {10, 30, 50, 14}, ui::kDefault},
         {ui::IDCANCEL, ControlKind::Button, "CANCEL", {75, 30, 50, 14}, ui::kNone},
     };

@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/clock.h"
 #include "tests/camera/recording_driver_support.h"
@@ -218,14 +219,14 @@ TEST_F(CommandBlockTest, AveragedMeasurementRoundsHalfUp) {
     shot(1010);
     shot(1019);  // 101.9 tenths: 101 LSB
     AreaMeasurement m;
-    ASSERT_EQ(cam.CaptureAndMeasureAveraged(3, {1360, 862, 300, 300}, &m), 1);
+    ASSERT_EQ(cam.CaptureAndMeasureAveraged(3, kSensAdjustArea, &m), 1);
     EXPECT_EQ(m.Gr(), 101);  // 302 / 3 = 100.67 -> 101
     EXPECT_EQ(driver().sent.size(), 24u);
 
     shot(1000);
     shot(1000);
     shot(1010);
-    ASSERT_EQ(cam.CaptureAndMeasureAveraged(3, {1360, 862, 300, 300}, &m), 1);
+    ASSERT_EQ(cam.CaptureAndMeasureAveraged(3, kSensAdjustArea, &m), 1);
     EXPECT_EQ(m.Gr(), 100);  // 301 / 3 = 100.33 -> 100
 }
 

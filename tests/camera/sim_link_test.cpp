@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/clock.h"
 #include "sim/simulator.h"
@@ -438,7 +439,7 @@ TEST_F(SimLinkTest, CaptureRejectsAPictureThatIsNotThere) {
     AreaMeasurement m;
 
     Camera().Faults().neverReady = true;
-    EXPECT_EQ(cam.CaptureAndMeasure({1360, 862, 300, 300}, &m), 8);
+    EXPECT_EQ(cam.CaptureAndMeasure(kSensAdjustArea, &m), 8);
     EXPECT_EQ(Named("DCMD_DEVICE_READY").size(), 100u);
     EXPECT_GE(Slept(), 10000);
     EXPECT_TRUE(Named("DCMD_GET_PROPERTY").empty());
@@ -449,11 +450,11 @@ TEST_F(SimLinkTest, CaptureRejectsAPictureThatIsNotThere) {
     }
     Camera().Faults().imageCountZero = true;
     sim::Sim().ClearCommands();
-    EXPECT_EQ(cam.CaptureAndMeasure({1360, 862, 300, 300}, &m), 8);
+    EXPECT_EQ(cam.CaptureAndMeasure(kSensAdjustArea, &m), 8);
     EXPECT_TRUE(Named("DCMD_GET_IMAGE_FILE_INFO").empty());
 
     Camera().Faults().imageCountZero = false;
-    ASSERT_EQ(cam.CaptureAndMeasure({1360, 862, 300, 300}, &m), 1);
+    ASSERT_EQ(cam.CaptureAndMeasure(kSensAdjustArea, &m), 1);
     EXPECT_GT(m.Gr(), 0);
     EXPECT_TRUE(Camera().Modes().session);
     EXPECT_EQ(Camera().Modes().sessionMode, 1);

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <vector>
 
+#include "res/adjust_templates.h"
 #include "res/strings.h"
 #include "res/templates.h"
 #include "shell/image_adjust_dlg.h"
@@ -66,6 +68,24 @@ TEST(Templates, VersionWindow) {
     EXPECT_EQ(t.Find(1113)->text, "W73ImageAdjust Version 1.02");
     ASSERT_NE(t.Find(ui::IDOK), nullptr);
     EXPECT_EQ(t.Find(ui::IDOK)->text, "OK");
+}
+
+TEST(Templates, EveryWindowHasItsOwnIdAndEachControlOne) {
+    std::set<int> windows;
+    for (const ui::DialogTemplate* t :
+         {&res::MainDialogTemplate(), &res::AboutDlgTemplate(), &res::StandardDlgTemplate(),
+          &res::ApertureSpecDlgTemplate(), &res::MessageBoxDlgTemplate(), &res::SensitivityTemplate(),
+          &res::SensRatioTemplate(), &res::LineCrawlTemplate(), &res::InsideSbTemplate(), &res::BcAdjustTemplate(),
+          &res::ApertureTemplate(), &res::DefectCorrectTemplate(), &res::FlashUpTemplate(),
+          &res::TftPositionTemplate(), &res::CurrentInputTemplate(), &res::PixelDefectTemplate()}) {
+        EXPECT_TRUE(windows.insert(t->id).second) << t->id;
+        std::set<int> controls;
+        for (const ui::ControlTemplate& c : t->controls)
+            if (c.id > 0) {
+                EXPECT_TRUE(controls.insert(c.id).second) << t->id << " control " << c.id;
+            }
+    }
+    EXPECT_EQ(windows, (std::set<int>{100, 102, 132, 134, 136, 139, 140, 146, 149, 153, 154, 157, 160, 161, 162, 163}));
 }
 
 TEST(Templates, StringTable) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "camera/shooting.h"
 #include "camera/usb_camera.h"
 #include "platform/clock.h"
 #include "sim/simulator.h"
@@ -43,11 +44,6 @@ constexpr int kIsoValueMax = 1023;
 constexpr int kPreMin = -30, kPreMax = 30, kMainMin = -50, kMainMax = 10;
 constexpr int kK8Max = 255;
 constexpr int kDefectDetectMax = 391;
-
-constexpr MeasureArea kSensArea{1360, 862, 300, 300};
-constexpr MeasureArea kRatioArea{1420, 912, 200, 200};
-constexpr MeasureArea kFlashArea{1400, 900, 300, 300};
-constexpr MeasureArea kApertureArea{1400, 900, 300, 300};
 
 int GreenLevel(const AreaMeasurement& m) { return static_cast<int>(std::floor((m.Gr() + m.Gb()) / 2.0 + 0.5)); }
 int Round(double x) { return static_cast<int>(std::floor(x + 0.5)); }
@@ -187,7 +183,7 @@ protected:
         ImageFileInfo info;
         EXPECT_EQ(cam.DcmdGetImageFileInfo(&info), 1);
         EXPECT_NE(info.totalSize, 0u);
-        EXPECT_EQ(cam.ReadCcdAdjustData(kFlashArea, &m), 1);
+        EXPECT_EQ(cam.ReadCcdAdjustData(kLensArea, &m), 1);
         EXPECT_EQ(cam.DcmdCloseSession(), 1);
         EXPECT_EQ(cam.ResumeSession(), 1);
         return m;
@@ -205,26 +201,26 @@ TEST_F(ProfileReachTest, IsoGainReachesBothEndsOfTheTableOnlyOnASensitiveUnit) {
         Start(profile, ViewerBench(3));
         ASSERT_EQ(cam.SetOb(0), 1);
         bool reachable[2] = {};
-        for (int code : {72, 108}) {
+        for (int code : {int{kIso200}, int{kIso1600}}) {
             const int target = Round(std::pow(2.0, code / 12.0 - 6) * kSensBaseline);
             const int d = Round(target * kSensAdjustTolerance / 100);
             WriteIsoValue(code, kIsoValueMax);
-            const int top = GreenLevel(Measure(24, 0, static_cast<std::uint8_t>(code), kSensArea));
+            const int top = GreenLevel(Measure(kSensShutter, 0, static_cast<std::uint8_t>(code), kSensAdjustArea));
             WriteIsoValue(code, 0);
-            const int bottom = GreenLevel(Measure(24, 0, static_cast<std::uint8_t>(code), kSensArea));
+            const int bottom = GreenLevel(Measure(kSensShutter, 0, static_cast<std::uint8_t>(code), kSensAdjustArea));
             // The value that the gain law (0.033 dB a step) asks for, taken
             // from the bottom of the range, where nothing clips.
             const int v = Round(20 * std::log10(double(target) / bottom) / 0.033);
             int g = -1;
             if (v >= 0 && v <= kIsoValueMax) {
                 WriteIsoValue(code, v);
-                g = GreenLevel(Measure(24, 0, static_cast<std::uint8_t>(code), kSensArea));
+                g = GreenLevel(Measure(kSensShutter, 0, static_cast<std::uint8_t>(code), kSensAdjustArea));
             }
-            reachable[code == 108] = g >= target - d && g < target + d;
+            reachable[code == kIso1600] = g >= target - d && g < target + d;
             std::printf("[%s] code %d: target %d +- %d, G at 0 = %d, at 1023 = %d; value %d gives %d\n", profile,
                         code, target, d, bottom, top, v, g);
             EXPECT_LT(bottom, target - d);  // the window lies inside the gain range from below
-            EXPECT_EQ(top >= target - d, reachable[code == 108]);
+            EXPECT_EQ(top >= target - d, reachable[code == kIso1600]);
         }
         EXPECT_TRUE(reachable[0]);
         EXPECT_EQ(reachable[1], std::string(profile) == "nominal");
@@ -240,14 +236,14 @@ TEST_F(ProfileReachTest, ColourGainsBalanceOnlyARatioWithinTheGainStage) {
         Start(profile, ViewerBench(0));
         ASSERT_EQ(cam.SetOb(0), 1);
         WriteGains(1.0, 1.0);
-        AreaMeasurement m = Measure(42, 0, 72, kRatioArea);
+        AreaMeasurement m = Measure(kRatioShutter, 0, kIso200, kSensCheckArea);
         const double gr0 = GreenLevel(m) / double(m.R()), gb0 = GreenLevel(m) / double(m.B());
         EXPECT_GE(GreenLevel(m), 300);  // the level checks of the ratio loop pass first
         EXPECT_LE(GreenLevel(m), 2500);
         EXPECT_LE(std::max(m.R(), m.B()), 1500);
         const double r = gr0 / kRatioGrBaseline, b = gb0 / kRatioGbBaseline;
         WriteGains(r, b);
-        m = Measure(42, 0, 72, kRatioArea);
+        m = Measure(kRatioShutter, 0, kIso200, kSensCheckArea);
         const double dev[2] = {std::abs(GreenLevel(m) / double(m.R()) / kRatioGrBaseline - 1) * 100,
                                std::abs(GreenLevel(m) / double(m.B()) / kRatioGbBaseline - 1) * 100};
         std::printf("[%s] G/R %.4f G/B %.4f at unity; gains %.4f %.4f leave %.2f %% %.2f %%\n", profile, gr0, gb0, r,
@@ -266,9 +262,9 @@ TEST_F(ProfileReachTest, LineCrawlCoefficientFitsTheCorrectionByteOnlyForSmallCr
         Start(profile, ViewerBench(0, SIM_CHART_RED));
         ASSERT_EQ(cam.SetOb(0), 1);
         WriteLineCrawl(0);
-        const AreaMeasurement red = Measure(18, 0, 72, kLineArea);
+        const AreaMeasurement red = Measure(kLineCrawlShutter, 0, kIso200, kLineArea);
         SetChart(SIM_CHART_BLUE);
-        const AreaMeasurement blue = Measure(18, 0, 72, kLineArea);
+        const AreaMeasurement blue = Measure(kLineCrawlShutter, 0, kIso200, kLineArea);
         EXPECT_GE(red.Gr(), 700);  // the red-field level check (51) passes
         EXPECT_LE(red.Gr(), 2000);
         const double kr = (double(red.Gb()) - red.Gr()) / (2.0 * (double(red.B()) - red.R()));
@@ -284,7 +280,7 @@ TEST_F(ProfileReachTest, LineCrawlCoefficientFitsTheCorrectionByteOnlyForSmallCr
         ASSERT_LE(h, kK8Max);
         WriteLineCrawl(Round(h));
         SetChart(SIM_CHART_RED);
-        const AreaMeasurement fixed = Measure(18, 0, 72, kLineArea);
+        const AreaMeasurement fixed = Measure(kLineCrawlShutter, 0, kIso200, kLineArea);
         const double area1 = std::abs(double(fixed.Gb()) - fixed.Gr()) / (fixed.Gb() + fixed.Gr()) * 100;
         std::printf("[%s] with K8 %d: red Gr %d Gb %d, residual %.3f %%\n", profile, Round(h), fixed.Gr(),
                     fixed.Gb(), area1);
@@ -309,7 +305,8 @@ TEST_F(ProfileReachTest, FlashValueForTheTargetLiesInRangeOnlyForARatedTube) {
         const bool weak = std::string(profile) == "weak-flash";
         for (bool pre : {true, false}) {
             const int target = pre ? kPreTarget : kMainTarget;
-            ASSERT_EQ(cam.SetShootingConditions(45, pre ? 18 : 30, 72, 0), 1);
+            const std::uint8_t aperture = pre ? kPreFlashAperture : kMainFlashAperture;
+            ASSERT_EQ(cam.SetShootingConditions(kFlashShutter, aperture, kIso200, 0), 1);
             const AreaMeasurement m = FlashPicture(pre, 0);
             const int green = (m.Gr() + m.Gb()) >> 1;
             ASSERT_GT(green, 0);
@@ -340,7 +337,7 @@ TEST_F(ProfileReachTest, DarkFrameDefectsFitTheTableOnlyWhenFewAndApart) {
         Bytes counts(4);
         ASSERT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 522, 4, counts.data()), 1);
         const int old = Be16(counts, 0) + Be16(counts, 2);
-        ASSERT_EQ(cam.SetShootingConditions(12, 0, 72, 0), 1);
+        ASSERT_EQ(cam.SetShootingConditions(kDefectShutter, 0, kIso200, 0), 1);
         WriteGains(1.0, 1.0);
         ImageFileInfo info;
         ASSERT_EQ(cam.CaptureImageInfo(&info), 1);
@@ -422,12 +419,12 @@ TEST_F(ProfileReachTest, WideOpenColourShiftIsTakenOutByTheF14Gains) {
             double g, r, b;
         };
         const auto levels = [&](std::uint8_t a, std::uint8_t av) {
-            const AreaMeasurement m = Measure(a, av, 72, kApertureArea);
+            const AreaMeasurement m = Measure(a, av, kIso200, kLensArea);
             return Levels{(m.Gr() + m.Gb()) / 2.0, double(m.R()), double(m.B())};
         };
         const auto deviation = [&](Levels& f8, Levels& f14) {
-            f8 = levels(18, 36);
-            f14 = levels(48, 6);
+            f8 = levels(kApertureF8Shutter, kF8Aperture);
+            f14 = levels(kApertureF14Shutter, kF14Aperture);
             for (const Levels& l : {f8, f14}) {
                 EXPECT_GE(l.g, 700);  // the level checks (64, 65) pass
                 EXPECT_LE(l.g, 1800);
