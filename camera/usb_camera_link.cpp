@@ -268,7 +268,16 @@ std::uint8_t UnwrittenByte(std::uint32_t number, std::uint32_t i) {
     return static_cast<std::uint8_t>(0xA5u ^ (i * 29u) ^ number ^ (number >> 8));
 }
 void MarkUnwritten(std::uint8_t* data, std::uint32_t length, std::uint32_t number) {
-    for (std::uint32_t i = 0; i < length; ++i) data[i] = UnwrittenByte(number, i);
+    // The pattern repeats every 256 bytes: one period is worked out, and
+    // the rest copied from what is already marked, a whole number of
+    // periods at a time.
+    const std::uint32_t period = std::min<std::uint32_t>(length, 256);
+    for (std::uint32_t i = 0; i < period; ++i) data[i] = UnwrittenByte(number, i);
+    for (std::uint32_t done = period; done < length;) {
+        const std::uint32_t n = std::min(done, length - done);
+        std::memcpy(data + done, data, n);
+        done += n;
+    }
 }
 bool Unwritten(const std::uint8_t* data, std::uint32_t length, std::uint32_t number) {
     for (std::uint32_t i = 0; i < length; ++i)

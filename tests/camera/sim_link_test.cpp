@@ -190,27 +190,39 @@ TEST_F(SimLinkTest, OnlyACompletionCompletesAPendingTransfer) {
 TEST_F(SimLinkTest, CompletionReportedAgainIsNotTakenForTheNextTransfers) {
     // A write completes late, and its completion is reported again while the
     // next transfer waits for its own, which comes later.
-    const Bytes held = {0x11, 0x22, 0x33, 0x44};
+    Bytes held = {0x11, 0x22, 0x33, 0x44};
     auto writeLate = [&] {
         sim::Sim().LeaveNextPending("DXC_RAMCONFIG_DATAWRITE");
         clock.After(20, [] { sim::Sim().CompletePending(0); });
-        ASSERT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Write, 400, 4, Bytes(held).data()),
+        ASSERT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Write, 400,
+                                           static_cast<std::uint32_t>(held.size()), Bytes(held).data()),
                   1);
         sim::Sim().LeaveNextPending();
         clock.After(5, [] { sim::Sim().RepeatLastCompletion(); });
         clock.After(35, [] { sim::Sim().CompletePending(0); });
     };
 
-    // A read waits for the completion that brings its data.
-    Connect();
-    ASSERT_EQ(cam.OpenChecker(), 1);
-    writeLate();
-    Bytes read(4);
-    EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400, 4, read.data()), 1);
-    EXPECT_EQ(read, held);
-    EXPECT_GE(Slept(), 55);
-    EXPECT_EQ(cam.OpenChecker(), 1);  // and the link goes on
-    cam.DisconnectCamera();
+    // A read waits for the completion that brings its data, a short one and
+    // one of many of the link's 256-byte marks.
+    const Bytes shortBlock = held;
+    Bytes longBlock(1000);
+    for (std::size_t i = 0; i < longBlock.size(); ++i) longBlock[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    for (const Bytes& block : {shortBlock, longBlock}) {
+        held = block;
+        Connect();
+        ASSERT_EQ(cam.OpenChecker(), 1);
+        writeLate();
+        Bytes read(held.size());
+        EXPECT_EQ(cam.TransferConfigMemory(ConfigMemory::RamConfig, MemoryDirection::Read, 400,
+                                           static_cast<std::uint32_t>(read.size()), read.data()),
+                  1);
+        EXPECT_EQ(read, held);
+        EXPECT_GE(Slept(), 55) << held.size();
+        EXPECT_EQ(cam.OpenChecker(), 1);  // and the link goes on
+        cam.DisconnectCamera();
+    }
+    held = shortBlock;
+    Bytes read(held.size());
 
     // A command without data to the host cannot tell, and may be taken as
     // done on the repeat: its own completion then comes to a link with
