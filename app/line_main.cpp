@@ -6,8 +6,10 @@
 #include "app/line_run.h"
 #include "history/history_settings.h"
 #include "app/station_folder.h"
+#include "platform/memory.h"
 
 int main(int argc, char** argv) {
+    platform::KeepLargeBlocks();
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     auto options = line::ParseOptions(args, &error);

@@ -12,6 +12,7 @@
 #include "app/command_line.h"
 #include "app/history_window.h"
 #include "app/station_folder.h"
+#include "platform/memory.h"
 #include "shell/image_adjust_app.h"
 #include "ui/qt/qt_host.h"
 
@@ -68,6 +69,7 @@ bool HaveDisplay(const std::vector<std::string>& qtArgs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::KeepLargeBlocks();
     // Our options before Qt's: --help and --version need no display.
     const std::vector<std::string> args =
         cli::SplitValueOptions(std::vector<std::string>(argv + 1, argv + argc), {"--station"});

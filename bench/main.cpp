@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory.h"
+
 namespace {
 
 struct Figure {
@@ -94,6 +96,8 @@ void PrintSummary(const KeepingReporter& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // As the station's programs run.
+    platform::KeepLargeBlocks();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     KeepingReporter reporter;
